@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/read_buffer.h"
 #include "core/write_buffer.h"
 #include "utils/exceptions.h"
 
@@ -40,6 +41,14 @@ TEST(BufferPoolsTest, BuffersRecycleTheirBlocks) {
   EXPECT_EQ(again.SizeClass(), 2);
   again.Consume(again.Length());
   EXPECT_EQ(again.Data(), writeBlock);
+
+  TReadBuffer read;
+  read.Allocate();
+  const char* readBlock = read.Data();
+  read.Release();
+  EXPECT_EQ(read.Data(), nullptr);
+  read.Allocate();
+  EXPECT_EQ(read.Data(), readBlock);
 }
 
 TEST(BufferPoolsTest, ClearWithReleaseGivesTheBlockBack) {
