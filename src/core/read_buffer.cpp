@@ -1,6 +1,7 @@
 #include "core/read_buffer.h"
 
 #include <cstring>
+#include <string>
 
 #include "core/buffer_pools.h"
 #include "utils/exceptions.h"

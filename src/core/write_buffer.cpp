@@ -1,6 +1,8 @@
 #include "core/write_buffer.h"
 
 #include <algorithm>
+#include <array>
+#include <string>
 
 #include "core/buffer_pools.h"
 #include "core/compress_block.h"

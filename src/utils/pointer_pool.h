@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 // Untyped core of TPointerPool: a last-in-first-out stack of idle blocks plus
