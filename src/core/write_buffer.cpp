@@ -1,0 +1,236 @@
+#include "core/write_buffer.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "core/buffer_pools.h"
+#include "core/compress_block.h"
+#include "utils/exceptions.h"
+
+namespace {
+
+constexpr std::string_view kCompressedHeader = "$ZOn|";
+
+// A tail must shrink by at least this much to be worth sending compressed.
+constexpr int kMinimumGain = 4;
+
+// Content below kShrinkBelow[c] moves a buffer of class c down one class;
+// an emptying buffer of any class from 2 up goes straight to class 1.
+constexpr std::array<int, kWriteClassCount> kShrinkBelow = {0, 0, 15360, 46080, 87040, 294912,
+                                                            884736};
+
+std::string BadParms(int a, int b) {
+  return "BadParms(" + std::to_string(a) + ", " + std::to_string(b) + ")";
+}
+
+}  // namespace
+
+TWriteBuffer::TWriteBuffer(int initialClass) { SetSizeClass(initialClass); }
+
+TWriteBuffer::~TWriteBuffer() {
+  if (data_ != nullptr) ReturnBlock(BufferPools());
+}
+
+void TWriteBuffer::ReturnBlock(TBufferPools& pools) {
+  if (data_ != nullptr) pools.GiveBlock(sizeClass_, data_);
+  data_ = nullptr;
+  length_ = 0;
+  capacity_ = 0;
+  sizeClass_ = 0;
+}
+
+void TWriteBuffer::BeginMessage() {
+  messageEnded_ = false;
+  messageBegun_ = true;
+}
+
+void TWriteBuffer::EndMessage() {
+  // Checked before appending so a caller's mistake does not also put an
+  // empty message on the wire.
+  if (messageEnded_) {
+    throw EBufferException("TWriteBuffer.EndMessage", "EndMessage called twice on the same buffer");
+  }
+  AppendChar('|');
+  messageEnded_ = true;
+}
+
+void TWriteBuffer::PrependString(std::string_view text) {
+  if (text.empty() || !Reserve(text.size(), false)) return;
+  std::memmove(data_ + text.size(), data_, static_cast<std::size_t>(length_));
+  std::memcpy(data_, text.data(), text.size());
+  length_ += static_cast<int>(text.size());
+  // Keep the compressed part marked, or the next Compress would deflate it again.
+  if (compressMark_ > 0) compressMark_ += static_cast<int>(text.size());
+}
+
+bool TWriteBuffer::Reserve(std::size_t extra, bool force) {
+  const auto limit = static_cast<std::size_t>(kWriteBufferLimit);
+  const std::size_t need = extra < limit ? static_cast<std::size_t>(length_) + extra : limit;
+  if (need < static_cast<std::size_t>(capacity_)) return true;
+  int target = 0;
+  if (need >= limit) {
+    target = 0;
+  } else if (need < static_cast<std::size_t>(kWriteClassSize[1])) {
+    target = 1;
+  } else if (need < static_cast<std::size_t>(kWriteClassSize[2])) {
+    target = 2;
+  } else if (!draining_ || force) {
+    // A client that is not keeping up gets no more than class 2; one that
+    // left bytes behind at its last send gets no more than class 3.
+    if (need < static_cast<std::size_t>(kWriteClassSize[3])) {
+      target = 3;
+    } else if (unsentRounds_ == 0 || force) {
+      target = 4;
+      while (need >= static_cast<std::size_t>(kWriteClassSize[static_cast<std::size_t>(target)])) {
+        ++target;
+      }
+    }
+  }
+  if (target == 0) {
+    overflow_ = true;
+    return false;
+  }
+  SetSizeClass(target);
+  return true;
+}
+
+void TWriteBuffer::SetSizeClass(int sizeClass) {
+  if (sizeClass == sizeClass_) return;
+  KAVRO_CHECK(sizeClass >= 0 && sizeClass < kWriteClassCount, "Bad buffer size class");
+  const int newCapacity = kWriteClassSize[static_cast<std::size_t>(sizeClass)];
+  KAVRO_CHECK(length_ <= newCapacity, "BufferSizeError");
+  TBufferPools& pools = BufferPools();
+  char* block = sizeClass == 0 ? nullptr : pools.TakeBlock(sizeClass);
+  if (length_ > 0) std::memcpy(block, data_, static_cast<std::size_t>(length_));
+  if (data_ != nullptr) pools.GiveBlock(sizeClass_, data_);
+  data_ = block;
+  capacity_ = newCapacity;
+  sizeClass_ = sizeClass;
+}
+
+bool TWriteBuffer::Consume(int count) {
+  if (count > 0) {
+    KAVRO_CHECK(count <= length_, BadParms(count, length_));
+    length_ -= count;
+    std::memmove(data_, data_ + count, static_cast<std::size_t>(length_));
+    compressMark_ = std::max(compressMark_ - count, 0);
+    draining_ = previousRemaining_ > length_;
+    previousRemaining_ = length_;
+    unsentRounds_ = length_ == 0 ? 0 : unsentRounds_ + 1;
+  }
+  Shrink();
+  return length_ == 0;
+}
+
+void TWriteBuffer::Shrink() {
+  if (sizeClass_ >= 2 && length_ < kShrinkBelow[2]) {
+    SetSizeClass(1);
+    return;
+  }
+  for (int c = 3; c < kWriteClassCount; ++c) {
+    if (sizeClass_ >= c && length_ < kShrinkBelow[static_cast<std::size_t>(c)]) {
+      SetSizeClass(c - 1);
+      return;
+    }
+  }
+}
+
+void TWriteBuffer::Clear(bool releaseStorage) {
+  length_ = 0;
+  compressMark_ = 0;
+  overflow_ = false;
+  messageBegun_ = false;
+  messageEnded_ = false;
+  if (releaseStorage) SetSizeClass(0);
+}
+
+void TWriteBuffer::DropLastChar() {
+  if (length_ > 0) --length_;
+  compressMark_ = std::min(compressMark_, length_);
+}
+
+void TWriteBuffer::DropLast(int count) {
+  if (count <= 0 || length_ - count < 1) return;
+  length_ -= count;
+  compressMark_ = std::min(compressMark_, length_);
+}
+
+std::string TWriteBuffer::SubString(int from, int to) const {
+  KAVRO_CHECK(from >= 0 && from <= to && to < length_, BadParms(from, to));
+  return std::string(data_ + from, static_cast<std::size_t>(to - from + 1));
+}
+
+int TWriteBuffer::FindChar(char c, int from, int to) const {
+  if (from < 0 || to < from || to >= length_) return -1;
+  const void* hit = std::memchr(data_ + from, c, static_cast<std::size_t>(to - from + 1));
+  return hit == nullptr ? -1 : static_cast<int>(static_cast<const char*>(hit) - data_);
+}
+
+int TWriteBuffer::FindCharBack(char c, int from, int to) const {
+  if (from < 0 || to < from || to >= length_) return -1;
+  for (int i = to; i >= from; --i) {
+    if (data_[i] == c) return i;
+  }
+  return -1;
+}
+
+bool TWriteBuffer::ReplaceRange(int pos, int count, std::string_view text) {
+  KAVRO_CHECK(pos >= 0 && count >= 0 && pos <= length_ - count, BadParms(pos, count));
+  const int size = static_cast<int>(text.size());
+  if (size > count && !Reserve(static_cast<std::size_t>(size - count), false)) return false;
+  const int tail = length_ - pos - count;
+  if (size != count && tail > 0) {
+    std::memmove(data_ + pos + size, data_ + pos + count, static_cast<std::size_t>(tail));
+  }
+  if (size > 0) std::memcpy(data_ + pos, text.data(), text.size());
+  length_ += size - count;
+  return true;
+}
+
+void TWriteBuffer::ReplaceAllInRange(std::string_view oldText, std::string_view newText, int end,
+                                     int start) {
+  if (oldText.empty() || oldText == newText) return;
+  end = std::min(end, length_);
+  auto pos = static_cast<std::size_t>(std::max(start, 0));
+  while (end > 0) {
+    pos = View().substr(0, static_cast<std::size_t>(end)).find(oldText, pos);
+    if (pos == std::string_view::npos) return;
+    if (!ReplaceRange(static_cast<int>(pos), static_cast<int>(oldText.size()), newText)) return;
+    end += static_cast<int>(newText.size()) - static_cast<int>(oldText.size());
+    pos += newText.size();
+  }
+}
+
+void TWriteBuffer::ReplaceChar(char from, char to) {
+  std::replace(data_, data_ + length_, from, to);
+}
+
+int TWriteBuffer::Compress() {
+  int start = std::max(compressMark_, 0);
+  if (previousRemaining_ != 0) {
+    // The client has part of the first message already: finish it plain.
+    const int bar = FindChar('|', start, length_ - 1);
+    start = bar < 0 ? length_ : bar + 1;
+  }
+  const int plain = length_ - start;
+  if (plain <= kMinimumGain) return 0;
+
+  TWriteBuffer& scratch = BufferPools().CompressScratch();
+  scratch.Clear(true);
+  if (!scratch.ReserveExtra(static_cast<std::size_t>(plain))) return 0;
+  const int packed = CompressBlock(data_ + start, plain, scratch.data_, scratch.capacity_);
+  if (packed < 0 || packed > plain - kMinimumGain) return 0;
+
+  // The result can be one byte longer than the original content.
+  const int newLength = start + static_cast<int>(kCompressedHeader.size()) + packed;
+  if (newLength >= capacity_ && !Reserve(static_cast<std::size_t>(newLength - length_), true)) {
+    return 0;
+  }
+  length_ = start;
+  AppendString(kCompressedHeader);
+  AppendData(scratch.data_, static_cast<std::size_t>(packed));
+  scratch.Clear(false);
+  compressMark_ = length_;
+  return packed;
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+class TBufferPools;
+
+// Queued output of one connection, or a scratch area for building text.
+// Owns one storage block taken from the process-wide pools (size classes
+// 1..6, class 0 = none) and gives it back on shrinking, Clear(true) and
+// destruction. Growth is refused past the largest class, and for slow
+// clients sooner, so one stuck reader cannot eat the hub's memory: the bytes
+// are then lost and Overflow() tells. Main thread only.
+class TWriteBuffer {
+ public:
+  explicit TWriteBuffer(int initialClass = 0);
+  ~TWriteBuffer();
+
+  TWriteBuffer(const TWriteBuffer&) = delete;
+  TWriteBuffer& operator=(const TWriteBuffer&) = delete;
+
+  // Message framing: the send pass sends nothing while a begun message has
+  // not been ended.
+  void BeginMessage();
+  void EndMessage();  // appends '|'; EBufferException when already ended
+  bool IsMessageEnded() const { return !messageBegun_ || messageEnded_; }
+
+  // The hot path of every broadcast: a bounds check and a copy.
+  void AppendData(const void* data, std::size_t count) {
+    if (count == 0) return;
+    if (count >= static_cast<std::size_t>(capacity_ - length_) && !Reserve(count, false)) return;
+    std::memcpy(data_ + length_, data, count);
+    length_ += static_cast<int>(count);
+  }
+  void AppendChar(char c) {
+    if (length_ + 1 >= capacity_ && !Reserve(1, false)) return;
+    data_[length_++] = c;
+  }
+  void AppendString(std::string_view text) { AppendData(text.data(), text.size()); }
+  void PrependString(std::string_view text);
+
+  // Makes room for `extra` more bytes, moving to a larger class if needed;
+  // false (and the overflow flag set) when growth is refused. `force` lifts
+  // the limits for slow clients.
+  bool Reserve(std::size_t extra, bool force);
+  bool ReserveExtra(std::size_t extra) { return Reserve(extra + kReserveSlack, true); }
+  void SetSizeClass(int sizeClass);
+
+  // Drops `count` sent bytes from the front, tracks the client's progress and
+  // shrinks the storage; true when the buffer is now empty.
+  bool Consume(int count);
+  void Clear(bool releaseStorage);
+  void DropLastChar();
+  void DropLast(int count);  // only when at least one byte remains
+
+  // Bytes from..to inclusive; EAssertionFailed "BadParms(from, to)" when the
+  // range is reversed or leaves the content.
+  std::string SubString(int from, int to) const;
+  // First / last position of `c` in from..to, -1 when absent or when the
+  // range is reversed or leaves the content.
+  int FindChar(char c, int from, int to) const;
+  int FindCharBack(char c, int from, int to) const;
+
+  // Replaces `count` bytes at `pos`; false when growth was refused.
+  bool ReplaceRange(int pos, int count, std::string_view text);
+  // Replaces every occurrence lying in start..end-1, left to right, resuming
+  // after each inserted text; stops at the first refused growth.
+  void ReplaceAllInRange(std::string_view oldText, std::string_view newText, int end,
+                         int start = 0);
+  void ReplaceAll(std::string_view oldText, std::string_view newText) {
+    ReplaceAllInRange(oldText, newText, length_);
+  }
+  void ReplaceChar(char from, char to);
+
+  // Replaces the not yet compressed tail by "$ZOn|" and its zlib stream;
+  // returns the compressed size, 0 when nothing was gained.
+  int Compress();
+
+  std::string GetString() const { return std::string(View()); }
+  std::string_view View() const { return {data_, static_cast<std::size_t>(length_)}; }
+  const char* Data() const { return data_; }
+  int Length() const { return length_; }
+  bool Empty() const { return length_ == 0; }
+  int Capacity() const { return capacity_; }
+  int SizeClass() const { return sizeClass_; }
+  bool Overflow() const { return overflow_; }
+  int CompressionMark() const { return compressMark_; }
+  bool Draining() const { return draining_; }
+  int UnsentRounds() const { return unsentRounds_; }
+
+ private:
+  friend class TBufferPools;
+
+  static constexpr std::size_t kReserveSlack = 10240;
+
+  void Shrink();
+  void ReturnBlock(TBufferPools& pools);
+
+  bool overflow_ = false;
+  bool messageBegun_ = false;
+  bool messageEnded_ = false;
+  char* data_ = nullptr;
+  int length_ = 0;
+  int capacity_ = 0;
+  int sizeClass_ = 0;
+  int previousRemaining_ = 0;  // length left by the previous Consume
+  int compressMark_ = 0;       // content below it is compressed or plain by choice
+  bool draining_ = false;      // the last Consume left less than the one before
+  int unsentRounds_ = 0;       // consecutive Consumes that left bytes behind
+};

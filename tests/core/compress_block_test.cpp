@@ -1,0 +1,46 @@
+#include "core/compress_block.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <zlib.h>
+
+namespace {
+
+std::string Inflate(const char* data, int length) {
+  std::string out(1 << 20, '\0');
+  uLongf size = static_cast<uLongf>(out.size());
+  const int rc = uncompress(reinterpret_cast<Bytef*>(out.data()), &size,
+                            reinterpret_cast<const Bytef*>(data), static_cast<uLong>(length));
+  EXPECT_EQ(rc, Z_OK);
+  out.resize(size);
+  return out;
+}
+
+TEST(CompressBlockTest, RoundTrips) {
+  const std::string inputs[] = {"", "a", std::string(5000, 'z'), "<Hub> Welcome|$Hello bob|"};
+  for (const std::string& input : inputs) {
+    SCOPED_TRACE(input.size());
+    std::vector<char> target(input.size() + 64);
+    const int n = CompressBlock(input.data(), static_cast<int>(input.size()), target.data(),
+                                static_cast<int>(target.size()));
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(Inflate(target.data(), n), input);
+  }
+}
+
+TEST(CompressBlockTest, TooSmallTargetFails) {
+  const std::string input(1000, 'q');
+  const int capacities[] = {0, 1, 5};
+  for (int capacity : capacities) {
+    SCOPED_TRACE(capacity);
+    std::vector<char> target(8);
+    EXPECT_EQ(CompressBlock(input.data(), static_cast<int>(input.size()), target.data(), capacity),
+              -1);
+  }
+  EXPECT_EQ(CompressBlock(input.data(), -1, nullptr, 0), -1);
+}
+
+}  // namespace

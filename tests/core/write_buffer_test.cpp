@@ -1,0 +1,287 @@
+#include "core/write_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "utils/exceptions.h"
+
+namespace {
+
+// Progress of the client behind a buffer, as the send pass leaves it.
+enum class TClient { kFresh, kBehind, kDraining };
+
+// A class-1 buffer whose last Consume(s) left the given client state.
+void Prepare(TWriteBuffer& buffer, TClient client) {
+  buffer.AppendString(std::string(100, 'x'));
+  if (client == TClient::kFresh) return;
+  buffer.Consume(10);  // bytes left behind: one unsent round, not yet draining
+  if (client == TClient::kDraining) buffer.Consume(10);  // less left than before
+}
+
+TEST(WriteBufferTest, ClientStateHelperReachesTheStates) {
+  TWriteBuffer behind, draining;
+  Prepare(behind, TClient::kBehind);
+  Prepare(draining, TClient::kDraining);
+  EXPECT_EQ(behind.UnsentRounds(), 1);
+  EXPECT_FALSE(behind.Draining());
+  EXPECT_EQ(draining.UnsentRounds(), 2);
+  EXPECT_TRUE(draining.Draining());
+}
+
+TEST(WriteBufferTest, ReserveChoosesClassOrRefuses) {
+  struct Case {
+    TClient client;
+    int total;  // content length the reservation asks for
+    bool force;
+    int sizeClass;  // 0: refused
+  };
+  const Case cases[] = {
+      {TClient::kFresh, 20479, false, 1},     {TClient::kFresh, 20480, false, 2},
+      {TClient::kFresh, 61439, false, 2},     {TClient::kFresh, 61440, false, 3},
+      {TClient::kFresh, 148480, false, 4},    {TClient::kFresh, 368640, false, 5},
+      {TClient::kFresh, 1105920, false, 6},   {TClient::kFresh, 3317759, false, 6},
+      {TClient::kFresh, 3317760, false, 0},   {TClient::kFresh, 3317760, true, 0},
+      {TClient::kBehind, 148479, false, 3},   {TClient::kBehind, 148480, false, 0},
+      {TClient::kBehind, 148480, true, 4},    {TClient::kDraining, 61439, false, 2},
+      {TClient::kDraining, 61440, false, 0},  {TClient::kDraining, 61440, true, 3},
+      {TClient::kDraining, 400000, true, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << static_cast<int>(c.client) << " " << c.total << " "
+                                    << c.force);
+    TWriteBuffer buffer;
+    Prepare(buffer, c.client);
+    const std::string before = buffer.GetString();
+    const auto extra = static_cast<std::size_t>(c.total - buffer.Length());
+    EXPECT_EQ(buffer.Reserve(extra, c.force), c.sizeClass != 0);
+    EXPECT_EQ(buffer.Overflow(), c.sizeClass == 0);
+    if (c.sizeClass != 0) {
+      EXPECT_EQ(buffer.SizeClass(), c.sizeClass);
+    }
+    EXPECT_EQ(buffer.GetString(), before);
+  }
+}
+
+TEST(WriteBufferTest, TheLastByteOfAClassMovesItUp) {
+  TWriteBuffer buffer;
+  buffer.AppendString(std::string(20479, 'a'));
+  EXPECT_EQ(buffer.SizeClass(), 1);
+  buffer.AppendChar('b');
+  EXPECT_EQ(buffer.SizeClass(), 2);
+  EXPECT_EQ(buffer.Length(), 20480);
+  EXPECT_EQ(buffer.View().substr(20478), "ab");
+}
+
+TEST(WriteBufferTest, RefusedAppendLosesTheBytesAndFlagsOverflow) {
+  TWriteBuffer buffer;
+  Prepare(buffer, TClient::kDraining);
+  const std::string before = buffer.GetString();
+  buffer.AppendString(std::string(70000, 'y'));
+  EXPECT_TRUE(buffer.Overflow());
+  EXPECT_EQ(buffer.GetString(), before);
+  buffer.AppendString("ok");  // small appends still fit
+  EXPECT_EQ(buffer.View().substr(buffer.View().size() - 2), "ok");
+  buffer.Clear(false);
+  EXPECT_FALSE(buffer.Overflow());
+}
+
+TEST(WriteBufferTest, ConsumeDropsTheFrontAndShrinks) {
+  struct Case {
+    int fill;
+    int left;
+    int sizeClassBefore;
+    int sizeClassAfter;
+  };
+  const Case cases[] = {
+      {30000, 15359, 2, 1},    {30000, 15360, 2, 2},    {100000, 46079, 3, 2},
+      {100000, 46080, 3, 3},   {100000, 0, 3, 1},       {200000, 87039, 4, 3},
+      {400000, 294911, 5, 4},  {1200000, 884735, 6, 5}, {1200000, 884736, 6, 6},
+      {1200000, 10, 6, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.fill << " -> " << c.left);
+    TWriteBuffer buffer;
+    std::string content(static_cast<std::size_t>(c.fill), 'a');
+    for (std::size_t i = 0; i < content.size(); i += 997) content[i] = static_cast<char>('b' + i % 7);
+    buffer.AppendString(content);
+    ASSERT_EQ(buffer.SizeClass(), c.sizeClassBefore);
+    EXPECT_EQ(buffer.Consume(c.fill - c.left), c.left == 0);
+    EXPECT_EQ(buffer.SizeClass(), c.sizeClassAfter);
+    EXPECT_EQ(buffer.View(), std::string_view(content).substr(static_cast<std::size_t>(c.fill - c.left)));
+  }
+}
+
+TEST(WriteBufferTest, EmptyingResetsUnsentRounds) {
+  TWriteBuffer buffer;
+  buffer.AppendString(std::string(100000, 'a'));
+  buffer.Consume(1000);
+  buffer.Consume(1000);
+  EXPECT_EQ(buffer.UnsentRounds(), 2);
+  EXPECT_TRUE(buffer.Draining());
+  EXPECT_TRUE(buffer.Consume(buffer.Length()));
+  EXPECT_EQ(buffer.UnsentRounds(), 0);
+  EXPECT_EQ(buffer.SizeClass(), 1);
+}
+
+TEST(WriteBufferTest, ConsumingMoreThanHeldIsAProgrammingError) {
+  TWriteBuffer buffer;
+  buffer.AppendString("abc");
+  EXPECT_THROW(buffer.Consume(4), EAssertionFailed);
+}
+
+TEST(WriteBufferTest, MessageFraming) {
+  TWriteBuffer buffer;
+  EXPECT_TRUE(buffer.IsMessageEnded());  // nothing begun
+  buffer.BeginMessage();
+  buffer.AppendString("$Hello x");
+  EXPECT_FALSE(buffer.IsMessageEnded());
+  buffer.EndMessage();
+  EXPECT_TRUE(buffer.IsMessageEnded());
+  EXPECT_EQ(buffer.GetString(), "$Hello x|");
+  try {
+    buffer.EndMessage();
+    FAIL() << "second EndMessage did not throw";
+  } catch (const EBufferException& e) {
+    EXPECT_NE(std::string(e.what()).find("EndMessage called twice on the same buffer"),
+              std::string::npos);
+  }
+  EXPECT_EQ(buffer.GetString(), "$Hello x|");
+  buffer.BeginMessage();
+  EXPECT_FALSE(buffer.IsMessageEnded());
+  buffer.EndMessage();
+  EXPECT_EQ(buffer.GetString(), "$Hello x||");
+}
+
+TEST(WriteBufferTest, ClearClosesAnOpenMessage) {
+  TWriteBuffer buffer;
+  buffer.BeginMessage();
+  buffer.AppendString("half");
+  buffer.Clear(false);
+  EXPECT_TRUE(buffer.IsMessageEnded());
+  EXPECT_TRUE(buffer.Empty());
+  EXPECT_EQ(buffer.SizeClass(), 1);
+  buffer.Clear(true);
+  EXPECT_EQ(buffer.SizeClass(), 0);
+  EXPECT_EQ(buffer.Data(), nullptr);
+}
+
+TEST(WriteBufferTest, SubStringAndFindStayInsideTheContent) {
+  TWriteBuffer buffer;
+  buffer.AppendString("hello");
+  // Stale bytes past the content must never be read.
+  buffer.AppendString("|||");
+  buffer.DropLast(3);
+  struct Case {
+    int from, to;
+    const char* expected;  // nullptr: BadParms
+  };
+  const Case cases[] = {{0, 4, "hello"}, {1, 1, "e"},    {4, 4, "o"},
+                        {3, 5, nullptr}, {-1, 2, nullptr}, {3, 2, nullptr}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.from << ".." << c.to);
+    if (c.expected != nullptr) {
+      EXPECT_EQ(buffer.SubString(c.from, c.to), c.expected);
+      continue;
+    }
+    try {
+      buffer.SubString(c.from, c.to);
+      ADD_FAILURE() << "no assertion";
+    } catch (const EAssertionFailed& e) {
+      const std::string expected =
+          "BadParms(" + std::to_string(c.from) + ", " + std::to_string(c.to) + ")";
+      EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_EQ(buffer.FindChar('l', 0, 4), 2);
+  EXPECT_EQ(buffer.FindCharBack('l', 0, 4), 3);
+  EXPECT_EQ(buffer.FindChar('l', 4, 4), -1);
+  EXPECT_EQ(buffer.FindChar('|', 0, 7), -1);
+  EXPECT_EQ(buffer.FindCharBack('|', 0, 7), -1);
+  EXPECT_EQ(buffer.FindChar('h', 3, 0), -1);
+  EXPECT_EQ(buffer.FindChar('h', -1, 4), -1);
+}
+
+TEST(WriteBufferTest, ShorteningAndPrepending) {
+  struct Case {
+    const char* content;
+    int drop;  // -1: DropLastChar, else DropLast(drop)
+    const char* prepend;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"abc", 2, "", "a"},   {"abc", 3, "", "abc"}, {"abc", -1, "", "ab"},
+      {"", -1, "", ""},      {"abc", 0, "<x> ", "<x> abc"}, {"", 0, "only", "only"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.content);
+    TWriteBuffer buffer;
+    buffer.AppendString(c.content);
+    if (c.drop < 0) {
+      buffer.DropLastChar();
+    } else {
+      buffer.DropLast(c.drop);
+    }
+    buffer.PrependString(c.prepend);
+    EXPECT_EQ(buffer.GetString(), c.expected);
+  }
+}
+
+TEST(WriteBufferTest, ReplaceAll) {
+  struct Case {
+    const char* content;
+    const char* oldText;
+    const char* newText;
+    int end;  // -1: the whole content
+    int start;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"a b a", "a", "xa", -1, 0, "xa b xa"},  // replacement holds the old text
+      {"aaaa", "aa", "b", -1, 0, "bb"},
+      {"aaa", "a", "", -1, 0, ""},
+      {"abc", "", "x", -1, 0, "abc"},
+      {"abc", "b", "b", -1, 0, "abc"},
+      {"x$y$", "$", "&#36;", -1, 0, "x&#36;y&#36;"},
+      {"a.a.a", "a", "bb", 3, 0, "bb.bb.a"},   // end is exclusive and follows the growth
+      {"a.a.a", "a", "bb", 5, 1, "a.bb.bb"},
+      {"abab", "ab", "c", 3, 0, "cab"},         // an occurrence crossing the end stays
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.content << " " << c.oldText << "->" << c.newText);
+    TWriteBuffer buffer;
+    buffer.AppendString(c.content);
+    if (c.end < 0) {
+      buffer.ReplaceAll(c.oldText, c.newText);
+    } else {
+      buffer.ReplaceAllInRange(c.oldText, c.newText, c.end, c.start);
+    }
+    EXPECT_EQ(buffer.GetString(), c.expected);
+  }
+}
+
+TEST(WriteBufferTest, ReplaceAllStopsWhenGrowthIsRefused) {
+  TWriteBuffer buffer;
+  Prepare(buffer, TClient::kDraining);  // 80 bytes, limited to class 2
+  buffer.ReplaceAll("x", std::string(1000, 'y'));
+  EXPECT_TRUE(buffer.Overflow());
+  EXPECT_LT(buffer.Length(), 61440);
+  EXPECT_EQ(buffer.View().substr(buffer.View().size() - 10), std::string(10, 'x'));
+}
+
+TEST(WriteBufferTest, ReplaceRangeAndChar) {
+  TWriteBuffer buffer;
+  buffer.AppendString("one two three");
+  EXPECT_TRUE(buffer.ReplaceRange(4, 3, "2"));
+  EXPECT_EQ(buffer.GetString(), "one 2 three");
+  EXPECT_TRUE(buffer.ReplaceRange(0, 3, "first"));
+  EXPECT_EQ(buffer.GetString(), "first 2 three");
+  EXPECT_TRUE(buffer.ReplaceRange(13, 0, "!"));
+  EXPECT_EQ(buffer.GetString(), "first 2 three!");
+  EXPECT_THROW(buffer.ReplaceRange(12, 3, "x"), EAssertionFailed);
+  EXPECT_THROW(buffer.ReplaceRange(-1, 1, "x"), EAssertionFailed);
+  buffer.ReplaceChar(' ', '\xA0');
+  EXPECT_EQ(buffer.GetString(), "first\xA0" "2\xA0three!");
+}
+
+}  // namespace
