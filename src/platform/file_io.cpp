@@ -1,0 +1,155 @@
+#include "platform/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+namespace {
+
+// Owns one open file descriptor and closes it once.
+class TFileDescriptor {
+ public:
+  explicit TFileDescriptor(int fd) : fd_(fd) {}
+  TFileDescriptor(const TFileDescriptor&) = delete;
+  TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+  ~TFileDescriptor() { Close(); }
+
+  int Get() const { return fd_; }
+  bool Valid() const { return fd_ >= 0; }
+
+  // Closes now; false when the close reports an error (a delayed write
+  // failure on some file systems).
+  bool Close() {
+    if (fd_ < 0) return true;
+    const int rc = ::close(std::exchange(fd_, -1));
+    return rc == 0 || errno == EINTR;
+  }
+
+ private:
+  int fd_;
+};
+
+// Removes a temporary file unless the write succeeded and it was renamed.
+class TTemporaryFile {
+ public:
+  explicit TTemporaryFile(std::string path) : path_(std::move(path)) {}
+  TTemporaryFile(const TTemporaryFile&) = delete;
+  TTemporaryFile& operator=(const TTemporaryFile&) = delete;
+  ~TTemporaryFile() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+
+  const std::string& Path() const { return path_; }
+  void Release() { path_.clear(); }
+
+ private:
+  std::string path_;
+};
+
+int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+  int fd;
+  do {
+    fd = ::open(path, flags, mode);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// The folder of `path` ("." when it has none) and the file name.
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return {".", path};
+  if (slash == 0) return {"/", path.substr(1)};
+  return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
+// A name no other writer uses at the same time, hidden and without the
+// target's extension so that folder watchers looking for "*.xml" skip it.
+std::string TemporaryName(const std::string& folder, const std::string& file) {
+  static std::atomic<unsigned> counter{0};
+  return folder + "/." + file + ".tmp-" + std::to_string(::getpid()) + "-" +
+         std::to_string(counter.fetch_add(1));
+}
+
+bool SyncFolder(const std::string& folder) {
+  TFileDescriptor dir(OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.Valid()) return false;
+  // Some file systems cannot sync a folder; the rename is done regardless.
+  return ::fsync(dir.Get()) == 0 || errno == EINVAL;
+}
+
+}  // namespace
+
+bool ReadFileBytes(const std::string& path, std::string& out) {
+  out.clear();
+  TFileDescriptor file(OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.Valid()) return false;
+  struct stat info {};
+  if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  out.reserve(static_cast<std::size_t>(info.st_size));
+  char chunk[65536];
+  for (;;) {
+    const ssize_t n = ::read(file.Get(), chunk, sizeof chunk);
+    if (n == 0) return true;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      out.clear();
+      return false;
+    }
+    out.append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
+bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
+  auto [folder, file] = SplitPath(path);
+  if (file.empty() || !CreateDirectories(folder)) return false;
+
+  // A leftover of a crashed writer may hold a name; try a few more.
+  std::string name;
+  int fd = -1;
+  for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
+    name = TemporaryName(folder, file);
+    fd = OpenRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  TFileDescriptor out(fd);
+  if (!out.Valid()) return false;
+  TTemporaryFile temporary(std::move(name));
+  struct stat old {};
+  if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    if (::fchmod(out.Get(), old.st_mode & 07777) != 0) return false;
+  }
+  if (!WriteAll(out.Get(), bytes) || ::fsync(out.Get()) != 0 || !out.Close()) return false;
+  if (::rename(temporary.Path().c_str(), path.c_str()) != 0) return false;
+  temporary.Release();
+  return SyncFolder(folder);
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool CreateDirectories(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  return std::filesystem::is_directory(path, error);
+}
