@@ -8,7 +8,7 @@
 #include <type_traits>
 #include <utility>
 
-// A move-only callable with no arguments: a posted piece of work. Unlike
+// A move-only callable with no arguments: a posted unit of work. Unlike
 // std::function it can carry move-only state across threads (an owned job,
 // an accepted socket).
 class TTask {
