@@ -18,61 +18,13 @@
 #include <thread>
 #include <vector>
 
+#include "support/post_queue.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using K = TChangeKind;
-
-// Stands in for the event loop: the worker posts here, the test thread runs
-// the posted functions as the main thread would.
-class TPostQueue {
- public:
-  TPoster Poster() {
-    return [this](std::function<void()> fn) {
-      std::lock_guard lock(mutex_);
-      items_.push_back(std::move(fn));
-      ready_.notify_all();
-    };
-  }
-
-  // Runs posted functions until `done` holds; false when `limit` passes first.
-  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-      std::function<void()> fn;
-      {
-        std::unique_lock lock(mutex_);
-        if (!ready_.wait_until(lock, deadline, [this] { return !items_.empty(); })) return done();
-        fn = std::move(items_.front());
-        items_.pop_front();
-      }
-      fn();
-    }
-    return true;
-  }
-
-  // Runs whatever arrives during `period`.
-  void RunFor(std::chrono::milliseconds period) {
-    RunUntil([] { return false; }, period);
-  }
-
-  // Waits until `count` functions are queued, without running them.
-  bool WaitQueued(std::size_t count, std::chrono::milliseconds limit = 5s) {
-    std::unique_lock lock(mutex_);
-    return ready_.wait_for(lock, limit, [&] { return items_.size() >= count; });
-  }
-
-  std::size_t Queued() {
-    std::lock_guard lock(mutex_);
-    return items_.size();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<std::function<void()>> items_;
-};
 
 fs::path MakeTempFolder() {
   std::random_device random;

@@ -18,52 +18,12 @@
 
 #include "utils/exceptions.h"
 
+#include "support/post_queue.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-// Stands in for the event loop: the watcher thread posts here, the test
-// thread runs the posted functions as the main thread would.
-class TPostQueue {
- public:
-  TPoster Poster() {
-    return [this](std::function<void()> fn) {
-      std::lock_guard lock(mutex_);
-      items_.push_back(std::move(fn));
-      ready_.notify_all();
-    };
-  }
-
-  // Runs posted functions until `done` holds; false when `limit` passes first.
-  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-      std::function<void()> fn;
-      {
-        std::unique_lock lock(mutex_);
-        if (!ready_.wait_until(lock, deadline, [this] { return !items_.empty(); })) return done();
-        fn = std::move(items_.front());
-        items_.pop_front();
-      }
-      fn();
-      ++ran_;
-    }
-    return true;
-  }
-
-  std::size_t Ran() const { return ran_; }
-
-  void RunFor(std::chrono::milliseconds period) {
-    RunUntil([] { return false; }, period);
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<std::function<void()>> items_;
-  std::size_t ran_ = 0;  // test thread only
-};
 
 void WriteFile(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
