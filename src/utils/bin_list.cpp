@@ -26,8 +26,8 @@ int CompareRun(std::string_view a, std::string_view b, std::size_t n, bool caseS
 
 template <bool Backward>
 int CompareKeys(std::string_view searched, std::string_view stored, bool caseSensitive) {
-  const int diff =
-      CompareRun<Backward>(searched, stored, std::min(searched.size(), stored.size()), caseSensitive);
+  const int diff = CompareRun<Backward>(searched, stored, std::min(searched.size(), stored.size()),
+                                        caseSensitive);
   if (diff != 0) return diff;
   if (stored.size() < searched.size()) return 1;
   return stored.size() > searched.size() ? -1 : 0;
@@ -37,7 +37,8 @@ int CompareKeys(std::string_view searched, std::string_view stored, bool caseSen
 // it begins (ends) with it.
 template <bool Backward>
 int CompareAffix(std::string_view rest, std::string_view stored, bool caseSensitive) {
-  const int diff = CompareRun<Backward>(rest, stored, std::min(rest.size(), stored.size()), caseSensitive);
+  const int diff =
+      CompareRun<Backward>(rest, stored, std::min(rest.size(), stored.size()), caseSensitive);
   if (diff != 0) return diff;
   return stored.size() < rest.size() ? 1 : 0;
 }

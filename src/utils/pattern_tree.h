@@ -9,6 +9,7 @@
 
 #include "utils/bin_char_list.h"
 #include "utils/case_tables.h"
+#include "utils/exceptions.h"
 
 // The order a trie reads its keys and texts in: from the first character, or
 // from the last one backwards (suffix tries).
@@ -171,7 +172,8 @@ class TBasicPTree {
 
   // The leaf's object and the rest of its tail move one level down.
   void SplitLeaf(Node& leaf) {
-    Node* down = NewNode(static_cast<unsigned char>(leaf.tail[0]), leaf.object, leaf.tail.substr(1));
+    Node* down =
+        NewNode(static_cast<unsigned char>(leaf.tail[0]), leaf.object, leaf.tail.substr(1));
     leaf.children.Add(static_cast<char>(down->ch), down);
     leaf.object = nullptr;
     leaf.tail.clear();

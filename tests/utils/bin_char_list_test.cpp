@@ -56,7 +56,8 @@ TEST(BinCharListTest, EveryByteAcrossBothSearchModes) {
     }
   }
   for (int i = 1; i < list.Count(); ++i)
-    EXPECT_LT(static_cast<unsigned char>(list.GetChar(i - 1)), static_cast<unsigned char>(list.GetChar(i)));
+    EXPECT_LT(static_cast<unsigned char>(list.GetChar(i - 1)),
+              static_cast<unsigned char>(list.GetChar(i)));
 }
 
 TEST(BinCharListTest, RemovalAndFreeing) {

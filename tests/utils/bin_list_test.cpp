@@ -24,7 +24,8 @@ struct TItem {
 template <typename List>
 void AddAll(List& list, const std::vector<std::string>& keys, std::vector<TItem>& items) {
   items.resize(keys.size());
-  for (std::size_t i = 0; i < keys.size(); ++i) ASSERT_TRUE(list.Add(keys[i], &items[i])) << keys[i];
+  for (std::size_t i = 0; i < keys.size(); ++i)
+    ASSERT_TRUE(list.Add(keys[i], &items[i])) << keys[i];
 }
 
 struct RangeCase {

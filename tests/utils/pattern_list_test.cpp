@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 #include <ostream>
 #include <random>
 #include <string>
@@ -48,14 +49,19 @@ TEST_P(RoutePatternTest, PicksTrieAndKey) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Patterns, RoutePatternTest,
-    ::testing::Values(RouteCase{"", TPatternKind::Refused, ""}, RouteCase{"*", TPatternKind::Refused, ""},
-                      RouteCase{"**", TPatternKind::Refused, ""}, RouteCase{"***", TPatternKind::Infix, "*"},
-                      RouteCase{"*a*", TPatternKind::Infix, "a"}, RouteCase{"abc*", TPatternKind::Prefix, "abc"},
-                      RouteCase{"a**", TPatternKind::Prefix, "a*"}, RouteCase{"a*", TPatternKind::Prefix, "a"},
-                      RouteCase{"*abc", TPatternKind::Suffix, "abc"}, RouteCase{"**a", TPatternKind::Suffix, "*a"},
-                      RouteCase{"a*c", TPatternKind::Exact, "a*c"}, RouteCase{"a", TPatternKind::Exact, "a"}));
+INSTANTIATE_TEST_SUITE_P(Patterns, RoutePatternTest,
+                         ::testing::Values(RouteCase{"", TPatternKind::Refused, ""},
+                                           RouteCase{"*", TPatternKind::Refused, ""},
+                                           RouteCase{"**", TPatternKind::Refused, ""},
+                                           RouteCase{"***", TPatternKind::Infix, "*"},
+                                           RouteCase{"*a*", TPatternKind::Infix, "a"},
+                                           RouteCase{"abc*", TPatternKind::Prefix, "abc"},
+                                           RouteCase{"a**", TPatternKind::Prefix, "a*"},
+                                           RouteCase{"a*", TPatternKind::Prefix, "a"},
+                                           RouteCase{"*abc", TPatternKind::Suffix, "abc"},
+                                           RouteCase{"**a", TPatternKind::Suffix, "*a"},
+                                           RouteCase{"a*c", TPatternKind::Exact, "a*c"},
+                                           RouteCase{"a", TPatternKind::Exact, "a"}));
 
 struct MatchCase {
   const char* text;
@@ -84,12 +90,13 @@ TEST_P(PatternMatchTest, MatchAndMatchAll) {
   EXPECT_EQ(Names(all), GetParam().all);
 }
 
-INSTANTIATE_TEST_SUITE_P(Patterns, PatternMatchTest,
-                         ::testing::Values(MatchCase{"NICK", "A", "A,B,C,D"}, MatchCase{"nickname", "B", "B,D"},
-                                           MatchCase{"thenick", "C", "C,D"}, MatchCase{"sticker", "D", "D"},
-                                           MatchCase{"xyz", "nil", ""}, MatchCase{"", "nil", ""},
-                                           MatchCase{"nic", "nil", ""}, MatchCase{"ick", "D", "D"},
-                                           MatchCase{"ICKick", "D", "D,D"}, MatchCase{"ic", "nil", ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Patterns, PatternMatchTest,
+    ::testing::Values(MatchCase{"NICK", "A", "A,B,C,D"}, MatchCase{"nickname", "B", "B,D"},
+                      MatchCase{"thenick", "C", "C,D"}, MatchCase{"sticker", "D", "D"},
+                      MatchCase{"xyz", "nil", ""}, MatchCase{"", "nil", ""},
+                      MatchCase{"nic", "nil", ""}, MatchCase{"ick", "D", "D"},
+                      MatchCase{"ICKick", "D", "D,D"}, MatchCase{"ic", "nil", ""}));
 
 TEST(PatternListTest, RefusedPatternsAndTheStarInfix) {
   TItem item{"star"};
@@ -140,7 +147,8 @@ TEST(PatternListTest, RemovalKeepsTriesInStep) {
 TEST(PatternListTest, ClearingEmptiesTriesAndFreesOnRequest) {
   int freed = 0;
   TPatternList<TItem> list;
-  for (const char* pattern : {"a", "b*", "*c", "*d*"}) ASSERT_TRUE(list.Add(pattern, new TItem{pattern, &freed}));
+  for (const char* pattern : {"a", "b*", "*c", "*d*"})
+    ASSERT_TRUE(list.Add(pattern, new TItem{pattern, &freed}));
   EXPECT_TRUE(list.RemoveAndFree("b*"));
   EXPECT_EQ(freed, 1);
   EXPECT_EQ(list.Match("bb"), nullptr);
@@ -246,7 +254,8 @@ TEST(PatternListTest, MatchesBruteForceReference) {
   std::mt19937 rng(5);
   auto randomText = [&](const std::string& alphabet, int minLength, int maxLength) {
     std::string s;
-    const int length = minLength + static_cast<int>(rng() % static_cast<unsigned>(maxLength - minLength + 1));
+    const int length =
+        minLength + static_cast<int>(rng() % static_cast<unsigned>(maxLength - minLength + 1));
     for (int i = 0; i < length; ++i) s.push_back(alphabet[rng() % alphabet.size()]);
     return s;
   };

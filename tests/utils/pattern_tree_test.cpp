@@ -75,12 +75,13 @@ TEST_P(PTreeLookupTest, BackwardTrie) {
 INSTANTIATE_TEST_SUITE_P(
     Keys, PTreeLookupTest,
     ::testing::Values(LookupCase{"a", "a", "a", "a"}, LookupCase{"ab", "nil", "a", "a"},
-                      LookupCase{"abc", "abc", "abc", "a,abc"}, LookupCase{"ABCD", "nil", "abc", "a,abc"},
+                      LookupCase{"abc", "abc", "abc", "a,abc"},
+                      LookupCase{"ABCD", "nil", "abc", "a,abc"},
                       LookupCase{"abcdef", "abcdef", "abcdef", "a,abc,abcdef"},
                       LookupCase{"abcdefg", "nil", "abcdef", "a,abc,abcdef"},
-                      LookupCase{"abcdeX", "nil", "abc", "a,abc"}, LookupCase{"abd", "abd", "abd", "a,abd"},
-                      LookupCase{"Bx", "nil", "b", "b"}, LookupCase{"c", "nil", "nil", ""},
-                      LookupCase{"", "nil", "nil", ""}));
+                      LookupCase{"abcdeX", "nil", "abc", "a,abc"},
+                      LookupCase{"abd", "abd", "abd", "a,abd"}, LookupCase{"Bx", "nil", "b", "b"},
+                      LookupCase{"c", "nil", "nil", ""}, LookupCase{"", "nil", "nil", ""}));
 
 TEST(PTreeTest, RefusesEmptyNilAndDuplicateKeys) {
   TItem item{"x"};
