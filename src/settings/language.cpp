@@ -150,3 +150,13 @@ void TLanguage::SetText(TLanguageKey key, std::string text) { texts_[Slot(key)] 
 void TLanguage::ResetToDefaults() {
   for (std::size_t i = 0; i < kTable.size(); ++i) texts_[i].assign(kTable[i].DefaultText);
 }
+
+static_assert(static_cast<int>(TLanguageKey::SetPacePace7) -
+                      static_cast<int>(TLanguageKey::SetPacePace0) == 7,
+              "the work-pace names must stand in a row");
+
+std::string WorkPaceName(const TLanguage& language, int level) {
+  if (level < 0 || level > 7) return {};
+  const auto first = static_cast<int>(TLanguageKey::SetPacePace0);
+  return language.Text(static_cast<TLanguageKey>(first + level));
+}

@@ -110,3 +110,7 @@ class TLanguage {
 
   std::array<std::string, kLanguageKeyCount> texts_;
 };
+
+// The language's name of work pace 0 to 7 (slowest to fastest); "" for any
+// other level.
+std::string WorkPaceName(const TLanguage& language, int level);

@@ -224,3 +224,18 @@ TEST(Language, SetTextReplacesOneSlotUntilReset) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WorkPaceName, NamesTheEightLevelsAndNothingElse) {
+  TLanguage language;
+  const struct {
+    int level;
+    const char* name;
+  } cases[] = {{-1, ""}, {0, "Coma"}, {4, "Normal"}, {5, "Rabbit"}, {7, "Extreme"}, {8, ""}};
+  for (const auto& c : cases) EXPECT_EQ(WorkPaceName(language, c.level), c.name) << c.level;
+  language.SetText(TLanguageKey::SetPacePace7, "Warp");
+  EXPECT_EQ(WorkPaceName(language, 7), "Warp");
+}
+
+}  // namespace
