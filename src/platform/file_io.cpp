@@ -95,6 +95,42 @@ bool SyncFolder(const std::string& folder) {
   return ::fsync(dir.Get()) == 0 || errno == EINVAL;
 }
 
+// How a replaced file's permission bits are chosen.
+enum class TFileAccess {
+  KeepExisting,  // an existing target keeps its bits; a new one follows the umask
+  OwnerOnly,     // always 0600, and a missing folder is created 0700
+};
+
+bool WriteAtomically(const std::string& path, std::string_view bytes, TFileAccess access) {
+  auto [folder, file] = SplitPath(path);
+  if (file.empty()) return false;
+  const bool ownerOnly = access == TFileAccess::OwnerOnly;
+  if (!(ownerOnly ? CreatePrivateDirectories(folder) : CreateDirectories(folder))) return false;
+
+  // A leftover of a crashed writer may hold a name; try a few more.
+  std::string name;
+  int fd = -1;
+  for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
+    name = TemporaryName(folder, file);
+    fd = OpenRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  TFileDescriptor out(fd);
+  if (!out.Valid()) return false;
+  TTemporaryFile temporary(std::move(name));
+  struct stat old {};
+  if (ownerOnly) {
+    // Set explicitly: the umask must not widen or narrow a secret file.
+    if (::fchmod(out.Get(), S_IRUSR | S_IWUSR) != 0) return false;
+  } else if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    if (::fchmod(out.Get(), old.st_mode & 07777) != 0) return false;
+  }
+  if (!WriteAll(out.Get(), bytes) || ::fsync(out.Get()) != 0 || !out.Close()) return false;
+  if (::rename(temporary.Path().c_str(), path.c_str()) != 0) return false;
+  temporary.Release();
+  return SyncFolder(folder);
+}
+
 }  // namespace
 
 bool ReadFileBytes(const std::string& path, std::string& out) {
@@ -118,28 +154,11 @@ bool ReadFileBytes(const std::string& path, std::string& out) {
 }
 
 bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
-  auto [folder, file] = SplitPath(path);
-  if (file.empty() || !CreateDirectories(folder)) return false;
+  return WriteAtomically(path, bytes, TFileAccess::KeepExisting);
+}
 
-  // A leftover of a crashed writer may hold a name; try a few more.
-  std::string name;
-  int fd = -1;
-  for (int attempt = 0; attempt < 8 && fd < 0; ++attempt) {
-    name = TemporaryName(folder, file);
-    fd = OpenRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  TFileDescriptor out(fd);
-  if (!out.Valid()) return false;
-  TTemporaryFile temporary(std::move(name));
-  struct stat old {};
-  if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
-    if (::fchmod(out.Get(), old.st_mode & 07777) != 0) return false;
-  }
-  if (!WriteAll(out.Get(), bytes) || ::fsync(out.Get()) != 0 || !out.Close()) return false;
-  if (::rename(temporary.Path().c_str(), path.c_str()) != 0) return false;
-  temporary.Release();
-  return SyncFolder(folder);
+bool WriteFileAtomicPrivate(const std::string& path, std::string_view bytes) {
+  return WriteAtomically(path, bytes, TFileAccess::OwnerOnly);
 }
 
 bool FileExists(const std::string& path) {
@@ -151,5 +170,22 @@ bool CreateDirectories(const std::string& path) {
   if (path.empty()) return false;
   std::error_code error;
   std::filesystem::create_directories(path, error);
+  return std::filesystem::is_directory(path, error);
+}
+
+bool CreatePrivateDirectories(const std::string& path) {
+  if (path.empty()) return false;
+  std::filesystem::path prefix;
+  for (const std::filesystem::path& part : std::filesystem::path(path)) {
+    prefix /= part;
+    if (part.empty() || part == "/" || part == "." || part == "..") continue;
+    if (::mkdir(prefix.c_str(), S_IRWXU) == 0) {
+      // mkdir applies the umask; the folder must be exactly owner-only.
+      if (::chmod(prefix.c_str(), S_IRWXU) != 0) return false;
+    } else if (errno != EEXIST) {
+      return false;
+    }
+  }
+  std::error_code error;
   return std::filesystem::is_directory(path, error);
 }

@@ -19,9 +19,18 @@ bool ReadFileBytes(const std::string& path, std::string& out);
 // false. An existing target keeps its permission bits.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 
+// WriteFileAtomic for files that hold passwords: the file always ends up with
+// mode 0600 (owner read and write only, whatever the umask or the old file's
+// bits), and missing folders are created as CreatePrivateDirectories does.
+bool WriteFileAtomicPrivate(const std::string& path, std::string_view bytes);
+
 // True when `path` names an existing regular file.
 bool FileExists(const std::string& path);
 
 // Creates the folder `path` and any missing parents. True when the folder
 // exists afterwards.
 bool CreateDirectories(const std::string& path);
+
+// CreateDirectories for folders that hold secrets: every folder it creates
+// gets mode 0700; folders that exist already keep their mode.
+bool CreatePrivateDirectories(const std::string& path);
