@@ -56,7 +56,7 @@ class MyINFOFixture : public TNickListFixture {
   std::uint64_t now = 5000;
   TProtocolMessage messages;
   TTmpBanList tmpBans;
-  TMyINFOHandler handler;
+  TMyINFOProcessor handler;
   TRecordingHooks hooks;
 };
 
@@ -228,6 +228,10 @@ INSTANTIATE_TEST_SUITE_P(
                          "<++ V:1,M:A,H:3/0/0,S:5>", 0, &TSettings::RedirectOnLowSlotRatio,
                          "Your slot ratio is currently too low, your ratio is 1.67 slots/hub and "
                          "the minimum allowed is: 2 slots/hub"},
+        TRestrictionCase{"slotRatioMet",
+                         [](auto& r) { r.SlotRatioEnabled = true; r.SlotRatio = 2; },
+                         "<++ V:1,M:A,H:2/0/0,S:5>", 0, &TSettings::RedirectOnLowSlotRatio,
+                         nullptr},
         TRestrictionCase{"slotRatioNoHubs",
                          [](auto& r) { r.SlotRatioEnabled = true; r.SlotRatio = 2; },
                          "<++ V:1,M:A,H:0/0/0,S:1>", 0, &TSettings::RedirectOnLowSlotRatio,
