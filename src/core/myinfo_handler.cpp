@@ -40,7 +40,7 @@ std::string SlotRatioText(int slots, int hubs) {
 }  // namespace
 
 TMyINFOProcessor::TMyINFOProcessor(TSettings& settings, TLanguage& language, TNickList& nickList,
-                               TProtocolMessage& messages, TTmpBanList& tmpBans, TClock clock)
+                                   TProtocolMessage& messages, TTmpBanList& tmpBans, TClock clock)
     : settings_(settings),
       language_(language),
       nickList_(nickList),
@@ -234,8 +234,8 @@ void TMyINFOProcessor::DeliverPooled(THubSocket& user) {
 }
 
 void TMyINFOProcessor::SendToViewers(const THubSocket& user, std::string_view text,
-                                   bool toOperators, const THubSocket* skip,
-                                   std::uint64_t notAfter) {
+                                     bool toOperators, const THubSocket* skip,
+                                     std::uint64_t notAfter) {
   // A viewer whose last nick list came after the change has the text.
   const auto send = [&](THubSocket& viewer) {
     if (viewer.LifeState != lsInitialised || &viewer == skip) return;

@@ -54,7 +54,7 @@ class TMyINFOProcessor {
 
   // `clock` gives the hub's ms time; empty: the hub clock.
   TMyINFOProcessor(TSettings& settings, TLanguage& language, TNickList& nickList,
-                 TProtocolMessage& messages, TTmpBanList& tmpBans, TClock clock = {});
+                   TProtocolMessage& messages, TTmpBanList& tmpBans, TClock clock = {});
 
   // nullptr: back to the defaults; `hooks` must outlive this handler or be
   // unregistered first.
