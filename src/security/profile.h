@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -38,12 +39,41 @@ struct TProfileRightInfo {
 const TProfileRightInfo& ProfileRightInfo(TProfileRight right);
 const std::array<TProfileRightInfo, kProfileRightCount>& ProfileRights();
 
+class TXMLNode;
+
+// How to read a profile element of a file written before the rights took
+// their present form: high levels implied the hidden-user rights, and one
+// switch stood for the six feed rights, which then followed the hub-wide
+// feed flags given here.
+struct TLegacyProfileRules {
+  bool Apply = false;  // the file's version sorts below the gate
+  bool FeedAction = false;
+  bool FeedKick = false;
+  bool FeedEvent = false;
+  bool FeedGUI = false;
+  bool FeedError = false;
+};
+
+// The version below which profiles.xml is read by the legacy rules.
+inline constexpr std::string_view kLegacyProfileVersion = "1.03";
+
 // A named set of rights. Connections hold their profile by shared_ptr, so a
 // profile dropped by a reload lives until the last connection is re-bound.
 class TProfile {
  public:
   // A user-defined profile with the defaults of a new profile.
   TProfile();
+
+  // A new user-defined profile read from a <Profile> element.
+  static std::shared_ptr<TProfile> CreateFromXML(const TXMLNode& node,
+                                                 const TLegacyProfileRules& legacy = {});
+  // Reads what `node` holds over the current values: a missing element or a
+  // number that does not parse (levels must lie within 0..255) keeps the
+  // current value. The name is read only into a user-defined profile; the
+  // built-in ones keep theirs.
+  void ReadFromXML(const TXMLNode& node, const TLegacyProfileRules& legacy = {});
+  // Appends the children of a <Profile> element to `node`, in file order.
+  void WriteToXML(TXMLNode& node) const;
 
   std::string Name;          // key, compared case-insensitively
   bool UserDefined = true;   // false for "Regular" and "Registered"
@@ -55,7 +85,11 @@ class TProfile {
   bool JoinAnnouncementEnabled = false;
   std::string JoinAnnouncement;
   bool AllowUseAnnouncementAwayTimeEnabled = false;
-  TDateTime AllowUseAnnouncementAwayTime{};  // a time of day
+  // A time of day, held on the day kAwayTimeDay; only the time is stored.
+  TDateTime AllowUseAnnouncementAwayTime = kAwayTimeDay;
+
+  // 2004-12-30 00:00:00, the day the away time is held on.
+  static constexpr TDateTime kAwayTimeDay{12782 * kSecondsPerDay};
 
   // The raw byte of a right: 0/1 for a bool right, the TProfileAccess
   // value of a level right (a file may hold any number; it is not clamped).
