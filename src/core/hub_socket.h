@@ -126,7 +126,7 @@ class THubSocket {
   std::uint8_t LifeState = lsCreated;
   std::uint8_t LoginState = 0;  // read modulo 128
 
-  void* TLSSession = nullptr;  // opaque; the listener side owns its meaning
+  void* TLSSession = nullptr;    // opaque; the listener side owns its meaning
   std::uint64_t AcceptTick = 0;  // handed over with the login data
 
  private:

@@ -158,8 +158,7 @@ void TNickList::SendBotLine(THubSocket& user, std::string_view text) {
 bool TNickList::Bind(THubSocket& user, std::shared_ptr<TAccount> account) {
   const bool wasOperator = user.IsOperator();
   const bool wasHidden = user.Hidden;
-  const TConnRestriction* isp =
-      settings_.UseISPCheck ? hooks_->ISPRestriction(user) : nullptr;
+  const TConnRestriction* isp = settings_.UseISPCheck ? hooks_->ISPRestriction(user) : nullptr;
   user.BindAccount(std::move(account), settings_.ConnRestriction, isp);
   if (byNick_.Find(user.Nick) != &user) return false;
   if (user.IsOperator() != wasOperator) {
@@ -228,8 +227,7 @@ void TNickList::RefreshISPRestrictions() {
   for (int i = byNick_.Count() - 1; i >= 0; --i) {
     THubSocket& user = *byNick_.GetValue(i);
     if (!user.ISPRestriction) continue;
-    const TConnRestriction* isp =
-        settings_.UseISPCheck ? hooks_->ISPRestriction(user) : nullptr;
+    const TConnRestriction* isp = settings_.UseISPCheck ? hooks_->ISPRestriction(user) : nullptr;
     if (isp != nullptr) {
       user.Restriction = *isp;
     } else {

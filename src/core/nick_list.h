@@ -70,6 +70,8 @@ class TNickList : public TAccountUsers {
   bool ProbeNick(std::string_view nick);
   int GetCount() const { return byNick_.Count(); }
   THubSocket* GetUser(int index) const;  // nick order
+  int OperatorCount() const { return operators_.Count(); }
+  THubSocket* GetOperator(int index) const { return operators_.GetValue(index); }
   bool IsListedOperator(const THubSocket& user) const;
 
   // Appends to every listed user in life state 1, last to first.

@@ -109,7 +109,7 @@ class TUserInfo {
   std::string Speed;
   char Status = '\x01';
   std::string Email;
-  std::int64_t Share = 0;      // shown to others (0 while the share is hidden)
+  std::int64_t Share = 0;  // shown to others (0 while the share is hidden)
   std::int64_t RealShare = 0;
 
   bool DeferredNickList = false;  // asked for before it was allowed

@@ -282,7 +282,9 @@ class TwoRooms : public TNickListRooms {
  public:
   void AppendNickList(TWriteBuffer& out) override { out.AppendString("#room$$"); }
   void AppendOpList(TWriteBuffer& out) override { out.AppendString("#room$$"); }
-  void AppendMyINFO(TWriteBuffer& out) override { out.AppendString("$MyINFO $ALL #room x$ $ \x01$$0$|"); }
+  void AppendMyINFO(TWriteBuffer& out) override {
+    out.AppendString("$MyINFO $ALL #room x$ $ \x01$$0$|");
+  }
 };
 
 TEST_F(NickListTest, ChatRoomsAddTheirPartsToTheList) {
