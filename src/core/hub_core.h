@@ -106,6 +106,8 @@ class THubCore {
 
   THubSocket* FindConnection(std::uint64_t connectionId) const;
   int ConnectionCount() const { return static_cast<int>(order_.size()); }
+  // 0 <= index < ConnectionCount(); the order changes as connections close.
+  THubSocket* ConnectionAt(int index) const;
   TProtocol& Protocol() { return protocol_; }
 
   // The passes; the timers call them, tests may too.
