@@ -1,0 +1,165 @@
+// What one user is sent about the others: the nick list, the "$UserIP"
+// list, the announcements of arrivals and departures, and the
+// $GetNickList handler.
+#include <string>
+
+#include "core/hub_socket.h"
+#include "core/nick_list.h"
+#include "security/profile.h"
+#include "settings/language.h"
+#include "settings/settings.h"
+#include "utils/hub_time.h"
+
+namespace {
+
+const std::string& MyINFOFor(const THubSocket& viewer, const THubSocket& user) {
+  const TUserInfo& info = user.UserInfo();
+  return viewer.IsOperator() ? info.OperatorMyINFO.Text : info.UserMyINFO.Text;
+}
+
+}  // namespace
+
+void TNickList::SendNickList(THubSocket& user) {
+  const bool listed = byNick_.Find(user.Nick) == &user;
+  TUserInfo& info = user.UserInfo();
+  TWriteBuffer& out = scratch_;
+  out.Clear(false);
+
+  if (!info.Supports.NoHello) {
+    out.AppendString("$NickList ");
+    out.AppendString(settings_.BotName());
+    out.AppendString("$$");
+    if (!listed) {
+      out.AppendString(user.Nick);
+      out.AppendString("$$");
+    }
+    rooms_->AppendNickList(out);
+    for (int i = 0; i < sorted_.Count(); ++i) {
+      const THubSocket& other = *sorted_.GetObject(i);
+      if (!MaySee(user, other)) continue;
+      out.AppendString(other.Nick);
+      out.AppendString("$$");
+    }
+    out.AppendChar('|');
+  }
+
+  if (user.Rights().MayShowHidden() != 0) {
+    out.AppendString("$OpList ");
+    out.AppendString(settings_.BotName());
+    out.AppendString("$$");
+    for (int i = 0; i < operators_.Count(); ++i) {
+      const THubSocket& op = *operators_.GetValue(i);
+      if (!MaySee(user, op)) continue;
+      out.AppendString(op.Nick);
+      out.AppendString("$$");
+    }
+  } else {
+    const std::string_view cached = opList_.View();
+    out.AppendString(cached.substr(0, cached.size() - 1));
+  }
+  if (user.IsOperator() && !IsListedOperator(user)) {
+    out.AppendString(user.Nick);
+    out.AppendString("$$");
+  }
+  rooms_->AppendOpList(out);
+  out.AppendChar('|');
+
+  out.AppendString(settings_.BotMyINFO());
+  rooms_->AppendMyINFO(out);
+
+  // Every user gets its own text once: an operator in the walk, everyone
+  // else after it, so the client always finds itself in the list.
+  bool sentOwn = false;
+  for (int i = 0; i < sorted_.Count(); ++i) {
+    const THubSocket& other = *sorted_.GetObject(i);
+    if (&other == &user) {
+      if (!user.IsOperator()) continue;
+      sentOwn = true;
+    } else if (!MaySee(user, other)) {
+      continue;
+    }
+    out.AppendString(MyINFOFor(user, other));
+  }
+  if (!sentOwn) out.AppendString(MyINFOFor(user, user));
+
+  if (settings_.AutoSendOwnUserIP && !info.NickListSent && info.Supports.UserIP &&
+      !user.Rights().MayAccessUserIP2()) {
+    out.AppendString("$UserIP ");
+    out.AppendString(user.Nick);
+    out.AppendChar(' ');
+    out.AppendString(user.IP);
+    out.AppendChar('|');
+  }
+
+  user.WriteBuffer().AppendString(out.View());
+  out.Clear(false);
+
+  ++info.Transfer.NickLists;
+  user.NickListStamp = TTime::Now();
+  info.DeferredNickList = false;
+  info.NickListSent = true;
+}
+
+void TNickList::SendDeferredNickList(THubSocket& user) {
+  if (user.UserInfo().DeferredNickList) SendNickList(user);
+}
+
+void TNickList::SendUserIPList(THubSocket& user) {
+  std::string text;
+  std::size_t room = 9;
+  for (int i = 0; i < byNick_.Count(); ++i) room += byNick_.GetKey(i).size() + 18;
+  text.reserve(room);
+  text = "$UserIP ";
+  bool any = false;
+  for (int i = 0; i < sorted_.Count(); ++i) {
+    const THubSocket& other = *sorted_.GetObject(i);
+    if (&other == &user || other.LifeState != lsInitialised || !MaySee(user, other)) continue;
+    text += other.Nick;
+    text += ' ';
+    text += other.IP;
+    text += "$$";
+    any = true;
+  }
+  if (!any) return;
+  text += '|';
+  user.WriteBuffer().AppendString(text);
+}
+
+void TNickList::AnnounceUser(THubSocket& user) {
+  const std::string hello = "$Hello " + user.Nick + "|";
+  const std::string opList = user.IsOperator() ? "$OpList " + user.Nick + "$$|" : std::string();
+  const std::string userIP = "$UserIP " + user.Nick + " " + user.IP + "|";
+  ForEachOnline([&](THubSocket& viewer) {
+    if (&viewer == &user || !MaySee(viewer, user)) return;
+    TWriteBuffer& out = viewer.WriteBuffer();
+    if (!viewer.UserInfo().Supports.NoHello) out.AppendString(hello);
+    out.AppendString(opList);
+    out.AppendString(MyINFOFor(viewer, user));
+    if (viewer.Rights().MayAccessUserIP2() && viewer.UserInfo().Supports.UserIP2)
+      out.AppendString(userIP);
+  });
+}
+
+void TNickList::AnnounceQuit(THubSocket& user) {
+  const std::string quit = "$Quit " + user.Nick + "|";
+  hooks_->UserDisconnected(user);
+  ForEachOnline([&](THubSocket& viewer) {
+    if (&viewer != &user && MaySee(viewer, user)) viewer.WriteBuffer().AppendString(quit);
+  });
+}
+
+void TNickList::HandleGetNickList(THubSocket& user) {
+  if (!hooks_->FloodGate(user, TFloodKind::NickList)) return;
+  TUserInfo& info = user.UserInfo();
+  if (!user.IsLoggedIn()) {
+    if (info.NickListSent) return;
+    if (!user.Rights().MayReceiveNickListBeforeMyINFO()) {
+      info.DeferredNickList = true;
+      return;
+    }
+  } else if (info.NickListSent && user.WriteBuffer().UnsentRounds() > 0) {
+    SendBotLine(user, language_.Text(TLanguageKey::TooBusyToRefreshNickList));
+    return;
+  }
+  SendNickList(user);
+}
