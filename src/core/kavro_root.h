@@ -6,20 +6,34 @@
 #include <string_view>
 
 class EventLoop;
+class TAccounts;
 class TLanguage;
 class TLanguageManager;
-class TSettings;
-class TSettingsFileWatcher;
+class TLifecycleHub;
+class TNickList;
+class TNicksInUse;
+class TProfiles;
+class TProtocolFunctions;
+class TProtocolMessage;
+class TRootHub;
 class TRootSettingsHooks;
+class TSettings;
+class TSettingsFileSet;
+class TSettingsFileWatcher;
+class TUserStatic;
+struct TUserDefaults;
 
 // The composition root: owns the process-wide singletons of every subsystem,
-// builds them in their fixed order and frees them in reverse. Each unit
-// reaches a singleton through Kavro(). Tests build a fresh root in a
-// temporary home folder; only one root exists at a time. Does not own the
-// event loop, which belongs to the program's entry (the GUI drives its own).
+// builds them in their fixed order and frees them in reverse, and wires each
+// one's hooks to the others. Each unit reaches a singleton through Kavro().
+// Tests build a fresh root in a temporary home folder; only one root exists
+// at a time. Does not own the event loop, which belongs to the program's
+// entry (the GUI drives its own).
 class TKavroRoot {
  public:
-  using TFeedSink = std::function<void(const std::string& line)>;
+  // Kinds of report line, as the operator feed names them.
+  enum class TLineKind { Event, Error, GUI };
+  using TFeedSink = std::function<void(TLineKind kind, const std::string& line)>;
 
   // Sets the program folder to `homeFolder` and builds every singleton.
   TKavroRoot(EventLoop& loop, std::string homeFolder);
@@ -33,13 +47,26 @@ class TKavroRoot {
   TLanguageManager& LanguageManager() { return *languageManager_; }
   TSettingsFileWatcher& SettingsWatcher() { return *watcher_; }
   TSettings& Settings() { return *settings_; }
+  TSettingsFileSet& SettingsFiles() { return *files_; }
+  TProfiles& Profiles() { return *profiles_; }
+  TAccounts& Accounts() { return *accounts_; }
+  TNicksInUse& NicksInUse() { return *nicksInUse_; }
+  TNickList& NickList() { return *nickList_; }
+  TProtocolMessage& HubMessages() { return *hubMessages_; }
+  TUserStatic& UserStatic() { return *userStatic_; }
+  TProtocolFunctions& GreetingGate() { return *greetingGate_; }
+  // The hub as the program's start-up and shutdown drive it.
+  TLifecycleHub& Hub();
 
-  // Where event lines go until the operator feed exists.
-  void SetEventSink(TFeedSink sink) { eventSink_ = std::move(sink); }
-  void ReportEvent(const std::string& line) const;
+  // Where report lines go until the operator feed exists.
+  void SetFeedSink(TFeedSink sink) { feedSink_ = std::move(sink); }
+  void ReportEvent(const std::string& line) const { Report(TLineKind::Event, line); }
+  void ReportError(const std::string& line) const { Report(TLineKind::Error, line); }
+  void ReportGUI(const std::string& line) const { Report(TLineKind::GUI, line); }
 
-  // Saves settings.xml so that the watcher does not take the hub's own save
-  // for an outside edit.
+  // Saves settings.xml alone (the other files: SettingsFiles().SaveAll),
+  // so that the watcher does not take the hub's own save for an outside
+  // edit.
   bool SaveSettings();
 
   // Lists the language files (an empty folder gets english.xml) and selects
@@ -48,17 +75,29 @@ class TKavroRoot {
 
  private:
   void Build();
+  void BuildLists();
+  void Report(TLineKind kind, const std::string& line) const;
 
   EventLoop& loop_;
   const std::string homeFolder_;
-  TFeedSink eventSink_;
+  TFeedSink feedSink_;
 
   // Built in this order, freed in reverse.
   std::unique_ptr<TLanguage> language_;
   std::unique_ptr<TLanguageManager> languageManager_;
   std::unique_ptr<TSettingsFileWatcher> watcher_;
   std::unique_ptr<TSettings> settings_;
+  std::unique_ptr<TNicksInUse> nicksInUse_;
   std::unique_ptr<TRootSettingsHooks> settingsHooks_;
+  std::unique_ptr<TSettingsFileSet> files_;
+  std::unique_ptr<TProfiles> profiles_;
+  std::unique_ptr<TAccounts> accounts_;
+  std::unique_ptr<TUserDefaults> userDefaults_;
+  std::unique_ptr<TNickList> nickList_;
+  std::unique_ptr<TProtocolMessage> hubMessages_;
+  std::unique_ptr<TUserStatic> userStatic_;
+  std::unique_ptr<TProtocolFunctions> greetingGate_;
+  std::unique_ptr<TRootHub> hub_;
 };
 
 // The current root; EAssertionFailed when none exists.
