@@ -54,20 +54,8 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
   return options;
 }
 
-std::string_view KindWord(TKavroRoot::TLineKind kind) {
-  switch (kind) {
-    case TKavroRoot::TLineKind::Event:
-      return "Event";
-    case TKavroRoot::TLineKind::Error:
-      return "Error";
-    case TKavroRoot::TLineKind::GUI:
-      return "GUI";
-  }
-  return "Event";
-}
-
-void PrintLine(TKavroRoot::TLineKind kind, const std::string& line) {
-  std::cout << KindWord(kind) << ": " << line << std::endl;  // flushed: a pipe reads it live
+void PrintLine(std::string_view line) {
+  std::cout << line << std::endl;  // flushed: a pipe reads it live
 }
 
 // The class of an exception of the hub's family, for the Error line.
@@ -93,7 +81,7 @@ int Run(const TOptions& options) {
   });
   TKavroRoot root(loop, options.Home);
   rootForSignals = &root;
-  root.SetFeedSink(PrintLine);
+  root.SetLineSink(PrintLine);
   loop.SetErrorHandler([&root](std::exception_ptr error) {
     try {
       std::rethrow_exception(error);

@@ -1,7 +1,9 @@
 #include "core/kavro_root.h"
 
 #include "core/greeting_gate.h"
+#include "core/hub_feed.h"
 #include "core/hub_socket.h"
+#include "core/hub_stats.h"
 #include "core/nick_list.h"
 #include "core/nicks_in_use.h"
 #include "core/protocol_message.h"
@@ -54,6 +56,12 @@ void TKavroRoot::Build() {
       TSettingsList::Settings, [this] { return settings_->Load(); },
       [this] { return settings_->Save(TSaveMode::Automatic); });
   BuildLists();
+  stats_ = std::make_unique<TStats>();
+  feed_ = std::make_unique<THubFeed>(*settings_, *language_, *nickList_, *stats_,
+                                     ProgramPath(kFeedFolder, ""));
+  feed_->SetSink([this](std::string_view line) {
+    if (lineSink_) lineSink_(line);
+  });
   hub_ = std::make_unique<TRootHub>(*this);
 }
 
@@ -94,6 +102,8 @@ TKavroRoot::~TKavroRoot() {
   // The watcher goes quiet first so no reload runs while the lists go.
   watcher_->SetEnabled(false);
   hub_.reset();
+  feed_.reset();
+  stats_.reset();
   greetingGate_.reset();
   userStatic_.reset();
   hubMessages_.reset();
@@ -117,8 +127,20 @@ TKavroRoot::~TKavroRoot() {
 
 TLifecycleHub& TKavroRoot::Hub() { return *hub_; }
 
-void TKavroRoot::Report(TLineKind kind, const std::string& line) const {
-  if (feedSink_) feedSink_(kind, line);
+// Before the feed is built (and after it goes) a line reaches the sink alone.
+void TKavroRoot::ReportEvent(const std::string& line) const {
+  if (feed_) feed_->PostEvent(line);
+  else if (lineSink_) lineSink_(line);
+}
+
+void TKavroRoot::ReportError(const std::string& line) const {
+  if (feed_) feed_->PostError(line);
+  else if (lineSink_) lineSink_(line);
+}
+
+void TKavroRoot::ReportGUI(const std::string& line) const {
+  if (feed_) feed_->PostGUI(line);
+  else if (lineSink_) lineSink_(line);
 }
 
 bool TKavroRoot::SaveSettings() {

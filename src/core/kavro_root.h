@@ -7,6 +7,7 @@
 
 class EventLoop;
 class TAccounts;
+class THubFeed;
 class TLanguage;
 class TLanguageManager;
 class TLifecycleHub;
@@ -20,6 +21,7 @@ class TRootSettingsHooks;
 class TSettings;
 class TSettingsFileSet;
 class TSettingsFileWatcher;
+class TStats;
 class TUserStatic;
 struct TUserDefaults;
 
@@ -31,9 +33,9 @@ struct TUserDefaults;
 // entry (the GUI drives its own).
 class TKavroRoot {
  public:
-  // Kinds of report line, as the operator feed names them.
-  enum class TLineKind { Event, Error, GUI };
-  using TFeedSink = std::function<void(TLineKind kind, const std::string& line)>;
+  // A feed line as the feed file holds it (the headless program prints
+  // them).
+  using TLineSink = std::function<void(std::string_view line)>;
 
   // Sets the program folder to `homeFolder` and builds every singleton.
   TKavroRoot(EventLoop& loop, std::string homeFolder);
@@ -55,14 +57,17 @@ class TKavroRoot {
   TProtocolMessage& HubMessages() { return *hubMessages_; }
   TUserStatic& UserStatic() { return *userStatic_; }
   TProtocolFunctions& GreetingGate() { return *greetingGate_; }
+  TStats& Stats() { return *stats_; }
+  THubFeed& Feed() { return *feed_; }
   // The hub as the program's start-up and shutdown drive it.
   TLifecycleHub& Hub();
 
-  // Where report lines go until the operator feed exists.
-  void SetFeedSink(TFeedSink sink) { feedSink_ = std::move(sink); }
-  void ReportEvent(const std::string& line) const { Report(TLineKind::Event, line); }
-  void ReportError(const std::string& line) const { Report(TLineKind::Error, line); }
-  void ReportGUI(const std::string& line) const { Report(TLineKind::GUI, line); }
+  // Receives every feed line besides the feed's own places.
+  void SetLineSink(TLineSink sink) { lineSink_ = std::move(sink); }
+  // Feed posts of the given kind.
+  void ReportEvent(const std::string& line) const;
+  void ReportError(const std::string& line) const;
+  void ReportGUI(const std::string& line) const;
 
   // Saves settings.xml alone (the other files: SettingsFiles().SaveAll),
   // so that the watcher does not take the hub's own save for an outside
@@ -76,11 +81,10 @@ class TKavroRoot {
  private:
   void Build();
   void BuildLists();
-  void Report(TLineKind kind, const std::string& line) const;
 
   EventLoop& loop_;
   const std::string homeFolder_;
-  TFeedSink feedSink_;
+  TLineSink lineSink_;
 
   // Built in this order, freed in reverse.
   std::unique_ptr<TLanguage> language_;
@@ -97,6 +101,8 @@ class TKavroRoot {
   std::unique_ptr<TProtocolMessage> hubMessages_;
   std::unique_ptr<TUserStatic> userStatic_;
   std::unique_ptr<TProtocolFunctions> greetingGate_;
+  std::unique_ptr<TStats> stats_;
+  std::unique_ptr<THubFeed> feed_;
   std::unique_ptr<TRootHub> hub_;
 };
 

@@ -106,7 +106,8 @@ bool TSettingsFileSet::LoadOne(TSettingsList list, std::string& errorText) {
   const bool existed = FileExists(list);
   const bool loaded = Attempt(entry.Load, errorText);
   entry.KeptForRepair = !loaded && existed;
-  return loaded || !existed;
+  // A missing file is no failure; one that raised on every attempt is.
+  return loaded || (!existed && errorText.empty());
 }
 
 bool TSettingsFileSet::ReloadFromWatcher(TSettingsList list) {
