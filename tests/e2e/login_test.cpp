@@ -219,3 +219,37 @@ TEST(LoginTlsTest, LoginOverTls) {
 }
 
 }  // namespace
+
+namespace {
+
+// The first "$MyINFO" is measured against the hub's restriction; a user who
+// fails it is told why, sent on when a redirect is set, and never listed.
+TEST(LoginRestrictionTest, MyINFOOutsideTheRestrictionIsRefused) {
+  TE2EHome home;
+  home.WriteSettings([](TSettings& settings) {
+    settings.ConnRestriction.MinShareEnabled = true;
+    settings.ConnRestriction.MinShare = std::int64_t{1} << 30;
+    settings.RedirectOnLowShare.Enabled = true;
+    settings.RedirectOnLowShare.SetAddresses("127.0.0.1:4112");
+  });
+  ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
+  auto watcher = TNmdcClient::Connect(home.Port());
+  ASSERT_TRUE(watcher);
+  // The watcher itself shares nothing either: it only needs the hand-shake.
+  ASSERT_TRUE(watcher->Handshake("watcher"));
+  ASSERT_TRUE(watcher->ReadUntil("$Hello watcher|"));
+
+  auto client = TNmdcClient::Connect(home.Port());
+  ASSERT_TRUE(client && client->Handshake("lowshare"));
+  ASSERT_TRUE(client->ReadUntil("$Hello lowshare|"));
+  client->Send("$Version 1,0091|" + TNmdcClient::MyINFO("lowshare"));
+  EXPECT_TRUE(client->WaitClosed());
+  EXPECT_TRUE(client->Got("<-Kavro-> You're not sharing enough")) << client->ReceivedText();
+  EXPECT_TRUE(client->Got("$ForceMove 127.0.0.1:4112|")) << client->ReceivedText();
+  EXPECT_FALSE(client->Got("$MyINFO $ALL lowshare "));
+  watcher->Drain(300ms);
+  EXPECT_FALSE(watcher->Got("$MyINFO $ALL lowshare "));
+  EXPECT_EQ(home.StopHub(), 0);
+}
+
+}  // namespace
