@@ -82,7 +82,7 @@ void TKavroRoot::BuildHub() {
   hubCore_->SetSpeed(settings_->WorkPace());
   userHooks_ = std::make_unique<TRootUserHooks>(*hubCore_, *stats_);
   nickList_->SetHooks(userHooks_.get());
-  myINFO_ = std::make_unique<TMyINFOHandler>(*settings_, *language_, *nickList_, *hubMessages_,
+  myINFO_ = std::make_unique<TMyINFOProcessor>(*settings_, *language_, *nickList_, *hubMessages_,
                                              *tmpBans_);
   myINFO_->SetHooks(userHooks_.get());
   hub_ = std::make_unique<TRootHub>(*hubCore_, *settings_, *feed_);

@@ -13,7 +13,7 @@ class THubSocket;
 class TLanguage;
 class TLanguageManager;
 class TLifecycleHub;
-class TMyINFOHandler;  // the handler of myinfo_handler.h
+class TMyINFOProcessor;  // myinfo_handler.h
 class TNickList;
 class TNicksInUse;
 class TProfiles;
@@ -123,7 +123,7 @@ class TKavroRoot {
   std::unique_ptr<TRootCoreSides> coreSides_;
   std::unique_ptr<THubCore> hubCore_;
   std::unique_ptr<TRootUserHooks> userHooks_;
-  std::unique_ptr<TMyINFOHandler> myINFO_;
+  std::unique_ptr<TMyINFOProcessor> myINFO_;
   std::unique_ptr<TRootHub> hub_;
 };
 
