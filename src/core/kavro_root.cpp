@@ -81,6 +81,9 @@ void TKavroRoot::BuildHub() {
   settingsHooks_->SetHubCore(hubCore_.get());
   hubCore_->SetSpeed(settings_->WorkPace());
   userHooks_ = std::make_unique<TRootUserHooks>(*hubCore_, *stats_);
+  accountUsers_ = std::make_unique<TRootAccountUsers>(*nickList_, *hubCore_);
+  profiles_->SetAccountUsers(accountUsers_.get());
+  accounts_->SetAccountUsers(accountUsers_.get());
   nickList_->SetHooks(userHooks_.get());
   myINFO_ = std::make_unique<TMyINFOProcessor>(*settings_, *language_, *nickList_, *hubMessages_,
                                              *tmpBans_);
@@ -154,6 +157,9 @@ TKavroRoot::~TKavroRoot() {
   myINFO_->SetHooks(nullptr);
   myINFO_.reset();
   nickList_->SetHooks(nullptr);
+  accounts_->SetAccountUsers(nickList_.get());
+  profiles_->SetAccountUsers(nickList_.get());
+  accountUsers_.reset();
   userHooks_.reset();
   settingsHooks_->SetHubCore(nullptr);
   hubCore_.reset();

@@ -23,6 +23,7 @@ class TRootCoreSides;
 class TRootHub;
 class TRootSettingsHooks;
 class TRootUserHooks;
+class TRootAccountUsers;
 class TSendResult;
 class TSettings;
 class TSettingsFileSet;
@@ -123,6 +124,7 @@ class TKavroRoot {
   std::unique_ptr<TRootCoreSides> coreSides_;
   std::unique_ptr<THubCore> hubCore_;
   std::unique_ptr<TRootUserHooks> userHooks_;
+  std::unique_ptr<TRootAccountUsers> accountUsers_;
   std::unique_ptr<TMyINFOProcessor> myINFO_;
   std::unique_ptr<TRootHub> hub_;
 };

@@ -86,3 +86,20 @@ bool TRootHub::Start() { return core_.Start(); }
 bool TRootHub::Stop(bool keepSockets) { return core_.Stop(keepSockets); }
 
 void TRootHub::SetTerminating() { feed_.SetTerminating(true); }
+
+void TRootAccountUsers::BindNewAccount(const std::shared_ptr<TAccount>& account) {
+  list_.BindNewAccount(account);
+}
+
+void TRootAccountUsers::AccountProfileChanged(const std::shared_ptr<TAccount>& account,
+                                              const std::shared_ptr<TProfile>& oldProfile) {
+  list_.AccountProfileChanged(account, oldProfile);
+}
+
+void TRootAccountUsers::RefreshAccounts() {
+  list_.RefreshAccounts();
+  for (int i = core_.ConnectionCount() - 1; i >= 0; --i) {
+    THubSocket* user = core_.ConnectionAt(i);
+    if (user->LifeState == lsInitialised && !user->IsLoggedIn()) list_.RebindAccount(*user);
+  }
+}

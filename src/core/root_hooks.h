@@ -55,6 +55,23 @@ class TRootUserHooks final : public TNickListHooks, public TMyINFOHooks {
   TStats& stats_;
 };
 
+// What reloads of profiles and accounts ask of the users: the user list's
+// side, plus the connections still logging in with a registered nick, which
+// the list does not hold but which must not keep a reloaded account either.
+class TRootAccountUsers final : public TAccountUsers {
+ public:
+  TRootAccountUsers(TNickList& list, THubCore& core) : list_(list), core_(core) {}
+
+  void BindNewAccount(const std::shared_ptr<TAccount>& account) override;
+  void AccountProfileChanged(const std::shared_ptr<TAccount>& account,
+                             const std::shared_ptr<TProfile>& oldProfile) override;
+  void RefreshAccounts() override;
+
+ private:
+  TNickList& list_;
+  THubCore& core_;
+};
+
 // The hub as the program's life drives it. Each start opens the ports the
 // settings name at that moment. Owns nothing.
 class TRootHub final : public TLifecycleHub {
