@@ -1,5 +1,6 @@
 #include "core/kavro_root.h"
 
+#include "core/dns_lookup.h"
 #include "core/greeting_gate.h"
 #include "core/hub_core.h"
 #include "core/hub_feed.h"
@@ -79,6 +80,14 @@ void TKavroRoot::BuildHub() {
                                         *accounts_, *nicksInUse_, *userDefaults_,
                                         coreSides_->Hooks());
   settingsHooks_->SetHubCore(hubCore_.get());
+  // Answers come back on the loop thread carrying the connection's id.
+  dnsLookup_ = std::make_unique<TDNSLookup>(
+      loop_, [this](std::uint64_t id) { return hubCore_->FindConnection(id); },
+      [this](THubSocket& user) { hubCore_->DNSLookupDone(user.Id(), user.DNSName); });
+  coreSides_->SetDNSStarter([this](THubSocket& user) {
+    dnsLookup_->ReverseLookup(user);
+    return true;
+  });
   hubCore_->SetSpeed(settings_->WorkPace());
   userHooks_ = std::make_unique<TRootUserHooks>(*hubCore_, *stats_);
   accountUsers_ = std::make_unique<TRootAccountUsers>(*nickList_, *hubCore_);
@@ -153,6 +162,8 @@ TKavroRoot::~TKavroRoot() {
   watcher_->SetEnabled(false);
   // The core first: closing its connections reaches the lists below.
   hubCore_->Stop(true);
+  coreSides_->SetDNSStarter(nullptr);
+  dnsLookup_.reset();
   hub_.reset();
   myINFO_->SetHooks(nullptr);
   myINFO_.reset();

@@ -7,6 +7,7 @@
 
 class EventLoop;
 class TAccounts;
+class TDNSLookup;
 class THubCore;
 class THubFeed;
 class THubSocket;
@@ -123,6 +124,7 @@ class TKavroRoot {
   std::unique_ptr<TTmpBanList> tmpBans_;
   std::unique_ptr<TRootCoreSides> coreSides_;
   std::unique_ptr<THubCore> hubCore_;
+  std::unique_ptr<TDNSLookup> dnsLookup_;
   std::unique_ptr<TRootUserHooks> userHooks_;
   std::unique_ptr<TRootAccountUsers> accountUsers_;
   std::unique_ptr<TMyINFOProcessor> myINFO_;

@@ -81,6 +81,9 @@ class TLoginSide final : public TLoginHooks {
     tmpBans_.Add(user, reason);
   }
   TDateTime GreetingGate(THubSocket& user) override { return greetingGate_.GreetingGate(user); }
+  bool StartDNSLookup(THubSocket& user) override { return DNSStarter && DNSStarter(user); }
+
+  TRootCoreSides::TDNSStarter DNSStarter;
 
  private:
   TTmpBanList& tmpBans_;
@@ -131,3 +134,7 @@ TRootCoreSides::~TRootCoreSides() = default;
 TCoreHooks& TRootCoreSides::Hooks() { return impl_->Hooks; }
 
 TSendResult& TRootCoreSides::LinkQuality() { return impl_->LinkQuality; }
+
+void TRootCoreSides::SetDNSStarter(TDNSStarter starter) {
+  impl_->Login.DNSStarter = std::move(starter);
+}

@@ -36,6 +36,11 @@ class TRootCoreSides {
   TCoreHooks& Hooks();
   TSendResult& LinkQuality();
 
+  // Starts a connection's reverse look-up; false when none was started.
+  // Until set, logins go on without a host name.
+  using TDNSStarter = std::function<bool(THubSocket& user)>;
+  void SetDNSStarter(TDNSStarter starter);
+
  private:
   struct TImpl;
   std::unique_ptr<TImpl> impl_;
