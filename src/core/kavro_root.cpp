@@ -80,6 +80,7 @@ void TKavroRoot::BuildHub() {
                                         *accounts_, *nicksInUse_, *userDefaults_,
                                         coreSides_->Hooks());
   settingsHooks_->SetHubCore(hubCore_.get());
+  settingsHooks_->SetStats(stats_.get());
   // Answers come back on the loop thread carrying the connection's id.
   dnsLookup_ = std::make_unique<TDNSLookup>(
       loop_, [this](std::uint64_t id) { return hubCore_->FindConnection(id); },
@@ -173,6 +174,7 @@ TKavroRoot::~TKavroRoot() {
   accountUsers_.reset();
   userHooks_.reset();
   settingsHooks_->SetHubCore(nullptr);
+  settingsHooks_->SetStats(nullptr);
   hubCore_.reset();
   coreSides_.reset();
   tmpBans_.reset();

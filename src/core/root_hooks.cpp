@@ -1,7 +1,11 @@
 #include "core/root_hooks.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "core/hub_core.h"
 #include "core/hub_feed.h"
+#include "core/hub_socket.h"
 #include "core/hub_stats.h"
 #include "core/nicks_in_use.h"
 #include "settings/settings.h"
@@ -28,6 +32,26 @@ bool TRootSettingsHooks::IsNickInUseByOther(std::string_view nick) {
 void TRootSettingsHooks::ReserveNick(std::string_view nick) { nicksInUse_.Add(nick); }
 
 void TRootSettingsHooks::ReleaseReservedNick(std::string_view nick) { nicksInUse_.Remove(nick); }
+
+void TRootSettingsHooks::AnnounceBot(const TBotAnnouncement& announcement) {
+  if (core_ != nullptr) {
+    for (int i = core_->ConnectionCount() - 1; i >= 0; --i) {
+      THubSocket* user = core_->ConnectionAt(i);
+      if (user->LifeState != lsInitialised || !user->IsLoggedIn()) continue;
+      user->WriteBuffer().AppendString(user->UserInfo().Supports.NoHello ? announcement.ForNoHello
+                                                                        : announcement.ForHello);
+    }
+  }
+  if (nickList_ != nullptr) nickList_->RebuildOpList();
+}
+
+void TRootSettingsHooks::CollectPeaks(TSettingsPeaks& peaks) {
+  if (stats_ == nullptr) return;
+  const std::int64_t users = std::max<std::int64_t>(peaks.Users, stats_->AllTimePeakUsers);
+  peaks.Users = static_cast<int>(std::min<std::int64_t>(users, INT32_MAX));
+  peaks.Share = std::max(peaks.Share, stats_->AllTimePeakSharesize);
+  peaks.Uptime = std::max(peaks.Uptime, stats_->UptimePeak);
+}
 
 void TRootSettingsHooks::SetSettingsWatcherEnabled(bool enabled) {
   watcher_.SetAutoLoad(enabled);

@@ -25,6 +25,7 @@ class TRootSettingsHooks final : public TSettingsHooks {
 
   void SetNickList(TNickList* nickList) { nickList_ = nickList; }
   void SetHubCore(THubCore* core) { core_ = core; }
+  void SetStats(TStats* stats) { stats_ = stats; }
 
   void SetHubSpeed(int workPace) override;
   void SendToAll(std::string_view message) override;
@@ -32,6 +33,8 @@ class TRootSettingsHooks final : public TSettingsHooks {
   void ReserveNick(std::string_view nick) override;
   void ReleaseReservedNick(std::string_view nick) override;
   void SetSettingsWatcherEnabled(bool enabled) override;
+  void AnnounceBot(const TBotAnnouncement& announcement) override;
+  void CollectPeaks(TSettingsPeaks& peaks) override;
 
  private:
   TSettings& settings_;
@@ -39,6 +42,7 @@ class TRootSettingsHooks final : public TSettingsHooks {
   TNicksInUse& nicksInUse_;
   TNickList* nickList_ = nullptr;
   THubCore* core_ = nullptr;
+  TStats* stats_ = nullptr;
 };
 
 // The user list's and the "$MyINFO" handler's flood gate (the protocol

@@ -16,6 +16,7 @@
 #include "security/account.h"
 #include "security/accounts.h"
 #include "security/profiles.h"
+#include "settings/settings.h"
 #include "support/loop_runner.h"
 #include "support/nmdc_test_client.h"
 #include "support/temp_folder.h"
@@ -70,6 +71,34 @@ TEST(KavroRootReloadTest, HalfWayLoginFollowsTheReloadedAccount) {
   ASSERT_TRUE(client.Send("$MyPass new-secret|"));
   ASSERT_TRUE(client.WaitFor(loop, "$Hello alice|")) << client.Received();
   EXPECT_EQ(client.Received().find("$BadPass"), std::string::npos);
+  core.Stop();
+}
+
+}  // namespace
+
+namespace {
+
+// A renamed bot is announced to the users logged in at that moment.
+TEST(KavroRootReloadTest, BotRenameReachesLoggedInUsers) {
+  TTempFolder home{"kavro-botname-"};
+  EventLoop loop;
+  TKavroRoot root(loop, home.String());
+  THubCore& core = root.HubCore();
+  ASSERT_TRUE(core.AddListener(0, "127.0.0.1", false));
+  ASSERT_TRUE(core.StartListening());
+  ASSERT_TRUE(core.Start());
+  TNmdcTestClient client;
+  ASSERT_TRUE(client.Connect(core.ListenerAt(0)->BoundPort()));
+  ASSERT_TRUE(client.WaitFor(loop, " Pk=")) << client.Received();
+  ASSERT_TRUE(client.Send(KeyFor(client.Received()) + "$ValidateNick bob|"));
+  ASSERT_TRUE(client.WaitFor(loop, "$Hello bob|")) << client.Received();
+  ASSERT_TRUE(client.Send("$Version 1,0091|$GetNickList|$MyINFO $ALL bob <++ V:0.868,M:A,H:1/0/0,S:2>$ $LAN(T1)\x01$$10000000000$|"));
+  ASSERT_TRUE(client.WaitFor(loop, "$MyINFO $ALL bob ")) << client.Received();
+
+  ASSERT_TRUE(root.Settings().SetBotName("Keeper"));
+  EXPECT_TRUE(client.WaitFor(loop, "$Hello Keeper|")) << client.Received();
+  EXPECT_NE(client.Received().find("$Quit -Kavro-|"), std::string::npos) << client.Received();
+  EXPECT_NE(client.Received().find("$OpList Keeper$$|"), std::string::npos) << client.Received();
   core.Stop();
 }
 
