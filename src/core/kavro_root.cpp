@@ -1,33 +1,29 @@
 #include "core/kavro_root.h"
 
+#include "core/greeting_gate.h"
+#include "core/hub_feed.h"
+#include "core/hub_socket.h"
+#include "core/hub_stats.h"
+#include "core/nick_list.h"
+#include "core/nicks_in_use.h"
+#include "core/protocol_message.h"
+#include "core/root_hooks.h"
+#include "core/settings_file_set.h"
 #include "platform/event_loop.h"
+#include "platform/local_clock.h"
+#include "security/account.h"
+#include "security/accounts.h"
+#include "security/profiles.h"
 #include "settings/language.h"
 #include "settings/language_manager.h"
 #include "settings/settings.h"
 #include "settings/settings_file_watcher.h"
-#include "settings/settings_hooks.h"
 #include "utils/exceptions.h"
 #include "utils/program_folder.h"
 
 namespace {
 TKavroRoot* currentRoot = nullptr;
-constexpr std::string_view kSettingsFile = "settings.xml";
 }  // namespace
-
-// The settings record's side of the subsystems that exist so far; the rest
-// keep the record's do-nothing defaults until their subsystems arrive.
-class TRootSettingsHooks final : public TSettingsHooks {
- public:
-  explicit TRootSettingsHooks(TSettingsFileWatcher& watcher) : watcher_(watcher) {}
-
-  void SetSettingsWatcherEnabled(bool enabled) override {
-    watcher_.SetAutoLoad(enabled);
-    watcher_.SetEnabled(enabled);
-  }
-
- private:
-  TSettingsFileWatcher& watcher_;
-};
 
 TKavroRoot::TKavroRoot(EventLoop& loop, std::string homeFolder)
     : loop_(loop), homeFolder_(std::move(homeFolder)) {
@@ -47,18 +43,81 @@ void TKavroRoot::Build() {
   languageManager_ = std::make_unique<TLanguageManager>(*language_);
   watcher_ = std::make_unique<TSettingsFileWatcher>(
       ProgramFolder(), [this](std::function<void()> fn) { loop_.Post(std::move(fn)); });
-  watcher_->SetFeed([this](const std::string& line) { ReportEvent(line); });
+  watcher_->SetFeed([this](const std::string& line) { ReportError(line); });
   settings_ = std::make_unique<TSettings>();
-  settingsHooks_ = std::make_unique<TRootSettingsHooks>(*watcher_);
+  nicksInUse_ = std::make_unique<TNicksInUse>();
+  settingsHooks_ = std::make_unique<TRootSettingsHooks>(*settings_, *watcher_, *nicksInUse_);
   settings_->SetHooks(settingsHooks_.get());
-  watcher_->RegisterReload(kSettingsFile, [this] { return settings_->Load(); });
+  files_ = std::make_unique<TSettingsFileSet>(
+      *watcher_, ProgramPath(kSettingsFolder, ""),
+      [this](const std::string& line) { ReportError(line); },
+      [this](const std::string& line) { ReportGUI(line); });
+  files_->Register(
+      TSettingsList::Settings, [this] { return settings_->Load(); },
+      [this] { return settings_->Save(TSaveMode::Automatic); });
+  BuildLists();
+  stats_ = std::make_unique<TStats>();
+  feed_ = std::make_unique<THubFeed>(*settings_, *language_, *nickList_, *stats_,
+                                     ProgramPath(kFeedFolder, ""));
+  feed_->SetSink([this](std::string_view line) {
+    if (lineSink_) lineSink_(line);
+  });
+  hub_ = std::make_unique<TRootHub>(*this);
+}
+
+// Profiles, accounts, the user list and the hub's own messages.
+void TKavroRoot::BuildLists() {
+  const auto error = [this](const std::string& line) { ReportError(line); };
+  profiles_ = std::make_unique<TProfiles>(*settings_, nullptr, error);
+  accounts_ = std::make_unique<TAccounts>(*profiles_, nullptr, error);
+  files_->Register(
+      TSettingsList::Profiles, [this] { return profiles_->Load(); },
+      [this] { return profiles_->Save(); });
+  files_->Register(
+      TSettingsList::Accounts, [this] { return accounts_->Load(); },
+      [this] { return accounts_->Save(); });
+
+  userDefaults_ = std::make_unique<TUserDefaults>();
+  userDefaults_->Account = accounts_->DefaultAccount();
+  userDefaults_->Profile = profiles_->Regular();
+  userDefaults_->FindAccount = [this](std::string_view nick) { return accounts_->Find(nick); };
+  // A re-bind counts as a binding of its own (the accounts' binding rule).
+  userDefaults_->AcquireAccount = [](const std::shared_ptr<TAccount>& account) {
+    ++account->InUseCount;
+  };
+  userDefaults_->ReleaseAccount = [this](const std::shared_ptr<TAccount>& account) {
+    accounts_->ReleaseAccount(account);
+  };
+  nickList_ = std::make_unique<TNickList>(*settings_, *language_, *userDefaults_);
+  profiles_->SetAccountUsers(nickList_.get());
+  accounts_->SetAccountUsers(nickList_.get());
+  settingsHooks_->SetNickList(nickList_.get());
+
+  hubMessages_ = std::make_unique<TProtocolMessage>(*settings_, *nickList_);
+  userStatic_ = std::make_unique<TUserStatic>(*nickList_, [] { return NowLocal(); });
+  greetingGate_ = std::make_unique<TProtocolFunctions>(*userStatic_, [] { return NowLocal(); });
 }
 
 TKavroRoot::~TKavroRoot() {
   // The watcher goes quiet first so no reload runs while the lists go.
   watcher_->SetEnabled(false);
+  hub_.reset();
+  feed_.reset();
+  stats_.reset();
+  greetingGate_.reset();
+  userStatic_.reset();
+  hubMessages_.reset();
+  settingsHooks_->SetNickList(nullptr);
+  accounts_->SetAccountUsers(nullptr);
+  profiles_->SetAccountUsers(nullptr);
+  nickList_.reset();
+  userDefaults_.reset();
+  accounts_.reset();
+  profiles_.reset();
+  files_.reset();
   settings_->SetHooks(nullptr);
   settingsHooks_.reset();
+  nicksInUse_.reset();
   settings_.reset();
   watcher_.reset();
   languageManager_.reset();
@@ -66,14 +125,28 @@ TKavroRoot::~TKavroRoot() {
   currentRoot = nullptr;
 }
 
+TLifecycleHub& TKavroRoot::Hub() { return *hub_; }
+
+// Before the feed is built (and after it goes) a line reaches the sink alone.
 void TKavroRoot::ReportEvent(const std::string& line) const {
-  if (eventSink_) eventSink_(line);
+  if (feed_) feed_->PostEvent(line);
+  else if (lineSink_) lineSink_(line);
+}
+
+void TKavroRoot::ReportError(const std::string& line) const {
+  if (feed_) feed_->PostError(line);
+  else if (lineSink_) lineSink_(line);
+}
+
+void TKavroRoot::ReportGUI(const std::string& line) const {
+  if (feed_) feed_->PostGUI(line);
+  else if (lineSink_) lineSink_(line);
 }
 
 bool TKavroRoot::SaveSettings() {
   watcher_->Suspend();
   const bool saved = settings_->Save();
-  if (saved) watcher_->NoteOwnSave(kSettingsFile);
+  if (saved) watcher_->NoteOwnSave(TSettingsFileSet::FileName(TSettingsList::Settings));
   watcher_->Resume();
   return saved;
 }

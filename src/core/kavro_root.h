@@ -6,20 +6,36 @@
 #include <string_view>
 
 class EventLoop;
+class TAccounts;
+class THubFeed;
 class TLanguage;
 class TLanguageManager;
-class TSettings;
-class TSettingsFileWatcher;
+class TLifecycleHub;
+class TNickList;
+class TNicksInUse;
+class TProfiles;
+class TProtocolFunctions;
+class TProtocolMessage;
+class TRootHub;
 class TRootSettingsHooks;
+class TSettings;
+class TSettingsFileSet;
+class TSettingsFileWatcher;
+class TStats;
+class TUserStatic;
+struct TUserDefaults;
 
 // The composition root: owns the process-wide singletons of every subsystem,
-// builds them in their fixed order and frees them in reverse. Each unit
-// reaches a singleton through Kavro(). Tests build a fresh root in a
-// temporary home folder; only one root exists at a time. Does not own the
-// event loop, which belongs to the program's entry (the GUI drives its own).
+// builds them in their fixed order and frees them in reverse, and wires each
+// one's hooks to the others. Each unit reaches a singleton through Kavro().
+// Tests build a fresh root in a temporary home folder; only one root exists
+// at a time. Does not own the event loop, which belongs to the program's
+// entry (the GUI drives its own).
 class TKavroRoot {
  public:
-  using TFeedSink = std::function<void(const std::string& line)>;
+  // A feed line as the feed file holds it (the headless program prints
+  // them).
+  using TLineSink = std::function<void(std::string_view line)>;
 
   // Sets the program folder to `homeFolder` and builds every singleton.
   TKavroRoot(EventLoop& loop, std::string homeFolder);
@@ -33,13 +49,29 @@ class TKavroRoot {
   TLanguageManager& LanguageManager() { return *languageManager_; }
   TSettingsFileWatcher& SettingsWatcher() { return *watcher_; }
   TSettings& Settings() { return *settings_; }
+  TSettingsFileSet& SettingsFiles() { return *files_; }
+  TProfiles& Profiles() { return *profiles_; }
+  TAccounts& Accounts() { return *accounts_; }
+  TNicksInUse& NicksInUse() { return *nicksInUse_; }
+  TNickList& NickList() { return *nickList_; }
+  TProtocolMessage& HubMessages() { return *hubMessages_; }
+  TUserStatic& UserStatic() { return *userStatic_; }
+  TProtocolFunctions& GreetingGate() { return *greetingGate_; }
+  TStats& Stats() { return *stats_; }
+  THubFeed& Feed() { return *feed_; }
+  // The hub as the program's start-up and shutdown drive it.
+  TLifecycleHub& Hub();
 
-  // Where event lines go until the operator feed exists.
-  void SetEventSink(TFeedSink sink) { eventSink_ = std::move(sink); }
+  // Receives every feed line besides the feed's own places.
+  void SetLineSink(TLineSink sink) { lineSink_ = std::move(sink); }
+  // Feed posts of the given kind.
   void ReportEvent(const std::string& line) const;
+  void ReportError(const std::string& line) const;
+  void ReportGUI(const std::string& line) const;
 
-  // Saves settings.xml so that the watcher does not take the hub's own save
-  // for an outside edit.
+  // Saves settings.xml alone (the other files: SettingsFiles().SaveAll),
+  // so that the watcher does not take the hub's own save for an outside
+  // edit.
   bool SaveSettings();
 
   // Lists the language files (an empty folder gets english.xml) and selects
@@ -48,17 +80,30 @@ class TKavroRoot {
 
  private:
   void Build();
+  void BuildLists();
 
   EventLoop& loop_;
   const std::string homeFolder_;
-  TFeedSink eventSink_;
+  TLineSink lineSink_;
 
   // Built in this order, freed in reverse.
   std::unique_ptr<TLanguage> language_;
   std::unique_ptr<TLanguageManager> languageManager_;
   std::unique_ptr<TSettingsFileWatcher> watcher_;
   std::unique_ptr<TSettings> settings_;
+  std::unique_ptr<TNicksInUse> nicksInUse_;
   std::unique_ptr<TRootSettingsHooks> settingsHooks_;
+  std::unique_ptr<TSettingsFileSet> files_;
+  std::unique_ptr<TProfiles> profiles_;
+  std::unique_ptr<TAccounts> accounts_;
+  std::unique_ptr<TUserDefaults> userDefaults_;
+  std::unique_ptr<TNickList> nickList_;
+  std::unique_ptr<TProtocolMessage> hubMessages_;
+  std::unique_ptr<TUserStatic> userStatic_;
+  std::unique_ptr<TProtocolFunctions> greetingGate_;
+  std::unique_ptr<TStats> stats_;
+  std::unique_ptr<THubFeed> feed_;
+  std::unique_ptr<TRootHub> hub_;
 };
 
 // The current root; EAssertionFailed when none exists.

@@ -75,7 +75,7 @@ TEST_F(KavroRootTest, WatcherReloadsOutsideEditsAndIgnoresOwnSaves) {
 
 TEST_F(KavroRootTest, DamagedSettingsEditIsReportedAndNotApplied) {
   std::string events;
-  root_.SetEventSink([&](const std::string& line) { events += line + "\n"; });
+  root_.SetLineSink([&](std::string_view line) { (events += line) += "\n"; });
   TSettings& settings = root_.Settings();
   settings.SetAutoLoadSettings(true);
   settings.MaxUsers = 55;

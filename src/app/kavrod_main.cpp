@@ -1,0 +1,120 @@
+// kavrod: the hub without a window. Runs the start-up, serves until SIGINT
+// or SIGTERM, then runs the shutdown order and exits 0.
+
+#include <exception>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/kavro_root.h"
+#include "core/program_lifecycle.h"
+#include "platform/client_socket.h"
+#include "platform/event_loop.h"
+#include "platform/executable_path.h"
+#include "platform/open_file_limit.h"
+#include "platform/stop_signals.h"
+#include "utils/exceptions.h"
+#include "utils/program_folder.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitFailure = 1;
+
+struct TOptions {
+  std::string Home;
+  bool Start = false;
+  bool Help = false;
+};
+
+constexpr std::string_view kUsage =
+    "usage: kavrod [--home DIR] [--start]\n"
+    "  --home DIR  the hub's folder (settings/, language/, cert/, feed/ ...);\n"
+    "              default: the folder that holds kavrod\n"
+    "  --start     start the hub even when AutoStart is off\n";
+
+// Empty when the arguments are wrong (the reason is printed).
+std::optional<TOptions> ParseOptions(int argc, char** argv) {
+  TOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--start") {
+      options.Start = true;
+    } else if (arg == "--home" && i + 1 < argc && argv[i + 1][0] != '\0') {
+      options.Home = argv[++i];
+    } else if (arg == "--help" || arg == "-h") {
+      options.Help = true;
+    } else {
+      std::cerr << "kavrod: unexpected argument '" << arg << "'\n" << kUsage;
+      return std::nullopt;
+    }
+  }
+  if (options.Home.empty()) options.Home = FolderOf(ExecutablePath());
+  return options;
+}
+
+void PrintLine(std::string_view line) {
+  std::cout << line << std::endl;  // flushed: a pipe reads it live
+}
+
+// The class of an exception of the hub's family, for the Error line.
+std::string_view ExceptionClass(const std::exception& e) {
+  if (dynamic_cast<const EAssertionFailed*>(&e)) return "EAssertionFailed";
+  if (dynamic_cast<const EBufferException*>(&e)) return "EBufferException";
+  if (dynamic_cast<const EProtocolException*>(&e)) return "EProtocolException";
+  if (dynamic_cast<const ECoreSocketError*>(&e)) return "ECoreSocketError";
+  if (dynamic_cast<const EHubCommandError*>(&e)) return "EHubCommandError";
+  if (dynamic_cast<const EKavroException*>(&e)) return "EKavroException";
+  return "Exception";
+}
+
+int Run(const TOptions& options) {
+  IgnoreBrokenPipeSignal();
+  const TOpenFileLimit files = RaiseOpenFileLimit();
+  EventLoop loop;
+  // Before the root: its threads must inherit the blocked stop signals.
+  TKavroRoot* rootForSignals = nullptr;
+  TStopSignals signals(loop, [&](const std::string& name) {
+    if (rootForSignals != nullptr) rootForSignals->ReportEvent(name + " received, shutting down");
+    loop.Stop();
+  });
+  TKavroRoot root(loop, options.Home);
+  rootForSignals = &root;
+  root.SetLineSink(PrintLine);
+  loop.SetErrorHandler([&root](std::exception_ptr error) {
+    try {
+      std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+      root.ReportError(std::string(ExceptionClass(e)) + ":" + e.what());
+    } catch (...) {
+      root.ReportError("Exception:unknown");
+    }
+  });
+  root.ReportEvent("kavrod running in " + ProgramFolder() + ", open-file limit " +
+                   std::to_string(files.Soft));
+
+  TProgramLifecycle lifecycle(root, root.Hub());
+  lifecycle.Startup(options.Start);
+  loop.Run();
+  lifecycle.Shutdown();
+  root.ReportEvent("kavrod stopped");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    const std::optional<TOptions> options = ParseOptions(argc, argv);
+    if (!options) return kExitUsage;
+    if (options->Help) {
+      std::cout << kUsage;
+      return 0;
+    }
+    return Run(*options);
+  } catch (const std::exception& e) {
+    std::cerr << "kavrod: " << e.what() << std::endl;
+    return kExitFailure;
+  }
+}
