@@ -4,7 +4,7 @@
 KAVRO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Debian packages the build and the tests need.
-KAVRO_PACKAGES=(cmake ninja-build g++ zlib1g-dev libgtest-dev libssl-dev openssl)
+KAVRO_PACKAGES=(cmake ninja-build g++ zlib1g-dev libgtest-dev libssl-dev openssl microdc2)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
