@@ -4,7 +4,9 @@
 KAVRO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Debian packages the build and the tests need.
-KAVRO_PACKAGES=(cmake ninja-build g++ zlib1g-dev libgtest-dev libssl-dev openssl microdc2)
+KAVRO_PACKAGES=(cmake ninja-build g++ zlib1g-dev libgtest-dev libssl-dev openssl)
+# Only the tests use these; a test whose tool is missing skips and says so.
+KAVRO_TEST_PACKAGES=(microdc2)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -21,7 +23,10 @@ ensure_packages() {
   done
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing missing packages: ${missing[*]}"
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    if [ -z "${KAVRO_APT_UPDATED:-}" ]; then
+      as_root env DEBIAN_FRONTEND=noninteractive apt-get update -q
+      KAVRO_APT_UPDATED=1
+    fi
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
   fi
 }

@@ -1,7 +1,10 @@
 #include "core/kavro_root.h"
 
 #include "core/dns_lookup.h"
+#include "core/chat_hooks.h"
 #include "core/greeting_gate.h"
+#include "core/history_manager.h"
+#include "core/message_handlers.h"
 #include "core/hub_core.h"
 #include "core/hub_feed.h"
 #include "core/hub_socket.h"
@@ -98,6 +101,18 @@ void TKavroRoot::BuildHub() {
   myINFO_ = std::make_unique<TMyINFOProcessor>(*settings_, *language_, *nickList_, *hubMessages_,
                                              *tmpBans_);
   myINFO_->SetHooks(userHooks_.get());
+
+  // The handlers of a logged-in user's chat, messages, searches and
+  // connection requests.
+  history_ = std::make_unique<THistoryManager>(*language_);
+  chatHooks_ = std::make_unique<TChatHooks>();
+  messageHandlers_ = std::make_unique<TMessageHandlers>(
+      TChatContext{*settings_, *language_, *nickList_, *hubMessages_, *accounts_,
+                   hubCore_->Protocol(), coreSides_->Hooks(), *stats_, *history_, *chatHooks_});
+  coreSides_->Hooks().SetHandlers(messageHandlers_.get());
+  coreEvents_ = std::make_unique<TRootCoreEvents>(*messageHandlers_);
+  coreSides_->Hooks().SetEvents(coreEvents_.get());
+
   hub_ = std::make_unique<TRootHub>(*hubCore_, *settings_, *feed_);
 }
 
@@ -166,6 +181,12 @@ TKavroRoot::~TKavroRoot() {
   coreSides_->SetDNSStarter(nullptr);
   dnsLookup_.reset();
   hub_.reset();
+  coreSides_->Hooks().SetEvents(nullptr);
+  coreEvents_.reset();
+  coreSides_->Hooks().SetHandlers(nullptr);
+  messageHandlers_.reset();
+  chatHooks_.reset();
+  history_.reset();
   myINFO_->SetHooks(nullptr);
   myINFO_.reset();
   nickList_->SetHooks(nullptr);

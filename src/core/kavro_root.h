@@ -8,6 +8,10 @@
 class EventLoop;
 class TAccounts;
 class TDNSLookup;
+class THistoryManager;
+class TMessageHandlers;
+class TRootCoreEvents;
+class TChatHooks;
 class THubCore;
 class THubFeed;
 class THubSocket;
@@ -128,6 +132,10 @@ class TKavroRoot {
   std::unique_ptr<TRootUserHooks> userHooks_;
   std::unique_ptr<TRootAccountUsers> accountUsers_;
   std::unique_ptr<TMyINFOProcessor> myINFO_;
+  std::unique_ptr<THistoryManager> history_;
+  std::unique_ptr<TChatHooks> chatHooks_;
+  std::unique_ptr<TMessageHandlers> messageHandlers_;
+  std::unique_ptr<TRootCoreEvents> coreEvents_;
   std::unique_ptr<TRootHub> hub_;
 };
 

@@ -127,3 +127,5 @@ void TRootAccountUsers::RefreshAccounts() {
     if (user->LifeState == lsInitialised && !user->IsLoggedIn()) list_.RebindAccount(*user);
   }
 }
+
+void TRootCoreEvents::Disconnected(THubSocket& user) { handlers_.Chat().Forget(user); }

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/core_hooks.h"
+#include "core/message_handlers.h"
 #include "core/myinfo_handler.h"
 #include "core/nick_list.h"
 #include "core/program_lifecycle.h"
@@ -74,6 +76,17 @@ class TRootAccountUsers final : public TAccountUsers {
  private:
   TNickList& list_;
   THubCore& core_;
+};
+
+// What the core tells of connections coming and going, for the units that
+// keep per-user state: a closing user's kept kick reason is forgotten.
+class TRootCoreEvents final : public TCoreEvents {
+ public:
+  explicit TRootCoreEvents(TMessageHandlers& handlers) : handlers_(handlers) {}
+  void Disconnected(THubSocket& user) override;
+
+ private:
+  TMessageHandlers& handlers_;
 };
 
 // The hub as the program's life drives it. Each start opens the ports the
