@@ -39,7 +39,8 @@ std::string FormatCPUPercent(double percent) {
   // Five significant digits, correctly rounded: "d.dddde+XX".
   std::array<char, 64> text{};
   const auto [end, ec] =
-      std::to_chars(text.data(), text.data() + text.size(), percent, std::chars_format::scientific, 4);
+      std::to_chars(text.data(), text.data() + text.size(), percent,
+                    std::chars_format::scientific, 4);
   if (ec != std::errc()) return "0.00%";
   const std::string_view scientific(text.data(), static_cast<std::size_t>(end - text.data()));
   const std::size_t e = scientific.find('e');

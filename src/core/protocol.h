@@ -124,6 +124,10 @@ class TProtocol {
   void SendHello(THubSocket& user);
   void AskPassword(THubSocket& user);
   bool ValidateRegistered(THubSocket& user);
+  // A registered nick that is logged in already: the older connection is
+  // marked closing when it has the same IP or the password was accepted;
+  // otherwise this one is refused.
+  void ResolveOlderLogin(THubSocket& user, bool passwordAccepted);
   bool ValidateUnregistered(THubSocket& user);
   void SendJoinAnnouncement(THubSocket& user, bool hasGreeting);
   bool Dispatch(THubSocket& user, std::string_view message, std::uint32_t key);

@@ -166,7 +166,12 @@ bool TProtocol::ValidateRegistered(THubSocket& user) {
   }
   StartDNSLookup(user);
   // Clients may send $MyPass before $ValidateNick.
-  if (!user.UserInfo().Password.empty()) return CheckPassword(user);
+  if (!user.UserInfo().Password.empty()) {
+    // The same rule as for a password that answers "$GetPass".
+    const bool accepted = CheckPassword(user);
+    ResolveOlderLogin(user, accepted);
+    return accepted;
+  }
   ctx_.Messages.SendChat(user, Text(TLanguageKey::NickRegisteredProvidePass));
   AskPassword(user);
   return true;
@@ -227,16 +232,20 @@ bool TProtocol::HandleMyPass(THubSocket& user, std::string_view message) {
       std::string(TrimSpaces(message.substr(kMyPass.size(), message.size() - kMyPass.size() - 1)));
   bool accepted = false;
   if (user.LoginState % 128 == lgPasswordWait) accepted = CheckPassword(user);
-  if (user.LifeState != lsInitialised || !user.Registered) return true;
+  ResolveOlderLogin(user, accepted);
+  return true;
+}
+
+void TProtocol::ResolveOlderLogin(THubSocket& user, bool passwordAccepted) {
+  if (user.LifeState != lsInitialised || !user.Registered) return;
   THubSocket* other = ctx_.NickList.FindUser(user.Nick);
-  if (other == nullptr || other == &user) return true;
-  if (other->IP == user.IP || accepted) {
+  if (other == nullptr || other == &user) return;
+  if (other->IP == user.IP || passwordAccepted) {
     // The owner is back: the old connection is most likely dead.
     other->LifeState = lsClosing;
   } else {
     RefuseNickInUse(user);
   }
-  return true;
 }
 
 bool TProtocol::CheckPassword(THubSocket& user) {

@@ -29,8 +29,8 @@ constexpr std::array<TErrnoMap, 27> kErrnoToWinsock{{
 
 bool IsRetryable(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
-TIoResult FromErrno(int error) {
-  if (IsRetryable(error)) return {TIoStatus::kWouldBlock, 0, 0, false};
+TIoResult FromErrno(int error, bool writing) {
+  if (IsRetryable(error)) return {TIoStatus::kWouldBlock, 0, 0, writing};
   return {TIoStatus::kError, 0, WinsockErrorCode(error), false};
 }
 
@@ -102,7 +102,7 @@ TIoResult TClientSocket::Read(void* buffer, std::size_t capacity) {
     const ssize_t got = recv(fd_.Get(), buffer, capacity, 0);
     if (got > 0) return {TIoStatus::kDone, static_cast<std::size_t>(got), 0, false};
     if (got == 0) return kClosedResult;
-    if (errno != EINTR) return FromErrno(errno);
+    if (errno != EINTR) return FromErrno(errno, false);
   }
 }
 
@@ -113,7 +113,7 @@ TIoResult TClientSocket::Write(const void* data, std::size_t length) {
   for (;;) {
     const ssize_t sent = send(fd_.Get(), data, length, MSG_NOSIGNAL);
     if (sent >= 0) return {TIoStatus::kDone, static_cast<std::size_t>(sent), 0, false};
-    if (errno != EINTR) return FromErrno(errno);
+    if (errno != EINTR) return FromErrno(errno, true);
   }
 }
 

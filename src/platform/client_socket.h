@@ -84,5 +84,5 @@ class TClientSocket {
 struct TAcceptedSocket {
   TClientSocket socket;
   uint64_t acceptTick = 0;  // MonotonicMs() when the connection was accepted
-  int listenerPort = 0;     // the port of the listener that accepted it
+  int listenerPort = 0;     // the configured port (the hub core's key) of its listener
 };

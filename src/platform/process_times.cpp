@@ -13,7 +13,8 @@ namespace {
 
 std::uint64_t Microseconds(const struct timeval& tv) {
   if (tv.tv_sec < 0 || tv.tv_usec < 0) return 0;
-  return static_cast<std::uint64_t>(tv.tv_sec) * 1'000'000u + static_cast<std::uint64_t>(tv.tv_usec);
+  return static_cast<std::uint64_t>(tv.tv_sec) * 1'000'000u +
+         static_cast<std::uint64_t>(tv.tv_usec);
 }
 
 // "  1234 kB" -> 1234 * 1024; false on anything else or on overflow.

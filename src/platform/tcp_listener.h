@@ -65,7 +65,9 @@ class TListener {
   // be made, bound (port in use, bad address) or listened on. On a TLS port
   // the context is made from cert/cert.pem and cert/cert_key.pem under the
   // program's folder on first use; when that fails the error goes to
-  // OnError and the port is served in plain text (ServesTls() is false).
+  // OnError and the port is served in plain text (ServesTls() is false);
+  // the next Listen tries again. Also ignores SIGPIPE process-wide
+  // (IgnoreBrokenPipeSignal), beside the MSG_NOSIGNAL of every write here.
   bool Listen();
   // Closes the port and drops every socket not yet handed on. False when not
   // listening. Reports nothing.

@@ -74,7 +74,7 @@ void TTlsHandshaker::Run() {
       TakeIncoming();
       const uint64_t now = MonotonicMs();
       for (TEntry& entry : entries_) {
-        if (!entry.finished && now - entry.acceptTick >= limitMs_) entry.finished = true;
+        if (!entry.finished && now - entry.acceptTick > limitMs_) entry.finished = true;
       }
       DropFinished();
 
@@ -155,7 +155,7 @@ int TTlsHandshaker::PollTimeout(uint64_t now) const {
   if (entries_.empty()) return -1;
   uint64_t oldest = entries_.front().acceptTick;
   for (const TEntry& entry : entries_) oldest = std::min(oldest, entry.acceptTick);
-  const uint64_t deadline = oldest + limitMs_;
+  const uint64_t deadline = oldest + limitMs_ + 1;  // the first tick past the limit
   if (deadline <= now) return 0;
   return static_cast<int>(std::min<uint64_t>(deadline - now, INT_MAX));
 }

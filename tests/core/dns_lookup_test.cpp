@@ -178,7 +178,8 @@ TEST_F(DNSLookupTest, EightRunAtOnceAndTheNinthWaits) {
     std::unique_lock guard(lock);
     ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(5), [&] { return running == 8; }));
     // The ninth cannot start while all eight workers are held.
-    EXPECT_FALSE(changed.wait_for(guard, std::chrono::milliseconds(100), [&] { return running > 8; }));
+    EXPECT_FALSE(
+        changed.wait_for(guard, std::chrono::milliseconds(100), [&] { return running > 8; }));
     release = true;
     changed.notify_all();
   }

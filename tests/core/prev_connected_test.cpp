@@ -59,7 +59,8 @@ TEST_F(PrevConnectedTest, PurgeDropsWhatWasLastSeenBeforeTheCutoff) {
 
 TEST_F(PrevConnectedTest, ManyEntriesPurgeCompletely) {
   for (int i = 0; i < 500; ++i)
-    Close("user" + std::to_string(i), "10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256),
+    Close("user" + std::to_string(i),
+          "10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256),
           static_cast<std::uint64_t>(i % 2 == 0 ? 100 : 900));
   prev.Purge(500);
   EXPECT_EQ(prev.CountByNick(), 250);

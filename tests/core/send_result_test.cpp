@@ -4,7 +4,8 @@
 
 namespace {
 
-TSendResult WithOutcomes(std::uint64_t emptied, std::uint64_t notWritable, std::uint64_t noBuffers) {
+TSendResult WithOutcomes(std::uint64_t emptied, std::uint64_t notWritable,
+                         std::uint64_t noBuffers) {
   TSendResult result(0);
   for (std::uint64_t i = 0; i < emptied; ++i) result.RecordOutcome(soEmptied);
   for (std::uint64_t i = 0; i < notWritable; ++i) result.RecordOutcome(soNotWritable);

@@ -32,7 +32,8 @@ TEST(ShareTraceKeyTest, NickAndIPCannotBleedIntoEachOther) {
 class ShareTraceTest : public ::testing::Test, public TNickListFixture {
  protected:
   ShareTraceTest()
-      : feed(settings, language, list, stats, ""), trace(settings, language, feed, [this] { return now; }) {
+      : feed(settings, language, list, stats, ""),
+        trace(settings, language, feed, [this] { return now; }) {
     feed.SetSink([this](std::string_view line) { feedLines.emplace_back(line); });
   }
 

@@ -145,7 +145,7 @@ TEST_F(ListenerTest, ListenAndStopKeepTheirState) {
   ASSERT_TRUE(first->Listen());
   EXPECT_FALSE(first->Listen());  // already listening
   const int port = first->BoundPort();
-  EXPECT_EQ(first->Socket() >= 0, true);
+  EXPECT_GE(first->Socket(), 0);
 
   auto rival = MakeListener(port);
   EXPECT_FALSE(rival->Listen());  // port in use
