@@ -10,6 +10,7 @@
 namespace {
 
 constexpr std::size_t kReadChunk = 65536;
+constexpr std::size_t kKeptCapacity = 16384;
 constexpr std::string_view kZOn = "$ZOn";
 constexpr std::string_view kLock = "$Lock ";
 constexpr std::string_view kConnectToMe = "$ConnectToMe ";
@@ -174,6 +175,9 @@ void TBot::ParsePlain() {
   if (!socket_.IsOpen()) return;
   plain_.erase(0, start);
   scanned_ = plain_.size();
+  // A nick list inflates to hundreds of KB once; thousands of users must
+  // not each keep that much.
+  if (plain_.empty() && plain_.capacity() > kKeptCapacity) std::string().swap(plain_);
 }
 
 void TBot::HandleMessage(std::string_view message, std::uint64_t nowUs) {
