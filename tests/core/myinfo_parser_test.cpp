@@ -131,9 +131,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MyINFOParser, WithAndWithoutFinalBarAgree) {
   const std::string body = "$MyINFO $ALL joe hi<++ V:0.674,M:A,H:1/2/3,S:5>$ $LAN\x01$j@x$9$";
+  const std::string framed = body + "|";  // the fields view into it
   TMyINFOFields with;
   TMyINFOFields without;
-  ASSERT_TRUE(ParseMyINFO(body + "|", with));
+  ASSERT_TRUE(ParseMyINFO(framed, with));
   ASSERT_TRUE(ParseMyINFO(body, without));
   EXPECT_EQ(with.Description, without.Description);
   EXPECT_EQ(with.Email, without.Email);
