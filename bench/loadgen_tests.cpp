@@ -28,14 +28,26 @@ TEST(MarkerTest, ScansTokensAndSkipsNoise) {
   };
   const TCase cases[] = {
       {"<u> hi " + FormatMarker(TMarkerKind::Chat, 42), {"C42"}},
-      {"a\x01P7\x01" "b\x01R8\x01", {"P7", "R8"}},
-      {"$MyINFO $ALL u d$ $20\x01$$0$", {}},     // the status byte is no marker
-      {"\x01" "C\x01", {}},                       // no digits
-      {"\x01X12\x01", {}},                        // unknown kind
-      {"\x01" "C12", {}},                         // cut off
-      {"\x01\x01" "C5\x01", {"C5"}},              // a stray byte before a token
-      {"\x01" "C99999999999\x01", {}},            // too long for 32 bits
-      {"\x01" "C4294967295\x01", {"C4294967295"}},
+      {"a\x01P7\x01"
+       "b\x01R8\x01",
+       {"P7", "R8"}},
+      {"$MyINFO $ALL u d$ $20\x01$$0$", {}},  // the status byte is no marker
+      {"\x01"
+       "C\x01",
+       {}},                 // no digits
+      {"\x01X12\x01", {}},  // unknown kind
+      {"\x01"
+       "C12",
+       {}},  // cut off
+      {"\x01\x01"
+       "C5\x01",
+       {"C5"}},  // a stray byte before a token
+      {"\x01"
+       "C99999999999\x01",
+       {}},  // too long for 32 bits
+      {"\x01"
+       "C4294967295\x01",
+       {"C4294967295"}},
       {"", {}},
   };
   for (const TCase& c : cases) EXPECT_EQ(Scan(c.Text), c.Expected) << c.Text;
@@ -75,7 +87,8 @@ std::string Deflate(const std::string& text) {
 
 TEST(ZPipeInflaterTest, InflatesAcrossReadsAndStopsAtStreamEnd) {
   std::string plain;
-  for (int i = 0; i < 500; ++i) plain += "$MyINFO $ALL user" + std::to_string(i) + " x$ $20\x01$$0$|";
+  for (int i = 0; i < 500; ++i)
+    plain += "$MyINFO $ALL user" + std::to_string(i) + " x$ $20\x01$$0$|";
   const std::string wire = Deflate(plain) + "<u> after|";
   TZPipeInflater inflater;
   inflater.Begin();

@@ -247,9 +247,15 @@ std::string TBot::MyInfo(std::uint32_t version) const {
   const char mode = passive_ ? 'P' : 'A';
   std::string tag;
   switch (flavor_) {
-    case TClientFlavor::Eiskalt: tag = "<EiskaltDC++ V:2.4.2,M:"; break;
-    case TClientFlavor::Ncdc: tag = "<ncdc V:1.23.1,M:"; break;
-    case TClientFlavor::Plain: tag = "<microdc2 V:0.15.6,M:"; break;
+    case TClientFlavor::Eiskalt:
+      tag = "<EiskaltDC++ V:2.4.2,M:";
+      break;
+    case TClientFlavor::Ncdc:
+      tag = "<ncdc V:1.23.1,M:";
+      break;
+    case TClientFlavor::Plain:
+      tag = "<microdc2 V:0.15.6,M:";
+      break;
   }
   tag += mode;
   tag += ",H:2/0/0,S:3>";

@@ -40,8 +40,8 @@ struct TBotContext {
   TBotListener& Listener;
   std::uint32_t HubIp;
   std::uint16_t HubPort;
-  std::uint64_t BytesIn = 0;   // after inflating
-  std::uint64_t BytesWire = 0; // as read from the sockets
+  std::uint64_t BytesIn = 0;    // after inflating
+  std::uint64_t BytesWire = 0;  // as read from the sockets
   std::uint64_t BytesOut = 0;
 };
 
@@ -95,7 +95,7 @@ class TBot {
   TBotState state_ = TBotState::Idle;
   std::string plain_;  // received text not yet cut into messages
   std::size_t scanned_ = 0;
-  std::string out_;    // output the socket did not take yet
+  std::string out_;  // output the socket did not take yet
   bool wantWrite_ = false;
   TZPipeInflater inflater_;
 };

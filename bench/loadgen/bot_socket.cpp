@@ -1,13 +1,14 @@
 #include "bot_socket.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 namespace {
 

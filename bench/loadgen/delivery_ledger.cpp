@@ -20,11 +20,16 @@ const char* TDeliveryLedger::KindName(int kind) {
 
 TDeliveryLedger::TKind TDeliveryLedger::KindOf(TMarkerKind marker) {
   switch (marker) {
-    case TMarkerKind::Chat: return kChat;
-    case TMarkerKind::Private: return kPrivate;
-    case TMarkerKind::ActiveSearch: return kActiveSearch;
-    case TMarkerKind::PassiveSearch: return kPassiveSearch;
-    case TMarkerKind::Result: return kResult;
+    case TMarkerKind::Chat:
+      return kChat;
+    case TMarkerKind::Private:
+      return kPrivate;
+    case TMarkerKind::ActiveSearch:
+      return kActiveSearch;
+    case TMarkerKind::PassiveSearch:
+      return kPassiveSearch;
+    case TMarkerKind::Result:
+      return kResult;
   }
   return kChat;
 }
@@ -50,7 +55,8 @@ void TDeliveryLedger::SentBroadcast(TKind kind, std::uint32_t seq, std::uint32_t
   r.ExpectedBy = expected;
   r.ExpectedBy.resize(users_, false);
   r.ReceivedBy.assign(users_, false);
-  r.Expected = static_cast<std::uint32_t>(std::count(r.ExpectedBy.begin(), r.ExpectedBy.end(), true));
+  r.Expected =
+      static_cast<std::uint32_t>(std::count(r.ExpectedBy.begin(), r.ExpectedBy.end(), true));
   ++totals_[kind].Sent;
   totals_[kind].Expected += r.Expected;
   const bool owed = r.Expected > 0;

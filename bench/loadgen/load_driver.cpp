@@ -14,9 +14,12 @@ std::uint64_t Seconds(double s) { return static_cast<std::uint64_t>(s * 1e6); }
 
 TClientFlavor FlavorOf(std::uint32_t index) {
   switch (index % 3) {
-    case 0: return TClientFlavor::Eiskalt;
-    case 1: return TClientFlavor::Ncdc;
-    default: return TClientFlavor::Plain;
+    case 0:
+      return TClientFlavor::Eiskalt;
+    case 1:
+      return TClientFlavor::Ncdc;
+    default:
+      return TClientFlavor::Plain;
   }
 }
 
@@ -32,7 +35,8 @@ TLoadDriver::TLoadDriver(const TLoadOptions& options)
       random_(options.Seed) {
   bots_.reserve(options.Users);
   for (std::uint32_t i = 0; i < options.Users; ++i) {
-    const bool passive = options.PassiveEvery > 0 && i % options.PassiveEvery == options.PassiveEvery - 1;
+    const bool passive =
+        options.PassiveEvery > 0 && i % options.PassiveEvery == options.PassiveEvery - 1;
     bots_.push_back(std::make_unique<TBot>(context_, i, kFirstUserIp + i, FlavorOf(i), passive));
   }
 }
@@ -43,7 +47,8 @@ std::string TLoadDriver::Run() {
   const std::uint64_t stormStart = NowUs();
   Storm();
   const double stormSeconds =
-      static_cast<double>((lastOnlineUs_ > stormStart ? lastOnlineUs_ : NowUs()) - stormStart) / 1e6;
+      static_cast<double>((lastOnlineUs_ > stormStart ? lastOnlineUs_ : NowUs()) - stormStart) /
+      1e6;
   const std::uint64_t trafficStart = NowUs();
   Traffic();
   const double trafficSeconds = static_cast<double>(NowUs() - trafficStart) / 1e6;

@@ -75,26 +75,46 @@ std::optional<TLoadOptions> ParseLoadOptions(int argc, char** argv) {
     }
     const std::string_view value = argv[++i];
     bool ok = true;
-    if (arg == "--hub") ok = ParseHub(value, o);
-    else if (arg == "--users") ok = ParseUnsigned(value, o.Users) && o.Users > 0 && o.Users < 60000;
-    else if (arg == "--scenario") o.Scenario = value;
-    else if (arg == "--pace") ok = ParseUnsigned(value, o.Pace);
-    else if (arg == "--connect-rate") ok = ParseDouble(value, o.ConnectRate);
-    else if (arg == "--login-timeout") ok = ParseDouble(value, o.LoginTimeout);
-    else if (arg == "--duration") ok = ParseDouble(value, o.Duration);
-    else if (arg == "--settle") ok = ParseDouble(value, o.Settle);
-    else if (arg == "--chat") ok = ParseDouble(value, o.Chat);
-    else if (arg == "--pm") ok = ParseDouble(value, o.Private);
-    else if (arg == "--active-search") ok = ParseDouble(value, o.ActiveSearch);
-    else if (arg == "--passive-search") ok = ParseDouble(value, o.PassiveSearch);
-    else if (arg == "--ctm") ok = ParseDouble(value, o.Connect);
-    else if (arg == "--myinfo") ok = ParseDouble(value, o.MyInfo);
-    else if (arg == "--churn") ok = ParseDouble(value, o.Churn) && o.Churn <= 1;
-    else if (arg == "--passive-every") ok = ParseUnsigned(value, o.PassiveEvery);
-    else if (arg == "--seed") ok = ParseUnsigned(value, o.Seed);
-    else if (arg == "--primary") o.Primary = value;
-    else if (arg == "--out") o.Out = value;
-    else ok = false;
+    if (arg == "--hub")
+      ok = ParseHub(value, o);
+    else if (arg == "--users")
+      ok = ParseUnsigned(value, o.Users) && o.Users > 0 && o.Users < 60000;
+    else if (arg == "--scenario")
+      o.Scenario = value;
+    else if (arg == "--pace")
+      ok = ParseUnsigned(value, o.Pace);
+    else if (arg == "--connect-rate")
+      ok = ParseDouble(value, o.ConnectRate);
+    else if (arg == "--login-timeout")
+      ok = ParseDouble(value, o.LoginTimeout);
+    else if (arg == "--duration")
+      ok = ParseDouble(value, o.Duration);
+    else if (arg == "--settle")
+      ok = ParseDouble(value, o.Settle);
+    else if (arg == "--chat")
+      ok = ParseDouble(value, o.Chat);
+    else if (arg == "--pm")
+      ok = ParseDouble(value, o.Private);
+    else if (arg == "--active-search")
+      ok = ParseDouble(value, o.ActiveSearch);
+    else if (arg == "--passive-search")
+      ok = ParseDouble(value, o.PassiveSearch);
+    else if (arg == "--ctm")
+      ok = ParseDouble(value, o.Connect);
+    else if (arg == "--myinfo")
+      ok = ParseDouble(value, o.MyInfo);
+    else if (arg == "--churn")
+      ok = ParseDouble(value, o.Churn) && o.Churn <= 1;
+    else if (arg == "--passive-every")
+      ok = ParseUnsigned(value, o.PassiveEvery);
+    else if (arg == "--seed")
+      ok = ParseUnsigned(value, o.Seed);
+    else if (arg == "--primary")
+      o.Primary = value;
+    else if (arg == "--out")
+      o.Out = value;
+    else
+      ok = false;
     if (!ok) {
       std::fprintf(stderr, "loadgen: bad option '%s %s'\n%s", argv[i - 1], argv[i], kUsage);
       return std::nullopt;

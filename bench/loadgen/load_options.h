@@ -17,12 +17,12 @@ struct TLoadOptions {
   double Duration = 0;  // traffic seconds after the storm
   double Settle = 10;   // at most this long for the last deliveries
   double Chat = 0, Private = 0, ActiveSearch = 0, PassiveSearch = 0, Connect = 0, MyInfo = 0;
-  bool Answers = true;   // one "$SR" for every search
-  double Churn = 0;      // share of the users that leave and rejoin per second
+  bool Answers = true;              // one "$SR" for every search
+  double Churn = 0;                 // share of the users that leave and rejoin per second
   std::uint32_t PassiveEvery = 10;  // every n-th user is passive
   std::uint32_t Seed = 1;
-  std::string Primary;   // the kind summarised for the table
-  std::string Out;       // the report file; standard output when empty
+  std::string Primary;  // the kind summarised for the table
+  std::string Out;      // the report file; standard output when empty
 };
 
 // Parses the command line; empty (after printing the reason) when wrong.

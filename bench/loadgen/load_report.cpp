@@ -91,7 +91,8 @@ std::string TLoadDriver::Report(double stormSeconds, double trafficSeconds) {
   json.Field("login_total_p99_ms", Ms(storm_.Stages[kStages - 1].Percentile(0.99)));
   json.Field("primary", primary >= 0 ? TDeliveryLedger::KindName(primary) : "none");
   const TDeliveryLedger::TSummary none;
-  const TDeliveryLedger::TSummary& p = primary >= 0 ? kinds[static_cast<std::size_t>(primary)] : none;
+  const TDeliveryLedger::TSummary& p =
+      primary >= 0 ? kinds[static_cast<std::size_t>(primary)] : none;
   json.Field("delay_p50_ms", Ms(p.P50Us));
   json.Field("delay_p99_ms", Ms(p.P99Us));
   json.Field("delay_last_ms", Ms(p.LastP50Us));

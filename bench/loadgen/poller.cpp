@@ -1,10 +1,11 @@
 #include "poller.h"
 
+#include <sys/epoll.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <string>
-#include <sys/epoll.h>
-#include <unistd.h>
 
 #include "utils/exceptions.h"
 

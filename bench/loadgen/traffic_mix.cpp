@@ -31,21 +31,35 @@ std::uint32_t TLoadDriver::PickOnline(int mode, std::uint32_t except) {
 }
 
 void TLoadDriver::SendDue(double seconds) {
-  const double rates[] = {options_.Chat,          options_.Private, options_.ActiveSearch,
-                          options_.PassiveSearch, options_.Connect, options_.MyInfo,
-                          options_.Churn * options_.Users};
+  const double rates[] = {
+      options_.Chat,    options_.Private, options_.ActiveSearch,          options_.PassiveSearch,
+      options_.Connect, options_.MyInfo,  options_.Churn * options_.Users};
   const std::uint64_t now = NowUs();
   for (std::size_t k = 0; k < due_.size(); ++k) {
     due_[k] = std::min(due_[k] + rates[k] * seconds, kMaxBacklog);
     for (; due_[k] >= 1; due_[k] -= 1) {
       switch (k) {
-        case 0: SendChat(now); break;
-        case 1: SendPrivate(now); break;
-        case 2: SendSearch(false, now); break;
-        case 3: SendSearch(true, now); break;
-        case 4: SendConnect(now); break;
-        case 5: SendMyInfo(); break;
-        default: ChurnOne(now); break;
+        case 0:
+          SendChat(now);
+          break;
+        case 1:
+          SendPrivate(now);
+          break;
+        case 2:
+          SendSearch(false, now);
+          break;
+        case 3:
+          SendSearch(true, now);
+          break;
+        case 4:
+          SendConnect(now);
+          break;
+        case 5:
+          SendMyInfo();
+          break;
+        default:
+          ChurnOne(now);
+          break;
       }
     }
   }
@@ -57,7 +71,8 @@ void TLoadDriver::SendChat(std::uint64_t nowUs) {
   TBot& bot = *bots_[from];
   const std::uint32_t seq = ledger_.NextSeq();
   // The hub sends main chat to every listed user, the sender included.
-  ledger_.SentBroadcast(TDeliveryLedger::kChat, seq, from, nowUs, online_, TDeliveryLedger::kNobody);
+  ledger_.SentBroadcast(TDeliveryLedger::kChat, seq, from, nowUs, online_,
+                        TDeliveryLedger::kNobody);
   bot.Send("<" + bot.Nick() + "> chat line " + FormatMarker(TMarkerKind::Chat, seq) + "|");
 }
 
@@ -95,7 +110,8 @@ void TLoadDriver::SendResult(std::uint32_t from, std::uint32_t searcher, std::ui
   const std::uint32_t seq = ledger_.NextSeq();
   ledger_.SentDirect(TDeliveryLedger::kResult, seq, from, searcher, nowUs);
   bot.Send("$SR " + bot.Nick() + " share\\bench" + FormatMarker(TMarkerKind::Result, seq) +
-           ".txt\x05" "1048576 3/3\x05TTH:LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ (127.0.0.1:411)\x05" +
+           ".txt\x05"
+           "1048576 3/3\x05TTH:LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ (127.0.0.1:411)\x05" +
            bots_[searcher]->Nick() + "|");
 }
 
