@@ -27,19 +27,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The test program needs a descriptor per client; puts its limit back after.
-class TSoftLimitGuard {
- public:
-  TSoftLimitGuard() : saved_(TestFileLimits()) {}
-  ~TSoftLimitGuard() { SetTestSoftFileLimit(saved_.Soft); }
-  TSoftLimitGuard(const TSoftLimitGuard&) = delete;
-  TSoftLimitGuard& operator=(const TSoftLimitGuard&) = delete;
-  const TFileLimits& Saved() const { return saved_; }
-
- private:
-  TFileLimits saved_;
-};
-
 constexpr std::uint64_t kDefaultSoftLimit = 1024;
 constexpr int kPerAddress = 5;  // under the hub's same-address limit
 
@@ -100,7 +87,6 @@ void ConnectAndClose(int port, int count) {
 
 TEST(HostileConnectionsTest, ConnectAndCloseCyclesLeaveResidentMemoryFlat) {
   TSoftLimitGuard guard;
-  SetTestSoftFileLimit(guard.Saved().Hard);
   TE2EHome home;
   home.WriteSettings(HostileSettings);
   ASSERT_TRUE(home.StartHub()) << home.Hub().Output();

@@ -46,6 +46,8 @@ std::string RealPath(const std::string& path) {
 void HostileSettings(TSettings& settings) {
   settings.SetWorkPace(TSettings::kMaxWorkPace);
   settings.MaxAmountAuthorizing = {true, 5000};
+  // Reverse look-ups would leave loopback for the system's name server.
+  settings.PerformDNSLookup = false;
 }
 
 pid_t KavrodPid() {

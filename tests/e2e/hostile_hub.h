@@ -12,8 +12,8 @@ class TSettings;
 // at the running kavrod through /proc, and the check that the hub still
 // serves a well-behaved client after an attack.
 
-// The fastest work pace and room for thousands of logins at once; the
-// guards under test keep their defaults.
+// The fastest work pace, room for thousands of logins at once and no
+// reverse look-ups; the guards under test keep their defaults.
 void HostileSettings(TSettings& settings);
 
 // The kavrod this test program started last (a child running the built
@@ -32,6 +32,20 @@ struct TFileLimits {
 TFileLimits TestFileLimits();
 // Sets this program's soft limit (at most the hard one); false when refused.
 bool SetTestSoftFileLimit(std::uint64_t soft);
+
+// Lifts this program's soft limit to the hard one (a descriptor per client)
+// and puts the old one back at the end.
+class TSoftLimitGuard {
+ public:
+  TSoftLimitGuard() : saved_(TestFileLimits()) { SetTestSoftFileLimit(saved_.Hard); }
+  ~TSoftLimitGuard() { SetTestSoftFileLimit(saved_.Soft); }
+  TSoftLimitGuard(const TSoftLimitGuard&) = delete;
+  TSoftLimitGuard& operator=(const TSoftLimitGuard&) = delete;
+  const TFileLimits& Saved() const { return saved_; }
+
+ private:
+  TFileLimits saved_;
+};
 
 // Empty when a fresh client on 127.0.0.1 logs in as `nick`, says a line in
 // main chat and reads it back within normal time; otherwise what went wrong.

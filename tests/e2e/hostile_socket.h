@@ -40,6 +40,10 @@ class THostileSocket {
   const std::string& Input() const { return input_; }
   // Forgets the input read so far (long runs keep memory small).
   void ForgetInput() { input_.clear(); }
+  // Keeps only the last `count` bytes read.
+  void KeepTail(std::size_t count) {
+    if (input_.size() > count) input_.erase(0, input_.size() - count);
+  }
 
   // The lock, then "$Supports", the key and "$ValidateNick" in one write;
   // false when no lock came.
