@@ -106,7 +106,8 @@ TEST(HostileConnectionsTest, ConnectAndCloseCyclesLeaveResidentMemoryFlat) {
   ASSERT_GT(after, 0);
 #ifdef KAVRO_HOSTILE_ASAN
   // The sanitizer's quarantine holds freed memory back by design.
-  std::cout << "resident memory " << before << " kB -> " << after << " kB (not judged under the sanitizer)\n";
+  std::cout << "resident memory " << before << " kB -> " << after
+            << " kB (not judged under the sanitizer)\n";
 #else
   EXPECT_LE(after - before, 4 * 1024) << before << " kB -> " << after << " kB";
 #endif

@@ -124,8 +124,8 @@ std::string HubServes(TE2EHome& home, const std::string& nick) {
     return "own line not echoed: " + client->ReceivedText().substr(0, 300);
   // A login holds the lock about a second; a sluggish hub takes far longer.
   const auto took = std::chrono::steady_clock::now() - start;
-  if (took > std::chrono::seconds(6))
-    return "took " + std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()) + " ms";
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(took).count();
+  if (took > std::chrono::seconds(6)) return "took " + std::to_string(ms) + " ms";
   return {};
 }
 

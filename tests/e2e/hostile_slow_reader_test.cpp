@@ -126,7 +126,8 @@ TEST(HostileSlowReaderTest, LoginStormOfReadingClientsDropsNone) {
         client.Send("$Version 1,0091|$GetNickList|" + StormMyINFO(nick(i)));
         stage[i] = 1;
       }
-      if (stage[i] == 1 && client.Input().find("$MyINFO $ALL " + nick(i) + " ") != std::string::npos) {
+      if (stage[i] == 1 &&
+          client.Input().find("$MyINFO $ALL " + nick(i) + " ") != std::string::npos) {
         stage[i] = 2;
         ++done;
       }

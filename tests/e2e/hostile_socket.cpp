@@ -34,7 +34,8 @@ std::unique_ptr<THostileSocket> THostileSocket::Open(const std::string& source, 
   // The port is picked at connect: thousands of binds would run out first.
   const int one = 1;
   setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &one, sizeof one);
-  if (receiveBuffer > 0) setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  if (receiveBuffer > 0)
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   sockaddr_in local{};
   local.sin_family = AF_INET;
   if (inet_pton(AF_INET, source.c_str(), &local.sin_addr) != 1 ||
@@ -134,7 +135,8 @@ bool THostileSocket::Login(std::string_view nick, TLimit limit) {
 
 std::string HostileSource(int index, int perAddress) {
   const int address = index / perAddress;
-  return "127.1." + std::to_string(address / 250) + "." + std::to_string(address % 250 + 1);
+  // 127.0.0.x is left to the well-behaved probes.
+  return "127.0." + std::to_string(address / 250 + 1) + "." + std::to_string(address % 250 + 1);
 }
 
 int WaitEachFor(THostileSockets& sockets, std::string_view text, THostileSocket::TLimit limit) {
@@ -162,6 +164,7 @@ int WaitEachFor(THostileSockets& sockets, std::string_view text, THostileSocket:
     }
     if (finished == sockets.size() || TClock::now() >= deadline) return holding;
     // A short sleep in poll: the sockets are pumped again either way.
-    poll(waiting.data(), waiting.size(), static_cast<int>(std::min(Left(deadline), THostileSocket::TLimit(50)).count()));
+    const auto pause = std::min(Left(deadline), THostileSocket::TLimit(50));
+    poll(waiting.data(), waiting.size(), static_cast<int>(pause.count()));
   }
 }
