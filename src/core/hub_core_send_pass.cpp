@@ -64,7 +64,11 @@ int THubCore::TrySend(TConnection& connection) {
         const int sent = static_cast<int>(result.bytes);
         sentThisPass_ += sent;
         user.UserInfo().Transfer.BytesSent += sent;
-        if (sent > 0) user.LastActivity = TTime::Now();
+        if (sent > 0) {
+          user.LastActivity = TTime::Now();
+        } else {
+          out.NoteStalledRound();
+        }
         const bool empty = out.Consume(sent);
         // A closing connection goes once its last bytes are out (or when it
         // takes nothing more).
@@ -79,6 +83,8 @@ int THubCore::TrySend(TConnection& connection) {
           CloseNow(user);
           return soClosed;
         }
+        // A full socket: what the buffer may still take depends on it.
+        out.NoteStalledRound();
         return soNotWritable;
       case TIoStatus::kError:
         hooks_.Counters().Count(TCoreCount::SocketError);

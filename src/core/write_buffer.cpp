@@ -20,6 +20,14 @@ constexpr int kMinimumGain = 4;
 constexpr std::array<int, kWriteClassCount> kShrinkBelow = {0, 0, 15360, 46080, 87040, 294912,
                                                             884736};
 
+// The largest class a buffer may grow to unforced: any while its client
+// takes bytes, class 3 after one round that took nothing (a full socket
+// now and then is normal), class 2 once it took nothing twice running.
+int MostClassFor(int stalledRounds) {
+  if (stalledRounds == 0) return kWriteClassCount - 1;
+  return stalledRounds == 1 ? 3 : 2;
+}
+
 std::string BadParms(int a, int b) {
   return "BadParms(" + std::to_string(a) + ", " + std::to_string(b) + ")";
 }
@@ -69,24 +77,15 @@ bool TWriteBuffer::Reserve(std::size_t extra, bool force) {
   const std::size_t need = extra < limit ? static_cast<std::size_t>(length_) + extra : limit;
   if (need < static_cast<std::size_t>(capacity_)) return true;
   int target = 0;
-  if (need >= limit) {
-    target = 0;
-  } else if (need < static_cast<std::size_t>(kWriteClassSize[1])) {
+  if (need < limit) {
     target = 1;
-  } else if (need < static_cast<std::size_t>(kWriteClassSize[2])) {
-    target = 2;
-  } else if (!draining_ || force) {
-    // A client that is not keeping up gets no more than class 2; one that
-    // left bytes behind at its last send gets no more than class 3.
-    if (need < static_cast<std::size_t>(kWriteClassSize[3])) {
-      target = 3;
-    } else if (unsentRounds_ == 0 || force) {
-      target = 4;
-      while (need >= static_cast<std::size_t>(kWriteClassSize[static_cast<std::size_t>(target)])) {
-        ++target;
-      }
+    while (need >= static_cast<std::size_t>(kWriteClassSize[static_cast<std::size_t>(target)])) {
+      ++target;
     }
   }
+  // Only rounds that took nothing count against a client: one that takes
+  // bytes every round is reading, however far a burst left it behind.
+  if (!force && target > MostClassFor(stalledRounds_)) target = 0;
   if (target == 0) {
     overflow_ = true;
     return false;
@@ -115,9 +114,9 @@ bool TWriteBuffer::Consume(int count) {
     length_ -= count;
     std::memmove(data_, data_ + count, static_cast<std::size_t>(length_));
     compressMark_ = std::max(compressMark_ - count, 0);
-    draining_ = previousRemaining_ > length_;
     previousRemaining_ = length_;
     unsentRounds_ = length_ == 0 ? 0 : unsentRounds_ + 1;
+    stalledRounds_ = 0;
   }
   Shrink();
   return length_ == 0;

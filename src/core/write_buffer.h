@@ -10,9 +10,11 @@ class TBufferPools;
 // Queued output of one connection, or a scratch area for building text.
 // Owns one storage block taken from the process-wide pools (size classes
 // 1..6, class 0 = none) and gives it back on shrinking, Clear(true) and
-// destruction. Growth is refused past the largest class, and for slow
-// clients sooner, so one stuck reader cannot eat the hub's memory: the bytes
-// are then lost and Overflow() tells. Main thread only.
+// destruction. Growth is refused past the largest class, and for a client
+// that takes nothing sooner, so one stuck reader cannot eat the hub's memory:
+// the bytes are then lost and Overflow() tells. A client that keeps taking
+// bytes may grow to the largest class, however far behind a burst left it.
+// Main thread only.
 class TWriteBuffer {
  public:
   explicit TWriteBuffer(int initialClass = 0);
@@ -51,6 +53,8 @@ class TWriteBuffer {
   // Drops `count` sent bytes from the front, tracks the client's progress and
   // shrinks the storage; true when the buffer is now empty.
   bool Consume(int count);
+  // A send round in which the client took nothing of what was queued.
+  void NoteStalledRound() { ++stalledRounds_; }
   void Clear(bool releaseStorage);
   void DropLastChar();
   void DropLast(int count);  // only when at least one byte remains
@@ -87,8 +91,8 @@ class TWriteBuffer {
   int SizeClass() const { return sizeClass_; }
   bool Overflow() const { return overflow_; }
   int CompressionMark() const { return compressMark_; }
-  bool Draining() const { return draining_; }
   int UnsentRounds() const { return unsentRounds_; }
+  int StalledRounds() const { return stalledRounds_; }
 
  private:
   friend class TBufferPools;
@@ -107,6 +111,6 @@ class TWriteBuffer {
   int sizeClass_ = 0;
   int previousRemaining_ = 0;  // length left by the previous Consume
   int compressMark_ = 0;       // content below it is compressed or plain by choice
-  bool draining_ = false;      // the last Consume left less than the one before
   int unsentRounds_ = 0;       // consecutive Consumes that left bytes behind
+  int stalledRounds_ = 0;      // consecutive send rounds that took nothing
 };

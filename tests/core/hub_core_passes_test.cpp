@@ -12,6 +12,7 @@
 
 #include "core/buffer_pools.h"
 #include "core/hub_core.h"
+#include "core/write_buffer.h"
 #include "platform/client_socket.h"
 #include "platform/event_loop.h"
 #include "protocol_test_fixture.h"
@@ -159,6 +160,28 @@ TEST_F(THubCorePassesTest, SendChunkFollowsTheWorkPace) {
     EXPECT_EQ(client.Received().size(),
               static_cast<std::size_t>(kWorkPaceTable[static_cast<std::size_t>(pace)].SendChunk));
   }
+}
+
+// The send pass tells the buffer which rounds took nothing: that, not
+// bytes left behind, is what limits its growth.
+TEST_F(THubCorePassesTest, RoundsThatTakeNothingAreCountedUntilTheClientReads) {
+  settings_.SetWorkPace(7);
+  TNmdcTestClient& client = Connect();
+  client.Poll();
+  TWriteBuffer& out = Last().WriteBuffer();
+  ASSERT_TRUE(out.ReserveExtra(1000000));
+  out.AppendString(std::string(1000000, 'x') + "|");
+  // The socket pair's buffers fill; then each round takes nothing.
+  int stalled = 0;
+  for (int round = 0; round < 40 && stalled < 2; ++round) {
+    core_.SendAll();
+    stalled = out.StalledRounds();
+  }
+  EXPECT_EQ(stalled, 2);
+  client.Poll();
+  core_.SendAll();
+  EXPECT_EQ(out.StalledRounds(), 0);
+  EXPECT_FALSE(out.Overflow());
 }
 
 TEST_F(THubCorePassesTest, SpeedLevelsWrapAndStayInTheTable) {

@@ -9,24 +9,30 @@
 namespace {
 
 // Progress of the client behind a buffer, as the send pass leaves it.
-enum class TClient { kFresh, kBehind, kDraining };
+enum class TClient { kFresh, kTaking, kStalled, kStuck };
 
-// A class-1 buffer whose last Consume(s) left the given client state.
+// A class-1 buffer whose last send rounds left the given client state.
 void Prepare(TWriteBuffer& buffer, TClient client) {
   buffer.AppendString(std::string(100, 'x'));
   if (client == TClient::kFresh) return;
-  buffer.Consume(10);  // bytes left behind: one unsent round, not yet draining
-  if (client == TClient::kDraining) buffer.Consume(10);  // less left than before
+  buffer.Consume(10);  // bytes taken, some left behind
+  buffer.Consume(10);
+  if (client == TClient::kTaking) return;
+  buffer.NoteStalledRound();  // a round that took nothing
+  if (client == TClient::kStuck) buffer.NoteStalledRound();
 }
 
 TEST(WriteBufferTest, ClientStateHelperReachesTheStates) {
-  TWriteBuffer behind, draining;
-  Prepare(behind, TClient::kBehind);
-  Prepare(draining, TClient::kDraining);
-  EXPECT_EQ(behind.UnsentRounds(), 1);
-  EXPECT_FALSE(behind.Draining());
-  EXPECT_EQ(draining.UnsentRounds(), 2);
-  EXPECT_TRUE(draining.Draining());
+  TWriteBuffer taking, stalled, stuck;
+  Prepare(taking, TClient::kTaking);
+  Prepare(stalled, TClient::kStalled);
+  Prepare(stuck, TClient::kStuck);
+  EXPECT_EQ(taking.UnsentRounds(), 2);
+  EXPECT_EQ(taking.StalledRounds(), 0);
+  EXPECT_EQ(stalled.StalledRounds(), 1);
+  EXPECT_EQ(stuck.StalledRounds(), 2);
+  stuck.Consume(1);  // any byte taken ends the stall
+  EXPECT_EQ(stuck.StalledRounds(), 0);
 }
 
 TEST(WriteBufferTest, ReserveChoosesClassOrRefuses) {
@@ -42,10 +48,13 @@ TEST(WriteBufferTest, ReserveChoosesClassOrRefuses) {
       {TClient::kFresh, 148480, false, 4},    {TClient::kFresh, 368640, false, 5},
       {TClient::kFresh, 1105920, false, 6},   {TClient::kFresh, 3317759, false, 6},
       {TClient::kFresh, 3317760, false, 0},   {TClient::kFresh, 3317760, true, 0},
-      {TClient::kBehind, 148479, false, 3},   {TClient::kBehind, 148480, false, 0},
-      {TClient::kBehind, 148480, true, 4},    {TClient::kDraining, 61439, false, 2},
-      {TClient::kDraining, 61440, false, 0},  {TClient::kDraining, 61440, true, 3},
-      {TClient::kDraining, 400000, true, 5},
+      // Behind but taking bytes every round: grows like a fresh one.
+      {TClient::kTaking, 148480, false, 4},   {TClient::kTaking, 400000, false, 5},
+      {TClient::kTaking, 3317759, false, 6},  {TClient::kTaking, 3317760, false, 0},
+      {TClient::kStalled, 148479, false, 3},  {TClient::kStalled, 148480, false, 0},
+      {TClient::kStalled, 148480, true, 4},   {TClient::kStuck, 61439, false, 2},
+      {TClient::kStuck, 61440, false, 0},     {TClient::kStuck, 61440, true, 3},
+      {TClient::kStuck, 400000, true, 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << static_cast<int>(c.client) << " " << c.total << " "
@@ -63,6 +72,41 @@ TEST(WriteBufferTest, ReserveChoosesClassOrRefuses) {
   }
 }
 
+// A login storm: a big nick list, then each send round the client takes a
+// full chunk while announcements of more logins keep arriving. It shrinks
+// as it catches up and must be let grow again; one that takes nothing is
+// still cut off once its class is full.
+TEST(WriteBufferTest, StormBehindAReaderIsKeptAndANeverReaderOverflows) {
+  constexpr int kNickList = 450000;
+  constexpr int kChunk = 131072;
+  const std::string announcements(40000, 'm');
+  for (const bool reads : {true, false}) {
+    SCOPED_TRACE(reads ? "reads every round" : "never reads");
+    TWriteBuffer buffer;
+    ASSERT_TRUE(buffer.ReserveExtra(kNickList));
+    buffer.AppendString(std::string(kNickList, 'n'));
+    std::int64_t queued = kNickList;
+    for (int round = 0; round < 20 && !buffer.Overflow(); ++round) {
+      if (reads) {
+        const int sent = std::min(kChunk, buffer.Length());
+        buffer.Consume(sent);
+        queued -= sent;
+      } else {
+        buffer.NoteStalledRound();
+      }
+      buffer.AppendString(announcements);
+      queued += static_cast<std::int64_t>(announcements.size());
+    }
+    if (reads) {
+      EXPECT_FALSE(buffer.Overflow());
+      EXPECT_EQ(buffer.Length(), queued);
+    } else {
+      EXPECT_TRUE(buffer.Overflow());
+      EXPECT_LE(buffer.Length(), 1105920);  // no growth past the class it had
+    }
+  }
+}
+
 TEST(WriteBufferTest, TheLastByteOfAClassMovesItUp) {
   TWriteBuffer buffer;
   buffer.AppendString(std::string(20479, 'a'));
@@ -75,7 +119,7 @@ TEST(WriteBufferTest, TheLastByteOfAClassMovesItUp) {
 
 TEST(WriteBufferTest, RefusedAppendLosesTheBytesAndFlagsOverflow) {
   TWriteBuffer buffer;
-  Prepare(buffer, TClient::kDraining);
+  Prepare(buffer, TClient::kStuck);
   const std::string before = buffer.GetString();
   buffer.AppendString(std::string(70000, 'y'));
   EXPECT_TRUE(buffer.Overflow());
@@ -118,7 +162,6 @@ TEST(WriteBufferTest, EmptyingResetsUnsentRounds) {
   buffer.Consume(1000);
   buffer.Consume(1000);
   EXPECT_EQ(buffer.UnsentRounds(), 2);
-  EXPECT_TRUE(buffer.Draining());
   EXPECT_TRUE(buffer.Consume(buffer.Length()));
   EXPECT_EQ(buffer.UnsentRounds(), 0);
   EXPECT_EQ(buffer.SizeClass(), 1);
@@ -262,7 +305,7 @@ TEST(WriteBufferTest, ReplaceAll) {
 
 TEST(WriteBufferTest, ReplaceAllStopsWhenGrowthIsRefused) {
   TWriteBuffer buffer;
-  Prepare(buffer, TClient::kDraining);  // 80 bytes, limited to class 2
+  Prepare(buffer, TClient::kStuck);  // 80 bytes, limited to class 2
   buffer.ReplaceAll("x", std::string(1000, 'y'));
   EXPECT_TRUE(buffer.Overflow());
   EXPECT_LT(buffer.Length(), 61440);
