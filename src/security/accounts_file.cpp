@@ -8,6 +8,7 @@
 #include "security/accounts.h"
 #include "security/profile.h"
 #include "security/profiles.h"
+#include "settings/list_file.h"
 #include "utils/constants.h"
 #include "utils/program_folder.h"
 #include "utils/protocol_text.h"
@@ -87,21 +88,11 @@ void WriteAccount(TXMLNode& node, const TAccount& account, const std::string& pr
 std::string TAccounts::FilePath() { return ProgramPath(kSettingsFolder, kFileName); }
 
 bool TAccounts::Load() {
-  const std::string path = FilePath();
-  if (!FileExists(path)) {
-    loading_ = false;
-    return false;
-  }
   TXMLDocument document;
-  if (!document.LoadFromFile(path)) {
-    // The accounts a damaged file no longer shows would be lost for good at
-    // the next save.
-    saveBlocked_ = true;
-    loading_ = false;
-    ReportError("Cannot read " + path + "; accounts not loaded, saving them stopped");
+  if (ReadListFile(FilePath(), "accounts", document, loading_, saveBlocked_,
+                   [this](const std::string& line) { ReportError(line); }) != TListFileRead::Read) {
     return false;
   }
-  saveBlocked_ = false;
 
   const TXMLNode& root = document.Root();
   version_ = root.GetAttribute(kVersion);

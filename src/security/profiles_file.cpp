@@ -8,6 +8,7 @@
 #include "security/accounts.h"
 #include "security/profile.h"
 #include "security/profiles.h"
+#include "settings/list_file.h"
 #include "settings/settings.h"
 #include "utils/case_tables.h"
 #include "utils/constants.h"
@@ -27,21 +28,11 @@ constexpr std::string_view kVersion = "version";
 std::string TProfiles::FilePath() { return ProgramPath(kSettingsFolder, kFileName); }
 
 bool TProfiles::Load() {
-  const std::string path = FilePath();
-  if (!FileExists(path)) {
-    loading_ = false;
-    return false;
-  }
   TXMLDocument document;
-  if (!document.LoadFromFile(path)) {
-    // Reading part of a damaged file would drop the profiles it no longer
-    // shows, and the next save would make that loss permanent.
-    saveBlocked_ = true;
-    loading_ = false;
-    ReportError("Cannot read " + path + "; profiles not loaded, saving them stopped");
+  if (ReadListFile(FilePath(), "profiles", document, loading_, saveBlocked_,
+                   [this](const std::string& line) { ReportError(line); }) != TListFileRead::Read) {
     return false;
   }
-  saveBlocked_ = false;
 
   const TXMLNode& root = document.Root();
   version_ = root.GetAttribute(kVersion);
