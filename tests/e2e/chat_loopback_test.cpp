@@ -11,26 +11,13 @@
 
 #include "e2e/e2e_home.h"
 #include "e2e/nmdc_client.h"
+#include "e2e/shared_hub_test.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// The chat and search handlers are registered by the composition root; a
-// root without them takes every such message silently. A search shorter
-// than any real one closes the sender only when they are there.
-bool HandlersRegistered(int port) {
-  auto probe = TNmdcClient::Connect(port);
-  if (!probe || !probe->Login("handlerprobe")) return true;  // let the tests report it
-  probe->Send("$Search x|");
-  return probe->WaitClosed(std::chrono::milliseconds(3000));
-}
-
-constexpr const char* kNotRegistered =
-    "kavrod's composition root does not register TMessageHandlers yet "
-    "(src/core/message_handlers.h tells how)";
 
 constexpr int kLimit = 20;  // the main-chat and private-message length limit
 
@@ -84,52 +71,23 @@ std::optional<std::string> ReadInflated(TNmdcClient& client, std::size_t from,
 }
 
 // One hub for the chat cases: flood gates off, both length limits at kLimit.
-class ChatLoopbackTest : public testing::Test {
+class ChatLoopbackTest : public TSharedHubTest<ChatLoopbackTest> {
+ public:
+  static void Configure(TSettings& settings) {
+    settings.CheckDataBeforeLock = {false, 0};
+    settings.MainChatSpamMaxCount.State = TTriState::Unchecked;
+    settings.PMSpamCheck.State = TTriState::Unchecked;
+    settings.MainChatMaxMessageLength = {true, kLimit};
+    settings.PrivateMessageMaxMessageLength = {true, kLimit};
+  }
+
  protected:
-  static void SetUpTestSuite() {
-    home_ = new TE2EHome();
-    home_->WriteSettings([](TSettings& settings) {
-      settings.CheckDataBeforeLock = {false, 0};
-      settings.MainChatSpamMaxCount.State = TTriState::Unchecked;
-      settings.PMSpamCheck.State = TTriState::Unchecked;
-      settings.MainChatMaxMessageLength = {true, kLimit};
-      settings.PrivateMessageMaxMessageLength = {true, kLimit};
-    });
-    started_ = home_->StartHub();
-    registered_ = started_ && HandlersRegistered(home_->Port());
-  }
-  static void TearDownTestSuite() {
-    if (started_) {
-      EXPECT_EQ(home_->StopHub(), 0) << home_->Hub().Output();
-    }
-    delete home_;
-    home_ = nullptr;
-  }
-  void SetUp() override {
-    ASSERT_TRUE(started_) << home_->Hub().Output();
-    if (!registered_) GTEST_SKIP() << kNotRegistered;
-  }
-
-  static std::unique_ptr<TNmdcClient> Login(const std::string& nick) {
-    auto client = TNmdcClient::Connect(home_->Port());
-    EXPECT_TRUE(client && client->Login(nick)) << nick;
-    return client;
-  }
-
   // The next message starting with `prefix` (other traffic is skipped).
   static std::string Next(TNmdcClient& client, std::string_view prefix) {
     const std::optional<std::string> message = client.ReadUntil(prefix);
     return message.value_or("<nothing: " + client.ReceivedText().substr(0, 300) + ">");
   }
-
-  static TE2EHome* home_;
-  static bool started_;
-  static bool registered_;
 };
-
-TE2EHome* ChatLoopbackTest::home_ = nullptr;
-bool ChatLoopbackTest::started_ = false;
-bool ChatLoopbackTest::registered_ = false;
 
 TEST_F(ChatLoopbackTest, MainChatReachesEveryUserAndTheSenderByteExact) {
   auto ann = Login("ann");
@@ -233,7 +191,6 @@ TEST(ChatFloodLoopbackTest, GatesRefuseAtTheirCount) {
     settings.PMSpamCheck = {TTriState::Checked, 3, 60000};
   });
   ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
-  if (!HandlersRegistered(home.Port())) GTEST_SKIP() << kNotRegistered;
   auto pat = TNmdcClient::Connect(home.Port());
   auto rex = TNmdcClient::Connect(home.Port());
   ASSERT_TRUE(pat && pat->Login("pat") && rex && rex->Login("rex"));
@@ -259,7 +216,6 @@ TEST(ChatOriginLoopbackTest, ForgedNickInMainChatClosesTheSender) {
   TE2EHome home;
   home.WriteSettings([](TSettings& settings) { settings.CheckDataBeforeLock = {false, 0}; });
   ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
-  if (!HandlersRegistered(home.Port())) GTEST_SKIP() << kNotRegistered;
   auto fay = TNmdcClient::Connect(home.Port());
   auto gus = TNmdcClient::Connect(home.Port());
   ASSERT_TRUE(fay && fay->Login("fay") && gus && gus->Login("gus"));

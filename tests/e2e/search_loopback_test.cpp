@@ -9,6 +9,7 @@
 
 #include "e2e/e2e_home.h"
 #include "e2e/nmdc_client.h"
+#include "e2e/shared_hub_test.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 #include "utils/text_format.h"
@@ -16,20 +17,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// The chat and search handlers are registered by the composition root; a
-// root without them takes every such message silently. A search shorter
-// than any real one closes the sender only when they are there.
-bool HandlersRegistered(int port) {
-  auto probe = TNmdcClient::Connect(port);
-  if (!probe || !probe->Login("handlerprobe")) return true;  // let the tests report it
-  probe->Send("$Search x|");
-  return probe->WaitClosed(std::chrono::milliseconds(3000));
-}
-
-constexpr const char* kNotRegistered =
-    "kavrod's composition root does not register TMessageHandlers yet "
-    "(src/core/message_handlers.h tells how)";
 
 constexpr int kResultLimit = 2;
 
@@ -47,36 +34,16 @@ std::vector<std::string> All(const TNmdcClient& client, std::string_view prefix)
   return out;
 }
 
-class SearchLoopbackTest : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    home_ = new TE2EHome();
-    home_->WriteSettings([](TSettings& settings) {
-      settings.CheckDataBeforeLock = {false, 0};
-      settings.SearchSpamMaxCount.State = TTriState::Unchecked;
-      settings.MainChatSpamMaxCount.State = TTriState::Unchecked;
-      settings.SRMaxCount = {true, kResultLimit};
-    });
-    started_ = home_->StartHub();
-    registered_ = started_ && HandlersRegistered(home_->Port());
-  }
-  static void TearDownTestSuite() {
-    if (started_) {
-      EXPECT_EQ(home_->StopHub(), 0) << home_->Hub().Output();
-    }
-    delete home_;
-    home_ = nullptr;
-  }
-  void SetUp() override {
-    ASSERT_TRUE(started_) << home_->Hub().Output();
-    if (!registered_) GTEST_SKIP() << kNotRegistered;
+class SearchLoopbackTest : public TSharedHubTest<SearchLoopbackTest> {
+ public:
+  static void Configure(TSettings& settings) {
+    settings.CheckDataBeforeLock = {false, 0};
+    settings.SearchSpamMaxCount.State = TTriState::Unchecked;
+    settings.MainChatSpamMaxCount.State = TTriState::Unchecked;
+    settings.SRMaxCount = {true, kResultLimit};
   }
 
-  static std::unique_ptr<TNmdcClient> Login(const std::string& nick) {
-    auto client = TNmdcClient::Connect(home_->Port());
-    EXPECT_TRUE(client && client->Login(nick)) << nick;
-    return client;
-  }
+ protected:
   // `sender` says `marker` in main chat; every client reads up to it, so
   // whatever `sender` sent before has arrived too.
   static void Sync(TNmdcClient& sender, const std::vector<TNmdcClient*>& readers,
@@ -84,15 +51,7 @@ class SearchLoopbackTest : public testing::Test {
     ASSERT_TRUE(sender.Send(marker));
     for (TNmdcClient* reader : readers) ASSERT_TRUE(reader->ReadUntil(marker)) << marker;
   }
-
-  static TE2EHome* home_;
-  static bool started_;
-  static bool registered_;
 };
-
-TE2EHome* SearchLoopbackTest::home_ = nullptr;
-bool SearchLoopbackTest::started_ = false;
-bool SearchLoopbackTest::registered_ = false;
 
 TEST_F(SearchLoopbackTest, SearchesReachTheUsersThatCanAnswer) {
   auto ann = Login("ann");
@@ -162,7 +121,6 @@ TEST(SearchFloodLoopbackTest, GateRefusesAtItsCount) {
     settings.SearchSpamMaxCount = {TTriState::Checked, 3, 60000};
   });
   ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
-  if (!HandlersRegistered(home.Port())) GTEST_SKIP() << kNotRegistered;
   auto xia = TNmdcClient::Connect(home.Port());
   auto yul = TNmdcClient::Connect(home.Port());
   ASSERT_TRUE(xia && xia->Login("xia") && yul && yul->Login("yul"));

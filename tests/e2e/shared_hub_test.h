@@ -1,0 +1,40 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "e2e/e2e_home.h"
+#include "e2e/nmdc_client.h"
+#include "settings/settings.h"
+
+// One real kavrod shared by every test of a suite, started with the
+// settings `Suite::Configure` writes. Derive as
+//   class MySuite : public TSharedHubTest<MySuite> { static void Configure(TSettings&); };
+template <class Suite>
+class TSharedHubTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    home_ = new TE2EHome();
+    home_->WriteSettings([](TSettings& settings) { Suite::Configure(settings); });
+    started_ = home_->StartHub();
+  }
+  static void TearDownTestSuite() {
+    if (started_) {
+      EXPECT_EQ(home_->StopHub(), 0) << home_->Hub().Output();
+    }
+    delete home_;
+    home_ = nullptr;
+  }
+  void SetUp() override { ASSERT_TRUE(started_) << home_->Hub().Output(); }
+
+  static std::unique_ptr<TNmdcClient> Login(const std::string& nick) {
+    auto client = TNmdcClient::Connect(home_->Port());
+    EXPECT_TRUE(client && client->Login(nick)) << nick;
+    return client;
+  }
+
+  static inline TE2EHome* home_ = nullptr;
+  static inline bool started_ = false;
+};
