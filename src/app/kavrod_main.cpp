@@ -24,15 +24,18 @@ constexpr int kExitFailure = 1;
 
 struct TOptions {
   std::string Home;
+  std::string ListenAddress;
   bool Start = false;
   bool Help = false;
 };
 
 constexpr std::string_view kUsage =
-    "usage: kavrod [--home DIR] [--start]\n"
+    "usage: kavrod [--home DIR] [--start] [--listen-address IPV4]\n"
     "  --home DIR  the hub's folder (settings/, language/, cert/, feed/ ...);\n"
     "              default: the folder that holds kavrod\n"
-    "  --start     start the hub even when AutoStart is off\n";
+    "  --start     start the hub even when AutoStart is off\n"
+    "  --listen-address IPV4\n"
+    "              open the hub's ports on this address only (default: all)\n";
 
 // Empty when the arguments are wrong (the reason is printed).
 std::optional<TOptions> ParseOptions(int argc, char** argv) {
@@ -43,6 +46,8 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
       options.Start = true;
     } else if (arg == "--home" && i + 1 < argc && argv[i + 1][0] != '\0') {
       options.Home = argv[++i];
+    } else if (arg == "--listen-address" && i + 1 < argc) {
+      options.ListenAddress = argv[++i];
     } else if (arg == "--help" || arg == "-h") {
       options.Help = true;
     } else {
@@ -82,6 +87,7 @@ int Run(const TOptions& options) {
   TKavroRoot root(loop, options.Home);
   rootForSignals = &root;
   root.SetLineSink(PrintLine);
+  root.SetListenAddress(options.ListenAddress);
   loop.SetErrorHandler([&root](std::exception_ptr error) {
     try {
       std::rethrow_exception(error);

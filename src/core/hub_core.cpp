@@ -107,6 +107,11 @@ THubSocket* THubCore::FindConnection(std::uint64_t connectionId) const {
   return connection == nullptr ? nullptr : connection->User.get();
 }
 
+THubSocket* THubCore::ConnectionAt(int index) const {
+  if (index < 0 || index >= ConnectionCount()) return nullptr;
+  return order_[static_cast<std::size_t>(index)]->User.get();
+}
+
 std::vector<std::uint64_t> THubCore::SnapshotIds() const {
   std::vector<std::uint64_t> ids;
   ids.reserve(order_.size());

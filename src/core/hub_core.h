@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/protocol.h"
+#include "core/send_result.h"
 #include "platform/client_socket.h"
 #include "platform/event_loop.h"
 #include "platform/tcp_listener.h"
@@ -41,15 +42,6 @@ inline constexpr std::array<TWorkPace, 8> kWorkPaceTable = {{
     {24, 96, 65536},
     {5, 15, 131072},
 }};
-
-// Send outcomes of one connection in a send pass.
-enum TSendOutcome : int {
-  soEmpty = 0,      // nothing left to send
-  soPartial = 1,    // bytes remain
-  soWouldBlock = 2, // the socket took nothing
-  soNoBuffers = 3,  // the system had no room
-  soClosed = 4,     // the connection was closed
-};
 
 // The hub core: owns the listeners, every connection from accept to close
 // (with its socket and readiness watch), the protocol engine and the three
@@ -106,6 +98,8 @@ class THubCore {
 
   THubSocket* FindConnection(std::uint64_t connectionId) const;
   int ConnectionCount() const { return static_cast<int>(order_.size()); }
+  // 0 <= index < ConnectionCount(); the order changes as connections close.
+  THubSocket* ConnectionAt(int index) const;
   TProtocol& Protocol() { return protocol_; }
 
   // The passes; the timers call them, tests may too.

@@ -43,7 +43,7 @@ int THubCore::TrySend(TConnection& connection) {
       return soClosed;
     }
     if (out.Empty()) {
-      if (user.LifeState != lsClosing) return soEmpty;
+      if (user.LifeState != lsClosing) return soEmptied;
       CloseNow(user);
       return soClosed;
     }
@@ -72,14 +72,14 @@ int THubCore::TrySend(TConnection& connection) {
           CloseNow(user);
           return soClosed;
         }
-        return empty ? soEmpty : soPartial;
+        return empty ? soEmptied : soRemaining;
       }
       case TIoStatus::kWouldBlock:
         if (user.LifeState == lsClosing) {
           CloseNow(user);
           return soClosed;
         }
-        return soWouldBlock;
+        return soNotWritable;
       case TIoStatus::kError:
         hooks_.Counters().Count(TCoreCount::SocketError);
         CloseNow(user);
@@ -88,7 +88,7 @@ int THubCore::TrySend(TConnection& connection) {
         CloseNow(user);
         return soClosed;
     }
-    return soWouldBlock;
+    return soNotWritable;
   } catch (const std::exception& e) {
     ReportError("TrySendSocket", e.what());
     CloseNow(user);

@@ -1,12 +1,14 @@
 #include "core/kavro_root.h"
 
 #include "core/greeting_gate.h"
+#include "core/hub_core.h"
 #include "core/hub_feed.h"
 #include "core/hub_socket.h"
 #include "core/hub_stats.h"
 #include "core/nick_list.h"
 #include "core/nicks_in_use.h"
 #include "core/protocol_message.h"
+#include "core/root_core_sides.h"
 #include "core/root_hooks.h"
 #include "core/settings_file_set.h"
 #include "platform/event_loop.h"
@@ -14,6 +16,7 @@
 #include "security/account.h"
 #include "security/accounts.h"
 #include "security/profiles.h"
+#include "security/tmp_ban_list.h"
 #include "settings/language.h"
 #include "settings/language_manager.h"
 #include "settings/settings.h"
@@ -62,7 +65,51 @@ void TKavroRoot::Build() {
   feed_->SetSink([this](std::string_view line) {
     if (lineSink_) lineSink_(line);
   });
-  hub_ = std::make_unique<TRootHub>(*this);
+  BuildHub();
+}
+
+// The link judge, temporary bans, the core with its protocol engine, the
+// "$MyINFO" handler and the hub the program's life drives.
+void TKavroRoot::BuildHub() {
+  tmpBans_ = std::make_unique<TTmpBanList>(*settings_, *language_);
+  coreSides_ = std::make_unique<TRootCoreSides>(
+      TRootCoreSides::TParts{*feed_, *stats_, *tmpBans_, *greetingGate_},
+      [this](THubSocket& user, std::string_view message) { return HandleMyINFO(user, message); });
+  hubCore_ = std::make_unique<THubCore>(loop_, *settings_, *language_, *nickList_, *hubMessages_,
+                                        *accounts_, *nicksInUse_, *userDefaults_,
+                                        coreSides_->Hooks());
+  settingsHooks_->SetHubCore(hubCore_.get());
+  hubCore_->SetSpeed(settings_->WorkPace());
+  userHooks_ = std::make_unique<TRootUserHooks>(*hubCore_, *stats_);
+  nickList_->SetHooks(userHooks_.get());
+  myINFO_ = std::make_unique<TMyINFOProcessor>(*settings_, *language_, *nickList_, *hubMessages_,
+                                             *tmpBans_);
+  myINFO_->SetHooks(userHooks_.get());
+  hub_ = std::make_unique<TRootHub>(*hubCore_, *settings_, *feed_);
+}
+
+// The first accepted "$MyINFO" moves the login on: it completes now when
+// the name look-up is done, else when it ends.
+bool TKavroRoot::HandleMyINFO(THubSocket& user, std::string_view message) {
+  const bool first = user.LoginState % 128 == lgNickAccepted;
+  switch (myINFO_->HandleMyINFO(user, message)) {
+    case TMyINFOResult::Accepted:
+      if (first && user.LifeState == lsInitialised) {
+        user.LoginState = lgMyINFOReceived;
+        if (user.DNSDone) hubCore_->Protocol().LoginComplete(user);
+      }
+      return true;
+    case TMyINFOResult::Dropped:
+    case TMyINFOResult::Refused:
+      return true;
+    case TMyINFOResult::Unhandled:
+      break;
+  }
+  return false;
+}
+
+void TKavroRoot::SetListenAddress(std::string address) {
+  hub_->SetListenAddress(std::move(address));
 }
 
 // Profiles, accounts, the user list and the hub's own messages.
@@ -101,7 +148,17 @@ void TKavroRoot::BuildLists() {
 TKavroRoot::~TKavroRoot() {
   // The watcher goes quiet first so no reload runs while the lists go.
   watcher_->SetEnabled(false);
+  // The core first: closing its connections reaches the lists below.
+  hubCore_->Stop(true);
   hub_.reset();
+  myINFO_->SetHooks(nullptr);
+  myINFO_.reset();
+  nickList_->SetHooks(nullptr);
+  userHooks_.reset();
+  settingsHooks_->SetHubCore(nullptr);
+  hubCore_.reset();
+  coreSides_.reset();
+  tmpBans_.reset();
   feed_.reset();
   stats_.reset();
   greetingGate_.reset();
@@ -126,6 +183,8 @@ TKavroRoot::~TKavroRoot() {
 }
 
 TLifecycleHub& TKavroRoot::Hub() { return *hub_; }
+
+TSendResult& TKavroRoot::LinkQuality() { return coreSides_->LinkQuality(); }
 
 // Before the feed is built (and after it goes) a line reaches the sink alone.
 void TKavroRoot::ReportEvent(const std::string& line) const {

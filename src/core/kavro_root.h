@@ -7,21 +7,28 @@
 
 class EventLoop;
 class TAccounts;
+class THubCore;
 class THubFeed;
+class THubSocket;
 class TLanguage;
 class TLanguageManager;
 class TLifecycleHub;
+class TMyINFOProcessor;  // myinfo_handler.h
 class TNickList;
 class TNicksInUse;
 class TProfiles;
 class TProtocolFunctions;
 class TProtocolMessage;
+class TRootCoreSides;
 class TRootHub;
 class TRootSettingsHooks;
+class TRootUserHooks;
+class TSendResult;
 class TSettings;
 class TSettingsFileSet;
 class TSettingsFileWatcher;
 class TStats;
+class TTmpBanList;
 class TUserStatic;
 struct TUserDefaults;
 
@@ -59,6 +66,9 @@ class TKavroRoot {
   TProtocolFunctions& GreetingGate() { return *greetingGate_; }
   TStats& Stats() { return *stats_; }
   THubFeed& Feed() { return *feed_; }
+  TSendResult& LinkQuality();
+  TTmpBanList& TmpBans() { return *tmpBans_; }
+  THubCore& HubCore() { return *hubCore_; }
   // The hub as the program's start-up and shutdown drive it.
   TLifecycleHub& Hub();
 
@@ -74,6 +84,10 @@ class TKavroRoot {
   // edit.
   bool SaveSettings();
 
+  // The address the hub's ports are opened on; "" (the default): every
+  // local address.
+  void SetListenAddress(std::string address);
+
   // Lists the language files (an empty folder gets english.xml) and selects
   // the language named by the settings, else the first one listed.
   void LoadLanguage();
@@ -81,6 +95,8 @@ class TKavroRoot {
  private:
   void Build();
   void BuildLists();
+  void BuildHub();
+  bool HandleMyINFO(THubSocket& user, std::string_view message);
 
   EventLoop& loop_;
   const std::string homeFolder_;
@@ -103,6 +119,11 @@ class TKavroRoot {
   std::unique_ptr<TProtocolFunctions> greetingGate_;
   std::unique_ptr<TStats> stats_;
   std::unique_ptr<THubFeed> feed_;
+  std::unique_ptr<TTmpBanList> tmpBans_;
+  std::unique_ptr<TRootCoreSides> coreSides_;
+  std::unique_ptr<THubCore> hubCore_;
+  std::unique_ptr<TRootUserHooks> userHooks_;
+  std::unique_ptr<TMyINFOProcessor> myINFO_;
   std::unique_ptr<TRootHub> hub_;
 };
 

@@ -39,8 +39,8 @@ std::string SlotRatioText(int slots, int hubs) {
 
 }  // namespace
 
-TMyINFOHandler::TMyINFOHandler(TSettings& settings, TLanguage& language, TNickList& nickList,
-                               TProtocolMessage& messages, TTmpBanList& tmpBans, TClock clock)
+TMyINFOProcessor::TMyINFOProcessor(TSettings& settings, TLanguage& language, TNickList& nickList,
+                                   TProtocolMessage& messages, TTmpBanList& tmpBans, TClock clock)
     : settings_(settings),
       language_(language),
       nickList_(nickList),
@@ -49,14 +49,14 @@ TMyINFOHandler::TMyINFOHandler(TSettings& settings, TLanguage& language, TNickLi
       clock_(std::move(clock)),
       hooks_(&defaultHooks_) {}
 
-void TMyINFOHandler::SetHooks(TMyINFOHooks* hooks) { hooks_ = hooks ? hooks : &defaultHooks_; }
+void TMyINFOProcessor::SetHooks(TMyINFOHooks* hooks) { hooks_ = hooks ? hooks : &defaultHooks_; }
 
-std::uint64_t TMyINFOHandler::Now() const {
+std::uint64_t TMyINFOProcessor::Now() const {
   // 0 marks "nothing pending", so the clock never reports it.
   return std::max<std::uint64_t>(clock_ ? clock_() : TTime::Now(), 1);
 }
 
-TMyINFOResult TMyINFOHandler::HandleMyINFO(THubSocket& user, std::string_view message) {
+TMyINFOResult TMyINFOProcessor::HandleMyINFO(THubSocket& user, std::string_view message) {
   if (!hooks_->FloodGate(user, TFloodKind::MyINFO)) return TMyINFOResult::Dropped;
 
   const std::size_t length = message.size() + (message.ends_with('|') ? 0 : 1);
@@ -112,7 +112,7 @@ TMyINFOResult TMyINFOHandler::HandleMyINFO(THubSocket& user, std::string_view me
   return TMyINFOResult::Accepted;
 }
 
-bool TMyINFOHandler::PassesRestriction(THubSocket& user, const TMyINFOFields& fields) {
+bool TMyINFOProcessor::PassesRestriction(THubSocket& user, const TMyINFOFields& fields) {
   const TConnRestriction& limits = user.Restriction;
   if (limits.MinShareEnabled && fields.Share < limits.MinShare) {
     Refuse(user,
@@ -131,7 +131,7 @@ bool TMyINFOHandler::PassesRestriction(THubSocket& user, const TMyINFOFields& fi
   return PassesTag(user, fields);
 }
 
-bool TMyINFOHandler::PassesTag(THubSocket& user, const TMyINFOFields& fields) {
+bool TMyINFOProcessor::PassesTag(THubSocket& user, const TMyINFOFields& fields) {
   const TConnRestriction& limits = user.Restriction;
   if (!fields.TagPresent) {
     const bool needsTag = limits.MaxHubsEnabled || limits.MinSlotsEnabled ||
@@ -171,13 +171,13 @@ bool TMyINFOHandler::PassesTag(THubSocket& user, const TMyINFOFields& fields) {
   return true;
 }
 
-void TMyINFOHandler::Refuse(THubSocket& user, std::string_view text, TRedirectItem& redirect) {
+void TMyINFOProcessor::Refuse(THubSocket& user, std::string_view text, TRedirectItem& redirect) {
   messages_.SendChat(user, text);
   if (redirect.Enabled) messages_.ForceMove(user, redirect.NextAddress());
   user.LifeState = lsClosing;
 }
 
-void TMyINFOHandler::Store(THubSocket& user, const TMyINFOFields& fields) {
+void TMyINFOProcessor::Store(THubSocket& user, const TMyINFOFields& fields) {
   TUserInfo& info = user.UserInfo();
   info.Description = fields.Description;
   info.Speed = fields.Speed;
@@ -189,7 +189,7 @@ void TMyINFOHandler::Store(THubSocket& user, const TMyINFOFields& fields) {
   info.Share = user.HidesShare ? 0 : fields.Share;
 }
 
-void TMyINFOHandler::Deliver(THubSocket& user, std::int64_t oldUserLength) {
+void TMyINFOProcessor::Deliver(THubSocket& user, std::int64_t oldUserLength) {
   TUserInfo& info = user.UserInfo();
   hooks_->MyINFOLengthChanged(static_cast<std::int64_t>(info.UserMyINFO.Text.size()) -
                               oldUserLength);
@@ -214,7 +214,7 @@ void TMyINFOHandler::Deliver(THubSocket& user, std::int64_t oldUserLength) {
   deliver(info.OperatorMyINFO, true, pooling == TTriState::Checked);
 }
 
-void TMyINFOHandler::DeliverPooled(THubSocket& user) {
+void TMyINFOProcessor::DeliverPooled(THubSocket& user) {
   if (user.LifeState != lsInitialised || !user.IsLoggedIn()) return;
   const std::uint64_t now = Now();
   const std::uint64_t interval =
@@ -233,9 +233,9 @@ void TMyINFOHandler::DeliverPooled(THubSocket& user) {
   deliver(info.OperatorMyINFO, true);
 }
 
-void TMyINFOHandler::SendToViewers(const THubSocket& user, std::string_view text,
-                                   bool toOperators, const THubSocket* skip,
-                                   std::uint64_t notAfter) {
+void TMyINFOProcessor::SendToViewers(const THubSocket& user, std::string_view text,
+                                     bool toOperators, const THubSocket* skip,
+                                     std::uint64_t notAfter) {
   // A viewer whose last nick list came after the change has the text.
   const auto send = [&](THubSocket& viewer) {
     if (viewer.LifeState != lsInitialised || &viewer == skip) return;

@@ -46,13 +46,15 @@ enum class TMyINFOResult {
 // total, the rebuilt copies and their delivery, at once or pooled for the
 // housekeeping pass. Continuing the login after the first "$MyINFO" is the
 // caller's. Owns nothing; its collaborators must outlive it. Main thread.
-class TMyINFOHandler {
+// (TMyINFOHandler is the hub core's interface for this; the composition root
+// adapts this class to it, so the two names must stay apart.)
+class TMyINFOProcessor {
  public:
   using TClock = std::function<std::uint64_t()>;
 
   // `clock` gives the hub's ms time; empty: the hub clock.
-  TMyINFOHandler(TSettings& settings, TLanguage& language, TNickList& nickList,
-                 TProtocolMessage& messages, TTmpBanList& tmpBans, TClock clock = {});
+  TMyINFOProcessor(TSettings& settings, TLanguage& language, TNickList& nickList,
+                   TProtocolMessage& messages, TTmpBanList& tmpBans, TClock clock = {});
 
   // nullptr: back to the defaults; `hooks` must outlive this handler or be
   // unregistered first.

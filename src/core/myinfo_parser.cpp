@@ -37,8 +37,7 @@ bool SplitDescription(std::string_view area, TMyINFOFields& out) {
 bool MyINFOHasNick(std::string_view message, std::string_view nick) {
   if (nick.empty() || !message.starts_with(kMyINFOPrefix)) return false;
   message.remove_prefix(kMyINFOPrefix.size());
-  return message.size() > nick.size() && message.starts_with(nick) &&
-         message[nick.size()] == ' ';
+  return message.size() > nick.size() && message.starts_with(nick) && message[nick.size()] == ' ';
 }
 
 bool ParseMyINFO(std::string_view message, TMyINFOFields& out) {
@@ -63,8 +62,7 @@ bool ParseMyINFO(std::string_view message, TMyINFOFields& out) {
   if (out.Status == '$') return false;
 
   const std::size_t speedDollar = message.rfind('$', statusPos - 1);
-  if (speedDollar == std::string_view::npos || speedDollar < kMyINFOPrefix.size() + 2)
-    return false;
+  if (speedDollar == std::string_view::npos || speedDollar < kMyINFOPrefix.size() + 2) return false;
   if (message[speedDollar - 1] != ' ' || message[speedDollar - 2] != '$') return false;
   out.Speed = message.substr(speedDollar + 1, statusPos - speedDollar - 1);
 

@@ -1,7 +1,8 @@
 #include "core/root_hooks.h"
 
-#include "core/kavro_root.h"
-#include "core/nick_list.h"
+#include "core/hub_core.h"
+#include "core/hub_feed.h"
+#include "core/hub_stats.h"
 #include "core/nicks_in_use.h"
 #include "settings/settings.h"
 #include "settings/settings_file_watcher.h"
@@ -10,6 +11,10 @@
 TRootSettingsHooks::TRootSettingsHooks(TSettings& settings, TSettingsFileWatcher& watcher,
                                        TNicksInUse& nicksInUse)
     : settings_(settings), watcher_(watcher), nicksInUse_(nicksInUse) {}
+
+void TRootSettingsHooks::SetHubSpeed(int workPace) {
+  if (core_ != nullptr) core_->SetSpeed(workPace);
+}
 
 void TRootSettingsHooks::SendToAll(std::string_view message) {
   if (nickList_ != nullptr) nickList_->SendToAll(message);
@@ -29,11 +34,55 @@ void TRootSettingsHooks::SetSettingsWatcherEnabled(bool enabled) {
   watcher_.SetEnabled(enabled);
 }
 
-bool TRootHub::StartListening() {
-  root_.ReportError("The hub core is not part of this build yet");
-  return false;
+bool TRootUserHooks::FloodGate(THubSocket& user, TFloodKind kind) {
+  return core_.Protocol().FloodGate(user, kind);
 }
 
-bool TRootHub::Start() { return false; }
+void TRootUserHooks::TotalShareChanged(std::int64_t delta) {
+  stats_.CurrentSharesize += delta;
+  stats_.UpdateSharePeak();
+}
 
-bool TRootHub::Stop(bool /*keepSockets*/) { return false; }
+namespace {
+
+// A port number of a port list, or -1.
+int ParsePort(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (text.empty() || text.size() > 5) return -1;
+  int port = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    port = port * 10 + (c - '0');
+  }
+  return port >= 1 && port <= 65535 ? port : -1;
+}
+
+}  // namespace
+
+void TRootHub::AddListeners(std::string_view ports, bool tls) {
+  while (!ports.empty()) {
+    const std::size_t end = ports.find(';');
+    const std::string_view item = ports.substr(0, end);
+    ports.remove_prefix(end == std::string_view::npos ? ports.size() : end + 1);
+    if (item.find_first_not_of(' ') == std::string_view::npos) continue;
+    const int port = ParsePort(item);
+    if (port < 0) {
+      feed_.PostError("Not a port number: \"" + std::string(item) + "\"");
+    } else if (!core_.HasListener(std::to_string(port))) {
+      core_.AddListener(port, listenAddress_, tls);
+    }
+  }
+}
+
+bool TRootHub::StartListening() {
+  AddListeners(settings_.HubPorts, false);
+  if (settings_.NmdcsEnabled) AddListeners(settings_.NmdcsPorts, true);
+  return core_.StartListening();
+}
+
+bool TRootHub::Start() { return core_.Start(); }
+
+bool TRootHub::Stop(bool keepSockets) { return core_.Stop(keepSockets); }
+
+void TRootHub::SetTerminating() { feed_.SetTerminating(true); }

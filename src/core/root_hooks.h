@@ -1,24 +1,32 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
+#include "core/myinfo_handler.h"
+#include "core/nick_list.h"
 #include "core/program_lifecycle.h"
 #include "settings/settings_hooks.h"
 
-class TKavroRoot;
-class TNickList;
+class THubCore;
+class THubFeed;
 class TNicksInUse;
 class TSettings;
 class TSettingsFileWatcher;
+class TStats;
 
 // The settings record's side of the other subsystems, as the composition
-// root wires them. Owns nothing; the user list joins once it exists.
+// root wires them. Owns nothing; the user list and the hub core join once
+// they exist.
 class TRootSettingsHooks final : public TSettingsHooks {
  public:
   TRootSettingsHooks(TSettings& settings, TSettingsFileWatcher& watcher, TNicksInUse& nicksInUse);
 
   void SetNickList(TNickList* nickList) { nickList_ = nickList; }
+  void SetHubCore(THubCore* core) { core_ = core; }
 
+  void SetHubSpeed(int workPace) override;
   void SendToAll(std::string_view message) override;
   bool IsNickInUseByOther(std::string_view nick) override;
   void ReserveNick(std::string_view nick) override;
@@ -30,18 +38,44 @@ class TRootSettingsHooks final : public TSettingsHooks {
   TSettingsFileWatcher& watcher_;
   TNicksInUse& nicksInUse_;
   TNickList* nickList_ = nullptr;
+  THubCore* core_ = nullptr;
 };
 
-// The hub as the program's life drives it, over the root's subsystems.
-// Owns nothing.
+// The user list's and the "$MyINFO" handler's flood gate (the protocol
+// engine's) and the share total they move. Owns nothing.
+class TRootUserHooks final : public TNickListHooks, public TMyINFOHooks {
+ public:
+  TRootUserHooks(THubCore& core, TStats& stats) : core_(core), stats_(stats) {}
+
+  bool FloodGate(THubSocket& user, TFloodKind kind) override;
+  void TotalShareChanged(std::int64_t delta) override;
+
+ private:
+  THubCore& core_;
+  TStats& stats_;
+};
+
+// The hub as the program's life drives it. Each start opens the ports the
+// settings name at that moment. Owns nothing.
 class TRootHub final : public TLifecycleHub {
  public:
-  explicit TRootHub(TKavroRoot& root) : root_(root) {}
+  TRootHub(THubCore& core, TSettings& settings, THubFeed& feed)
+      : core_(core), settings_(settings), feed_(feed) {}
+
+  // "" listens on every local address.
+  void SetListenAddress(std::string address) { listenAddress_ = std::move(address); }
 
   bool StartListening() override;
   bool Start() override;
   bool Stop(bool keepSockets) override;
+  void SetTerminating() override;
 
  private:
-  TKavroRoot& root_;
+  // Adds a listener for each port of `ports` (";"-separated) not yet held.
+  void AddListeners(std::string_view ports, bool tls);
+
+  THubCore& core_;
+  TSettings& settings_;
+  THubFeed& feed_;
+  std::string listenAddress_;
 };

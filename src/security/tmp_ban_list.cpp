@@ -112,11 +112,11 @@ bool TTmpBanList::CheckUser(THubSocket& user) {
     return false;
   }
   const std::string left = Remaining(ban->IPExpiry, now);
-  SendRefusal(user, ban->Reason.empty()
-                        ? FormatText(language_.Text(TLanguageKey::TmpBanIP), user.IP, left,
-                                     ban->Nick)
-                        : FormatText(language_.Text(TLanguageKey::TmpBanIPWithReason), user.IP,
-                                     left, ban->Nick, ban->Reason));
+  SendRefusal(user,
+              ban->Reason.empty()
+                  ? FormatText(language_.Text(TLanguageKey::TmpBanIP), user.IP, left, ban->Nick)
+                  : FormatText(language_.Text(TLanguageKey::TmpBanIPWithReason), user.IP, left,
+                               ban->Nick, ban->Reason));
   return true;
 }
 

@@ -1,8 +1,8 @@
 #include "core/client_tag.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 
@@ -69,16 +69,14 @@ TEST_P(ClientTagRefuses, Malformed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ClientTagRefuses,
-    ::testing::Values(TBadTagCase{"noOpen", "++ V:1>"}, TBadTagCase{"noClose", "<++ V:1"},
-                      TBadTagCase{"single", "<"},
-                      TBadTagCase{"hugeHubCount", "<++ V:1,H:99999999999/0/0,S:1>"},
-                      TBadTagCase{"hubSumOverflow", "<++ H:999999999/999999999/999999999>"},
-                      TBadTagCase{"negativeHubs", "<++ H:-1/0/0>"},
-                      TBadTagCase{"emptyHubPart", "<++ H:1//0>"},
-                      TBadTagCase{"emptyHubs", "<++ H:,S:1>"},
-                      TBadTagCase{"letterSlots", "<++ S:x>"},
-                      TBadTagCase{"hugeSlots", "<++ S:12345678901>"},
-                      TBadTagCase{"eightBitDigit", "<++ S:1\xB2>"}),
+    ::testing::Values(
+        TBadTagCase{"noOpen", "++ V:1>"}, TBadTagCase{"noClose", "<++ V:1"},
+        TBadTagCase{"single", "<"}, TBadTagCase{"hugeHubCount", "<++ V:1,H:99999999999/0/0,S:1>"},
+        TBadTagCase{"hubSumOverflow", "<++ H:999999999/999999999/999999999>"},
+        TBadTagCase{"negativeHubs", "<++ H:-1/0/0>"}, TBadTagCase{"emptyHubPart", "<++ H:1//0>"},
+        TBadTagCase{"emptyHubs", "<++ H:,S:1>"}, TBadTagCase{"letterSlots", "<++ S:x>"},
+        TBadTagCase{"hugeSlots", "<++ S:12345678901>"},
+        TBadTagCase{"eightBitDigit", "<++ S:1\xB2>"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ClientTag, NameOfTagNeedsAllFourBytes) {

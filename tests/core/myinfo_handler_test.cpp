@@ -1,10 +1,10 @@
 #include "core/myinfo_handler.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "core/protocol_message.h"
 #include "nick_list_test_support.h"
@@ -47,16 +47,16 @@ class MyINFOFixture : public TNickListFixture {
     handler.SetHooks(&hooks);
   }
 
-  static std::string MyINFO(std::string_view nick, std::string_view tag = "", std::int64_t share = 0,
-                            std::string_view description = "desc") {
-    return "$MyINFO $ALL " + std::string(nick) + " " + std::string(description) +
-           std::string(tag) + "$ $LAN\x01$mail$" + std::to_string(share) + "$|";
+  static std::string MyINFO(std::string_view nick, std::string_view tag = "",
+                            std::int64_t share = 0, std::string_view description = "desc") {
+    return "$MyINFO $ALL " + std::string(nick) + " " + std::string(description) + std::string(tag) +
+           "$ $LAN\x01$mail$" + std::to_string(share) + "$|";
   }
 
   std::uint64_t now = 5000;
   TProtocolMessage messages;
   TTmpBanList tmpBans;
-  TMyINFOHandler handler;
+  TMyINFOProcessor handler;
   TRecordingHooks hooks;
 };
 
@@ -86,8 +86,7 @@ TEST(MyINFOHandlerChecks, LengthBoundsCloseTheUser) {
   EXPECT_EQ(t.Take(shortUser), "");
 
   THubSocket& fits = t.Login("ann");
-  EXPECT_EQ(t.handler.HandleMyINFO(fits, "$MyINFO $ALL ann $ $\x01$$0$|"),
-            TMyINFOResult::Accepted);
+  EXPECT_EQ(t.handler.HandleMyINFO(fits, "$MyINFO $ALL ann $ $\x01$$0$|"), TMyINFOResult::Accepted);
 
   t.settings.MyINFOMaxLength = {true, 40};
   THubSocket& longUser = t.Login("bob");
@@ -194,63 +193,114 @@ const char* const kActive = "<++ V:0.674,M:A,H:2/1/1,S:3>";  // 4 hubs, 3 slots
 INSTANTIATE_TEST_SUITE_P(
     Table, MyINFORestriction,
     ::testing::Values(
-        TRestrictionCase{"minShare", [](auto& r) { r.MinShareEnabled = true; r.MinShare = kGiB; },
+        TRestrictionCase{"minShare",
+                         [](auto& r) {
+                           r.MinShareEnabled = true;
+                           r.MinShare = kGiB;
+                         },
                          kActive, 1024 * 1024, &TSettings::RedirectOnLowShare,
                          "You're not sharing enough, your sharesize is 1.00 MiB and the minimum "
                          "allowed is 1.00 GiB"},
         TRestrictionCase{"minShareMet",
-                         [](auto& r) { r.MinShareEnabled = true; r.MinShare = kGiB; }, kActive,
-                         kGiB, &TSettings::RedirectOnLowShare, nullptr},
-        TRestrictionCase{"maxShare", [](auto& r) { r.MaxShareEnabled = true; r.MaxShare = kGiB; },
+                         [](auto& r) {
+                           r.MinShareEnabled = true;
+                           r.MinShare = kGiB;
+                         },
+                         kActive, kGiB, &TSettings::RedirectOnLowShare, nullptr},
+        TRestrictionCase{"maxShare",
+                         [](auto& r) {
+                           r.MaxShareEnabled = true;
+                           r.MaxShare = kGiB;
+                         },
                          kActive, 2 * kGiB, &TSettings::RedirectOnHighShare,
                          "You're sharing too much, your sharesize is 2.00 GiB and the maximum "
                          "allowed is 1.00 GiB"},
-        TRestrictionCase{"maxHubs", [](auto& r) { r.MaxHubsEnabled = true; r.MaxHubs = 3; },
+        TRestrictionCase{"maxHubs",
+                         [](auto& r) {
+                           r.MaxHubsEnabled = true;
+                           r.MaxHubs = 3;
+                         },
                          kActive, 0, &TSettings::RedirectOnHighHubs,
                          "You're currently connected to too many hubs, you're on 4 hubs and the "
                          "current limit is: 3"},
-        TRestrictionCase{"maxHubsMet", [](auto& r) { r.MaxHubsEnabled = true; r.MaxHubs = 4; },
+        TRestrictionCase{"maxHubsMet",
+                         [](auto& r) {
+                           r.MaxHubsEnabled = true;
+                           r.MaxHubs = 4;
+                         },
                          kActive, 0, &TSettings::RedirectOnHighHubs, nullptr},
-        TRestrictionCase{"minSlots", [](auto& r) { r.MinSlotsEnabled = true; r.MinSlots = 5; },
+        TRestrictionCase{"minSlots",
+                         [](auto& r) {
+                           r.MinSlotsEnabled = true;
+                           r.MinSlots = 5;
+                         },
                          kActive, 0, &TSettings::RedirectOnLowSlots,
                          "You havn't got enough slots open, you've got 3 and the minimum allowed "
                          "is: 5"},
-        TRestrictionCase{"maxSlots", [](auto& r) { r.MaxSlotsEnabled = true; r.MaxSlots = 2; },
+        TRestrictionCase{"maxSlots",
+                         [](auto& r) {
+                           r.MaxSlotsEnabled = true;
+                           r.MaxSlots = 2;
+                         },
                          kActive, 0, &TSettings::RedirectOnHighSlots,
                          "You've got too many slots open, you've got 3 and the maximum allowed "
                          "is: 2"},
-        TRestrictionCase{"slotRatio", [](auto& r) { r.SlotRatioEnabled = true; r.SlotRatio = 1; },
+        TRestrictionCase{"slotRatio",
+                         [](auto& r) {
+                           r.SlotRatioEnabled = true;
+                           r.SlotRatio = 1;
+                         },
                          "<++ V:1,M:A,H:2/0/0,S:1>", 0, &TSettings::RedirectOnLowSlotRatio,
                          "Your slot ratio is currently too low, your ratio is 0.5 slots/hub and "
                          "the minimum allowed is: 1 slots/hub"},
         TRestrictionCase{"slotRatioWhole",
-                         [](auto& r) { r.SlotRatioEnabled = true; r.SlotRatio = 2; },
+                         [](auto& r) {
+                           r.SlotRatioEnabled = true;
+                           r.SlotRatio = 2;
+                         },
                          "<++ V:1,M:A,H:3/0/0,S:5>", 0, &TSettings::RedirectOnLowSlotRatio,
                          "Your slot ratio is currently too low, your ratio is 1.67 slots/hub and "
                          "the minimum allowed is: 2 slots/hub"},
+        TRestrictionCase{"slotRatioMet",
+                         [](auto& r) {
+                           r.SlotRatioEnabled = true;
+                           r.SlotRatio = 2;
+                         },
+                         "<++ V:1,M:A,H:2/0/0,S:5>", 0, &TSettings::RedirectOnLowSlotRatio,
+                         nullptr},
         TRestrictionCase{"slotRatioNoHubs",
-                         [](auto& r) { r.SlotRatioEnabled = true; r.SlotRatio = 2; },
+                         [](auto& r) {
+                           r.SlotRatioEnabled = true;
+                           r.SlotRatio = 2;
+                         },
                          "<++ V:1,M:A,H:0/0/0,S:1>", 0, &TSettings::RedirectOnLowSlotRatio,
                          nullptr},
         TRestrictionCase{"passive", [](auto& r) { r.MayBeInPassiveMode = false; },
                          "<++ V:1,M:P,H:1/0/0,S:3>", 0, &TSettings::RedirectOnPassiveMode,
                          "You've connected in passive mode, currently this isn't allowed"},
-        TRestrictionCase{"activeWhilePassiveBarred",
-                         [](auto& r) { r.MayBeInPassiveMode = false; }, kActive, 0,
-                         &TSettings::RedirectOnPassiveMode, nullptr},
-        TRestrictionCase{"noTag", [](auto& r) { r.MinSlotsEnabled = true; r.MinSlots = 1; }, "",
-                         0, &TSettings::RedirectOnNoTag,
+        TRestrictionCase{"activeWhilePassiveBarred", [](auto& r) { r.MayBeInPassiveMode = false; },
+                         kActive, 0, &TSettings::RedirectOnPassiveMode, nullptr},
+        TRestrictionCase{"noTag",
+                         [](auto& r) {
+                           r.MinSlotsEnabled = true;
+                           r.MinSlots = 1;
+                         },
+                         "", 0, &TSettings::RedirectOnNoTag,
                          "Your client didn't supply a description tag, currently this isn't "
                          "allowed"},
         TRestrictionCase{"noTagBypass",
                          [](auto& r) {
-                           r.MinSlotsEnabled = true; r.MinSlots = 1;
+                           r.MinSlotsEnabled = true;
+                           r.MinSlots = 1;
                            r.AllowTagLessToByPass = true;
                          },
                          "", 0, &TSettings::RedirectOnNoTag, nullptr},
         TRestrictionCase{"noTagWithShareLimitsOnly",
-                         [](auto& r) { r.MinShareEnabled = true; r.MinShare = 1; }, "", 5,
-                         &TSettings::RedirectOnNoTag, nullptr}),
+                         [](auto& r) {
+                           r.MinShareEnabled = true;
+                           r.MinShare = 1;
+                         },
+                         "", 5, &TSettings::RedirectOnNoTag, nullptr}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // --- storing, share totals and the rebuilt copies ---------------------------
@@ -343,8 +393,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class MyINFODelivery : public MyINFOFixture {
  public:
-  MyINFODelivery()
-      : sender(Login("joe")), peer(Login("ann")), op(Login("op", users.Operator)) {
+  MyINFODelivery() : sender(Login("joe")), peer(Login("ann")), op(Login("op", users.Operator)) {
     settings.MyINFOPooling = {TTriState::Checked, 1000};
     TakeAll();
   }

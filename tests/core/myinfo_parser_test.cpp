@@ -1,10 +1,10 @@
 #include "core/myinfo_parser.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <random>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -52,8 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         TValidCase{"eiskalt",
                    "$MyINFO $ALL eisk1 bench client <EiskaltDC++ V:2.4.2,M:A,H:2/0/0,S:3>$ "
                    "$20\x01$$0$|",
-                   "eisk1", "bench client ", "<EiskaltDC++ V:2.4.2,M:A,H:2/0/0,S:3>",
-                   "EiskaltDC++", false, 2, 3, "20", '\x01', "", 0},
+                   "eisk1", "bench client ", "<EiskaltDC++ V:2.4.2,M:A,H:2/0/0,S:3>", "EiskaltDC++",
+                   false, 2, 3, "20", '\x01', "", 0},
         TValidCase{"ncdc", "$MyINFO $ALL ncdc1 <ncdc V:1.23.1,M:P,H:2/0/0,S:10>$ $0.005\x01$$0$|",
                    "ncdc1", "", "<ncdc V:1.23.1,M:P,H:2/0/0,S:10>", "ncdc", true, 2, 10, "0.005",
                    '\x01', "", 0},
@@ -75,8 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "Unknown", false, 0, 0, "", '\x01', "", 0},
         TValidCase{"spaceStatus", "$MyINFO $ALL bob x$ $ $$7$|", "bob", "x", "", "Unknown", false,
                    0, 0, "", ' ', "", 7},
-        TValidCase{"largestShare", "$MyINFO $ALL bob x$ $L\x01$$9223372036854775807$|", "bob",
-                   "x", "", "Unknown", false, 0, 0, "L", '\x01', "", INT64_MAX},
+        TValidCase{"largestShare", "$MyINFO $ALL bob x$ $L\x01$$9223372036854775807$|", "bob", "x",
+                   "", "Unknown", false, 0, 0, "L", '\x01', "", INT64_MAX},
         TValidCase{"nineteenDigits", "$MyINFO $ALL bob x$ $L\x01$$0000000000000000042$|", "bob",
                    "x", "", "Unknown", false, 0, 0, "L", '\x01', "", 42},
         TValidCase{"eightBitText", "$MyINFO $ALL bob caf\xE9\xA0<\xC5 S:1>$ $\xB5\x01$\xE9@x$5$|",
@@ -131,9 +131,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(MyINFOParser, WithAndWithoutFinalBarAgree) {
   const std::string body = "$MyINFO $ALL joe hi<++ V:0.674,M:A,H:1/2/3,S:5>$ $LAN\x01$j@x$9$";
+  const std::string framed = body + "|";  // the fields view into it
   TMyINFOFields with;
   TMyINFOFields without;
-  ASSERT_TRUE(ParseMyINFO(body + "|", with));
+  ASSERT_TRUE(ParseMyINFO(framed, with));
   ASSERT_TRUE(ParseMyINFO(body, without));
   EXPECT_EQ(with.Description, without.Description);
   EXPECT_EQ(with.Email, without.Email);
@@ -151,16 +152,18 @@ TEST(MyINFOParser, SurvivesTruncationAndDamage) {
     ParseMyINFO(cut, f);
   }
   std::mt19937 random(12345);
-  const std::string alphabet = "$ |<>:,/0123456789\x01\xFF" "aZ";
+  const std::string alphabet =
+      "$ |<>:,/0123456789\x01\xFF"
+      "aZ";
   for (int round = 0; round < 20000; ++round) {
     std::string damaged = whole.substr(0, random() % (whole.size() + 1));
     const int edits = 1 + static_cast<int>(random() % 4);
     for (int e = 0; e < edits && !damaged.empty(); ++e)
       damaged[random() % damaged.size()] = alphabet[random() % alphabet.size()];
     if (ParseMyINFO(damaged, f)) {
-      EXPECT_LE(f.Nick.size() + f.Description.size() + f.TagText.size() + f.Speed.size() +
-                    f.Email.size(),
-                damaged.size());
+      EXPECT_LE(
+          f.Nick.size() + f.Description.size() + f.TagText.size() + f.Speed.size() + f.Email.size(),
+          damaged.size());
     }
   }
 }

@@ -1,11 +1,11 @@
 #include "security/tmp_ban_list.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "settings/language.h"
 #include "settings/settings.h"
@@ -17,9 +17,7 @@ constexpr std::uint64_t kBanTime = 360000;  // the default TmpBanTime
 
 class TmpBanFixture {
  public:
-  TmpBanFixture() : bans(settings, language, [this] { return now; }) {
-    settings.SetBotName("Bot");
-  }
+  TmpBanFixture() : bans(settings, language, [this] { return now; }) { settings.SetBotName("Bot"); }
 
   THubSocket& User(std::string_view nick, std::string_view ip,
                    std::shared_ptr<TProfile> profile = nullptr) {
@@ -29,7 +27,9 @@ class TmpBanFixture {
   }
 
   // A fresh connection attempt: true when refused.
-  bool Refused(std::string_view nick, std::string_view ip) { return bans.CheckUser(User(nick, ip)); }
+  bool Refused(std::string_view nick, std::string_view ip) {
+    return bans.CheckUser(User(nick, ip));
+  }
 
   static std::string Take(THubSocket& user) {
     std::string sent = user.WriteBuffer().GetString();

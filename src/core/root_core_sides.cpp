@@ -1,0 +1,133 @@
+#include "core/root_core_sides.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+
+#include "core/core_hooks.h"
+#include "core/greeting_gate.h"
+#include "core/hub_feed.h"
+#include "core/hub_socket.h"
+#include "core/hub_stats.h"
+#include "core/send_result.h"
+#include "security/tmp_ban_list.h"
+
+namespace {
+
+class TFeedSide final : public TCoreFeed {
+ public:
+  explicit TFeedSide(THubFeed& feed) : feed_(feed) {}
+  void PostEvent(const std::string& line) override { feed_.PostEvent(line); }
+  void PostAction(const std::string& line) override { feed_.PostAction(line); }
+  void PostKick(const std::string& line) override { feed_.PostKick(line); }
+  void PostError(const std::string& line) override { feed_.PostError(line); }
+
+ private:
+  THubFeed& feed_;
+};
+
+class TCountersSide final : public TCoreCounters {
+ public:
+  explicit TCountersSide(TStats& stats) : stats_(stats) {}
+
+  void Count(TCoreCount what) override {
+    switch (what) {
+      case TCoreCount::SocketError: ++stats_.SocketErrors; break;
+      case TCoreCount::Overflow: ++stats_.ReadbufferFull; break;
+      case TCoreCount::LoginTimeout: ++stats_.LoginTimeouts; break;
+      case TCoreCount::IdleDrop: ++stats_.IdleTimeouts; break;
+      case TCoreCount::NickInUseRefusal: ++stats_.NickInUseRefusals; break;
+      case TCoreCount::JunkDataDrop: ++stats_.DropSpamKicks; break;
+      case TCoreCount::Kick: ++stats_.Protocol.Kicks; break;
+    }
+  }
+  void UserLoggedIn(const THubSocket& user) override { stats_.UserLoggedIn(user.Nick); }
+  void UserLoggedOut(const THubSocket& /*user*/) override {
+    if (stats_.CurrentUsers > 0) --stats_.CurrentUsers;
+  }
+  void Uptime(std::uint64_t milliseconds) override {
+    stats_.UptimePeak = std::max(stats_.UptimePeak, static_cast<std::int64_t>(milliseconds));
+  }
+
+ private:
+  TStats& stats_;
+};
+
+class TLinkSide final : public TLinkQuality {
+ public:
+  explicit TLinkSide(TSendResult& link) : link_(link) {}
+  bool BadLink() override { return link_.IsBadLink(); }
+  void BeginSendPass() override { link_.ResetOutcomes(); }
+  void RecordOutcome(int outcome) override {
+    link_.RecordOutcome(static_cast<std::uint8_t>(outcome));
+  }
+  void AddDownload(std::int64_t bytes) override {
+    if (bytes > 0) link_.AddReceived(static_cast<std::uint64_t>(bytes));
+  }
+  void AddUpload(std::int64_t bytes) override {
+    if (bytes > 0) link_.AddSent(static_cast<std::uint64_t>(bytes));
+  }
+
+ private:
+  TSendResult& link_;
+};
+
+class TLoginSide final : public TLoginHooks {
+ public:
+  TLoginSide(TTmpBanList& tmpBans, TProtocolFunctions& greetingGate)
+      : tmpBans_(tmpBans), greetingGate_(greetingGate) {}
+  bool TempBanned(THubSocket& user) override { return tmpBans_.CheckUser(user); }
+  void TempBan(THubSocket& user, const std::string& reason) override {
+    tmpBans_.Add(user, reason);
+  }
+  TDateTime GreetingGate(THubSocket& user) override { return greetingGate_.GreetingGate(user); }
+
+ private:
+  TTmpBanList& tmpBans_;
+  TProtocolFunctions& greetingGate_;
+};
+
+class TMyINFOSide final : public TMyINFOHandler {
+ public:
+  explicit TMyINFOSide(TRootCoreSides::TMyINFOCall call) : call_(std::move(call)) {}
+  bool HandleMyINFO(THubSocket& user, std::string_view message) override {
+    return call_(user, message);
+  }
+
+ private:
+  TRootCoreSides::TMyINFOCall call_;
+};
+
+}  // namespace
+
+struct TRootCoreSides::TImpl {
+  TImpl(const TParts& parts, TMyINFOCall myINFO)
+      : Feed(parts.Feed),
+        Counters(parts.Stats),
+        Link(LinkQuality),
+        Login(parts.TmpBans, parts.GreetingGate),
+        MyINFO(std::move(myINFO)) {
+    Hooks.SetFeed(&Feed);
+    Hooks.SetCounters(&Counters);
+    Hooks.SetLink(&Link);
+    Hooks.SetLogin(&Login);
+    Hooks.SetMyINFO(&MyINFO);
+  }
+
+  TSendResult LinkQuality;  // before the side that uses it
+  TFeedSide Feed;
+  TCountersSide Counters;
+  TLinkSide Link;
+  TLoginSide Login;
+  TMyINFOSide MyINFO;
+  TCoreHooks Hooks;
+};
+
+TRootCoreSides::TRootCoreSides(const TParts& parts, TMyINFOCall myINFO)
+    : impl_(std::make_unique<TImpl>(parts, std::move(myINFO))) {}
+
+TRootCoreSides::~TRootCoreSides() = default;
+
+TCoreHooks& TRootCoreSides::Hooks() { return impl_->Hooks; }
+
+TSendResult& TRootCoreSides::LinkQuality() { return impl_->LinkQuality; }

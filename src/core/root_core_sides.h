@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string_view>
+
+class TCoreHooks;
+class THubFeed;
+class THubSocket;
+class TProtocolFunctions;
+class TSendResult;
+class TStats;
+class TTmpBanList;
+
+// The hub core's side of the other subsystems, as the composition root
+// wires them: the operator feed, the counters, the link-quality judge, the
+// temporary bans, the greeting gate and the "$MyINFO" handling. Owns the
+// TCoreHooks the core is built with, every side registered there and the
+// link-quality judge (TSendResult); does not own the other subsystems.
+class TRootCoreSides {
+ public:
+  struct TParts {
+    THubFeed& Feed;
+    TStats& Stats;
+    TTmpBanList& TmpBans;
+    TProtocolFunctions& GreetingGate;
+  };
+  // A "$MyINFO" of login state 3 or 5; true when handled.
+  using TMyINFOCall = std::function<bool(THubSocket& user, std::string_view message)>;
+
+  TRootCoreSides(const TParts& parts, TMyINFOCall myINFO);
+  ~TRootCoreSides();
+  TRootCoreSides(const TRootCoreSides&) = delete;
+  TRootCoreSides& operator=(const TRootCoreSides&) = delete;
+
+  TCoreHooks& Hooks();
+  TSendResult& LinkQuality();
+
+ private:
+  struct TImpl;
+  std::unique_ptr<TImpl> impl_;
+};

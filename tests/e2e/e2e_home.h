@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "e2e/kavrod_process.h"
+#include "support/temp_folder.h"
+
+class TSettings;
+
+// A temporary home for one kavrod run: a free high port on 127.0.0.1, the
+// settings written before the start, and the program started on it.
+class TE2EHome {
+ public:
+  TE2EHome();
+  ~TE2EHome();
+
+  const std::string& Folder() const { return folder_; }
+  std::string File(const std::string& relative) const { return home_.File(relative); }
+  int Port() const { return port_; }
+  int TlsPort() const { return tlsPort_; }
+
+  // Writes settings/settings.xml: the hub's port is Port(), then `edit`
+  // changes what the test needs.
+  void WriteSettings(const std::function<void(TSettings&)>& edit = {});
+  // Adds a password account of a user-defined profile ("Member", or
+  // "Operator" with the operator right) to settings/profiles.xml and
+  // settings/accounts.xml.
+  void AddAccount(const std::string& nick, const std::string& password, bool op = false);
+  // A throw-away certificate in cert/ (openssl req -x509 ...); false when
+  // the openssl tool failed.
+  bool MakeCertificate();
+
+  // Starts kavrod --home Folder() --start --listen-address 127.0.0.1 and
+  // waits until it listens; false when it did not.
+  bool StartHub(const std::vector<std::string>& extra = {});
+  TKavrodProcess& Hub() { return *process_; }
+  // SIGTERM; the exit code, or -1.
+  int StopHub();
+
+  // A port nothing listens on now.
+  static int FreePort();
+
+ private:
+  TTempFolder home_{"kavro-e2e-"};
+  std::string folder_;
+  int port_;
+  int tlsPort_;
+  int runs_ = 0;
+  std::unique_ptr<TKavrodProcess> process_;
+};

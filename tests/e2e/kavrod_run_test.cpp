@@ -1,0 +1,103 @@
+// kavrod as an operator runs it: start-up on a fresh or prepared home,
+// stop by signal, the files it leaves behind.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <string>
+
+#include "e2e/e2e_home.h"
+#include "e2e/kavrod_process.h"
+#include "platform/file_io.h"
+#include "settings/settings.h"
+
+namespace {
+
+std::string ReadText(const std::string& path) {
+  std::string bytes;
+  ReadFileBytes(path, bytes);
+  return bytes;
+}
+
+TEST(KavrodRunTest, FreshHomeStopsCleanlyAndSavesEveryFile) {
+  const struct {
+    const char* Name;
+    bool Start;
+    int Signal;
+  } cases[] = {
+      {"hub started, SIGTERM", true, SIGTERM},
+      {"hub started, SIGINT", true, SIGINT},
+      {"hub not started, SIGTERM", false, SIGTERM},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TE2EHome home;
+    std::vector<std::string> arguments{"--home", home.Folder(), "--listen-address", "127.0.0.1"};
+    if (c.Start) {
+      home.WriteSettings();  // the free port in place of 411
+      arguments.push_back("--start");
+    }
+    TKavrodProcess kavrod(arguments, home.File("kavrod.log"));
+    ASSERT_TRUE(kavrod.WaitForOutput(c.Start ? "Hub started" : "kavrod running"))
+        << kavrod.Output();
+    EXPECT_EQ(kavrod.Stop(c.Signal), 0) << kavrod.Output();
+    for (const char* file : {"settings/settings.xml", "settings/profiles.xml",
+                             "settings/accounts.xml", "language/english.xml"})
+      EXPECT_TRUE(FileExists(home.File(file))) << file;
+    EXPECT_EQ(kavrod.Output().find("Failed to"), std::string::npos) << kavrod.Output();
+  }
+}
+
+TEST(KavrodRunTest, SettingsSurviveRestarts) {
+  TE2EHome home;
+  home.WriteSettings([](TSettings& settings) {
+    settings.MaxUsers = 77;
+    settings.SetHubName("E2E-test-hub");
+  });
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
+    EXPECT_EQ(home.StopHub(), 0);
+  }
+  const std::string settings = ReadText(home.File("settings/settings.xml"));
+  EXPECT_NE(settings.find("<MaxUsers>77</MaxUsers>"), std::string::npos);
+  EXPECT_NE(settings.find("E2E-test-hub"), std::string::npos);
+}
+
+// A settings file the operator broke is left for repair, not replaced by
+// defaults at shutdown.
+TEST(KavrodRunTest, DamagedSettingsFileIsReportedAndKept) {
+  TE2EHome home;
+  const std::string damaged = "<?xml version=\"1.0\"?>\r\n<Settings><Basic>";
+  ASSERT_TRUE(WriteFileAtomic(home.File("settings/settings.xml"), damaged));
+  TKavrodProcess kavrod({"--home", home.Folder()}, home.File("kavrod.log"));
+  ASSERT_TRUE(kavrod.WaitForOutput("Failed to load settings(")) << kavrod.Output();
+  EXPECT_EQ(kavrod.Stop(SIGTERM), 0);
+  EXPECT_EQ(ReadText(home.File("settings/settings.xml")), damaged);
+  EXPECT_NE(kavrod.Output().find("Not saved"), std::string::npos) << kavrod.Output();
+  EXPECT_TRUE(FileExists(home.File("settings/profiles.xml")));
+}
+
+TEST(KavrodRunTest, WrongArgumentsExitWithUsage) {
+  TE2EHome home;
+  for (const char* argument : {"--bogus", "--home"}) {
+    SCOPED_TRACE(argument);
+    TKavrodProcess kavrod({argument}, home.File("kavrod.log"));
+    EXPECT_EQ(kavrod.WaitForExit(), 2);
+    EXPECT_NE(kavrod.Output().find("usage: kavrod"), std::string::npos);
+  }
+}
+
+// A port another hub holds: the feed says so and the program keeps running
+// until told to stop.
+TEST(KavrodRunTest, PortInUseIsReported) {
+  TE2EHome home;
+  home.WriteSettings();
+  ASSERT_TRUE(home.StartHub());
+  TKavrodProcess second({"--home", home.Folder(), "--start", "--listen-address", "127.0.0.1"},
+                        home.File("second.log"));
+  EXPECT_TRUE(second.WaitForOutput("Failed to start listening on port")) << second.Output();
+  EXPECT_EQ(second.Stop(SIGTERM), 0);
+  EXPECT_EQ(home.StopHub(), 0);
+}
+
+}  // namespace
