@@ -80,7 +80,8 @@ class TChecked {
     for (const TPattern& p : patterns_) any = any || (p.Listed && Matches(p.Text, text, wild_));
     const std::size_t* found = list_.Match(text);
     KAVRO_CHECK((found != nullptr) == any, "Match disagrees with a scan of the patterns");
-    if (found != nullptr) KAVRO_CHECK(Answers(*found, text), "Match returned a pattern that misses");
+    if (found != nullptr)
+      KAVRO_CHECK(Answers(*found, text), "Match returned a pattern that misses");
 
     std::vector<std::size_t*> all;
     list_.MatchAll(text, all);
@@ -98,7 +99,8 @@ class TChecked {
 
  private:
   bool Answers(std::size_t id, std::string_view text) const {
-    return id < patterns_.size() && patterns_[id].Listed && Matches(patterns_[id].Text, text, wild_);
+    return id < patterns_.size() && patterns_[id].Listed &&
+           Matches(patterns_[id].Text, text, wild_);
   }
 
   List list_;

@@ -25,7 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     hub.Receive(user, bytes.substr(0, take));
     bytes.remove_prefix(take);
     hub.EndPass();
+    hub.CheckConsistency();
   }
   hub.EndPass();
+  hub.CheckConsistency();
   return 0;
 }

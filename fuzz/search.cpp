@@ -50,5 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!message.ends_with('|')) message += '|';
   hub.Receive(user, message);
   hub.EndPass();
+  hub.CheckConsistency();
   return 0;
 }

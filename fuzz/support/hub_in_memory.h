@@ -121,6 +121,28 @@ class THubInMemory {
     }
   }
 
+  // What must hold between passes whatever the clients sent: the user list
+  // holds exactly the listed users, each logged in, under its own nick, and
+  // the count of logins in progress matches the open unlisted connections.
+  void CheckConsistency() const {
+    int listed = 0;
+    int authorizing = 0;
+    for (const auto& user : users_) {
+      if (user->IsClosed()) continue;
+      if (!user->Listed) {
+        ++authorizing;
+        continue;
+      }
+      ++listed;
+      KAVRO_CHECK(user->IsLoggedIn(), "a listed user is not logged in");
+      KAVRO_CHECK(nickList_.FindUser(user->Nick) == user.get(), "a listed user is not found");
+    }
+    KAVRO_CHECK(nickList_.GetCount() == listed, "the user list holds others than the listed");
+    KAVRO_CHECK(protocol_.Authorizing() == authorizing, "the count of logins drifted");
+    for (int i = 0; i < nickList_.OperatorCount(); ++i)
+      KAVRO_CHECK(nickList_.GetOperator(i)->Listed, "an operator entry outlived its user");
+  }
+
   TSettings& Settings() { return settings_; }
   TProtocol& Protocol() { return protocol_; }
 
