@@ -27,9 +27,9 @@ constexpr int kMaxDelayMs = 40;
 // The number on the last complete line of the child's output; -1 for none.
 int LastRound(const std::string& output) {
   const std::size_t end = output.rfind('\n');
-  if (end == std::string::npos) return -1;
-  const std::size_t start = output.rfind('\n', end == 0 ? 0 : end - 1);
-  const std::size_t from = start == std::string::npos || start == end ? 0 : start + 1;
+  if (end == std::string::npos || end == 0) return -1;
+  const std::size_t start = output.rfind('\n', end - 1);
+  const std::size_t from = start == std::string::npos ? 0 : start + 1;
   return std::stoi(output.substr(from, end - from));
 }
 
