@@ -5,6 +5,8 @@ KAVRO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Debian packages the build and the tests need.
 KAVRO_PACKAGES=(cmake ninja-build g++ zlib1g-dev libgtest-dev libssl-dev openssl)
+# The fuzz stage of the tests: clang's libFuzzer.
+KAVRO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Only the tests use these; a test whose tool is missing skips and says so.
 KAVRO_TEST_PACKAGES=(microdc2)
 
@@ -37,4 +39,37 @@ configure_and_build() {
   shift
   cmake -S "$KAVRO_ROOT" -B "$KAVRO_ROOT/$dir" -G Ninja -DKAVRO_WERROR=ON "$@"
   cmake --build "$KAVRO_ROOT/$dir"
+}
+
+# run_fuzzers BUILD_DIR SECONDS
+# Runs every fuzz_* program of BUILD_DIR/fuzz for SECONDS from its seed
+# corpus. New inputs go to a scratch folder, so the committed corpus stays
+# as it is; a crash, sanitizer report, leak, time-out or memory blow-up
+# leaves its input under BUILD_DIR/fuzz-artifacts/ and fails.
+run_fuzzers() {
+  local build="$1" seconds="$2"
+  local artifacts="$build/fuzz-artifacts"
+  local scratch
+  scratch="$(mktemp -d)"
+  mkdir -p "$artifacts"
+  local target name status=0
+  for target in "$build"/fuzz/fuzz_*; do
+    [ -x "$target" ] || continue
+    name="$(basename "$target")"
+    name="${name#fuzz_}"
+    mkdir -p "$scratch/$name"
+    echo "-- fuzzing $name for ${seconds}s"
+    if ! ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:halt_on_error=1" \
+         UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
+         "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+           -print_final_stats=1 -artifact_prefix="$artifacts/$name-" \
+           "$scratch/$name" "$KAVRO_ROOT/fuzz/corpus/$name" \
+           >"$artifacts/$name.log" 2>&1; then
+      echo "fuzz target $name failed; its log:"
+      tail -n 80 "$artifacts/$name.log"
+      status=1
+    fi
+  done
+  rm -rf "$scratch"
+  return "$status"
 }

@@ -1,12 +1,15 @@
 #include "platform/file_io.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -88,6 +91,42 @@ std::string TemporaryName(const std::string& folder, const std::string& file) {
          std::to_string(counter.fetch_add(1));
 }
 
+// The writer's process id of a temporary name of `file`, or 0 when `name`
+// is not one.
+pid_t TemporaryWriter(std::string_view name, const std::string& file) {
+  const std::string prefix = "." + file + ".tmp-";
+  if (!name.starts_with(prefix)) return 0;
+  name.remove_prefix(prefix.size());
+  const std::size_t dash = name.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size() || dash > 9) return 0;
+  pid_t pid = 0;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (i == dash) continue;
+    if (name[i] < '0' || name[i] > '9') return 0;
+    if (i < dash) pid = pid * 10 + (name[i] - '0');
+  }
+  return pid;
+}
+
+// A writer killed between creating its temporary file and the rename leaves
+// the file behind; without this, every crash would add one for good. Only
+// files of processes that are gone are removed: a live writer (another
+// process using the same folder) keeps its own.
+void RemoveDeadWritersFiles(const std::string& folder, const std::string& file) {
+  std::error_code error;
+  std::filesystem::directory_iterator it(folder, error);
+  if (error) return;
+  const pid_t self = ::getpid();
+  for (; it != std::filesystem::directory_iterator(); it.increment(error)) {
+    if (error) return;
+    const std::string name = it->path().filename().string();
+    const pid_t writer = TemporaryWriter(name, file);
+    if (writer <= 0 || writer == self) continue;
+    if (::kill(writer, 0) == 0 || errno != ESRCH) continue;
+    ::unlink(it->path().c_str());
+  }
+}
+
 bool SyncFolder(const std::string& folder) {
   TFileDescriptor dir(OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!dir.Valid()) return false;
@@ -128,6 +167,7 @@ bool WriteAtomically(const std::string& path, std::string_view bytes, TFileAcces
   if (!WriteAll(out.Get(), bytes) || ::fsync(out.Get()) != 0 || !out.Close()) return false;
   if (::rename(temporary.Path().c_str(), path.c_str()) != 0) return false;
   temporary.Release();
+  RemoveDeadWritersFiles(folder, file);
   return SyncFolder(folder);
 }
 

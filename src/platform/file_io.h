@@ -16,7 +16,8 @@ bool ReadFileBytes(const std::string& path, std::string& out);
 // same folder, which is flushed to disk and renamed over the target, and the
 // folder is flushed too. A missing folder is created. On any failure the
 // temporary file is removed, the old file stays as it was, and the result is
-// false. An existing target keeps its permission bits.
+// false. An existing target keeps its permission bits. Temporary files of
+// the same target left by writers that were killed are removed.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 
 // WriteFileAtomic for files that hold passwords: the file always ends up with

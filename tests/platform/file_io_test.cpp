@@ -65,6 +65,26 @@ TEST_F(FileIOTest, ReplacesTheTargetWholeAndLeavesNoTemporaryFile) {
   EXPECT_EQ(Entries(folder_), std::vector<std::string>{"settings.xml"});
 }
 
+TEST_F(FileIOTest, RemovesWhatKilledWritersLeftOfTheSameFile) {
+  // 999999999 is above any pid_max: that writer is gone. Process 1 lives.
+  struct TCase {
+    const char* Name;
+    bool Removed;
+  };
+  const std::vector<TCase> cases = {
+      {".settings.xml.tmp-999999999-3", true},
+      {".settings.xml.tmp-1-3", false},          // a live writer's
+      {".accounts.xml.tmp-999999999-3", false},  // another file's, cleared when it is written
+      {".settings.xml.tmp-99x-3", false},
+      {".settings.xml.tmp-9999999999-3", false},  // no process id that long
+      {"settings.xml.tmp-999999999-3", false},
+  };
+  for (const TCase& c : cases) std::ofstream(Path(c.Name)) << "partial";
+  ASSERT_TRUE(WriteFileAtomic(Path("settings.xml"), "new"));
+  for (const TCase& c : cases) EXPECT_EQ(fs::exists(Path(c.Name)), !c.Removed) << c.Name;
+  EXPECT_EQ(Read("settings.xml"), "new");
+}
+
 TEST_F(FileIOTest, CreatesMissingFolders) {
   const std::string path = Path("home/settings/accounts.xml");
   ASSERT_TRUE(WriteFileAtomic(path, "x"));
