@@ -84,7 +84,9 @@ TEST_F(EventLoopTest, RepeatingTimerRearmedFromItsHandler) {
   RunWithWatchdog();
   ASSERT_EQ(times.size(), 3u);
   EXPECT_GE(times[1] - times[0], 40u);
-  EXPECT_GE(times[2] - times[1], 40u);
+  // A late firing on a busy machine may shorten the next gap (the schedule
+  // keeps its pace), never the two together.
+  EXPECT_GE(times[2] - times[0], 80u);
   EXPECT_EQ(timer.Interval(), 40u);
 }
 
