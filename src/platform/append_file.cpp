@@ -6,29 +6,7 @@
 #include <cerrno>
 #include <utility>
 
-namespace {
-
-// Owns one descriptor for the length of one append.
-class TAppendDescriptor {
- public:
-  explicit TAppendDescriptor(int fd) : fd_(fd) {}
-  TAppendDescriptor(const TAppendDescriptor&) = delete;
-  TAppendDescriptor& operator=(const TAppendDescriptor&) = delete;
-  ~TAppendDescriptor() { Close(); }
-
-  int Get() const { return fd_; }
-
-  bool Close() {
-    if (fd_ < 0) return true;
-    const int rc = ::close(std::exchange(fd_, -1));
-    return rc == 0 || errno == EINTR;
-  }
-
- private:
-  int fd_;
-};
-
-}  // namespace
+#include "platform/unique_fd.h"
 
 bool AppendToFile(const std::string& path, std::string_view bytes) noexcept {
   int fd;
@@ -36,7 +14,7 @@ bool AppendToFile(const std::string& path, std::string_view bytes) noexcept {
     fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
-  TAppendDescriptor file(fd);
+  TUniqueFd file(fd);
 
   const char* data = bytes.data();
   std::size_t left = bytes.size();

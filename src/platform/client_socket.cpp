@@ -38,24 +38,6 @@ constexpr TIoResult kClosedResult{TIoStatus::kClosed, 0, 0, false};
 
 }  // namespace
 
-TUniqueFd& TUniqueFd::operator=(TUniqueFd&& other) noexcept {
-  if (this != &other) Reset(other.Release());
-  return *this;
-}
-
-int TUniqueFd::Release() {
-  const int fd = fd_;
-  fd_ = -1;
-  return fd;
-}
-
-void TUniqueFd::Reset(int fd) {
-  // close() may report EINTR, but the descriptor is gone either way on Linux:
-  // never close it twice.
-  if (fd_ >= 0) close(fd_);
-  fd_ = fd;
-}
-
 int WinsockErrorCode(int errnoValue) {
   if (errnoValue == EWOULDBLOCK) errnoValue = EAGAIN;
   for (const auto& entry : kErrnoToWinsock) {

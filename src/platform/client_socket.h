@@ -6,26 +6,7 @@
 #include <string>
 
 #include "platform/tls_context.h"
-
-// Owns one file descriptor and closes it when it goes.
-class TUniqueFd {
- public:
-  TUniqueFd() = default;
-  explicit TUniqueFd(int fd) : fd_(fd) {}
-  TUniqueFd(TUniqueFd&& other) noexcept : fd_(other.Release()) {}
-  TUniqueFd& operator=(TUniqueFd&& other) noexcept;
-  TUniqueFd(const TUniqueFd&) = delete;
-  TUniqueFd& operator=(const TUniqueFd&) = delete;
-  ~TUniqueFd() { Reset(); }
-
-  int Get() const { return fd_; }
-  bool IsOpen() const { return fd_ >= 0; }
-  int Release();             // gives the descriptor up without closing it
-  void Reset(int fd = -1);   // closes the held descriptor, holds `fd`
-
- private:
-  int fd_ = -1;
-};
+#include "platform/unique_fd.h"
 
 // Socket errors are reported under their Windows names (WinsockErrorName);
 // this maps an errno value onto those codes. Values without a Windows

@@ -13,30 +13,9 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/unique_fd.h"
+
 namespace {
-
-// Owns one open file descriptor and closes it once.
-class TFileDescriptor {
- public:
-  explicit TFileDescriptor(int fd) : fd_(fd) {}
-  TFileDescriptor(const TFileDescriptor&) = delete;
-  TFileDescriptor& operator=(const TFileDescriptor&) = delete;
-  ~TFileDescriptor() { Close(); }
-
-  int Get() const { return fd_; }
-  bool Valid() const { return fd_ >= 0; }
-
-  // Closes now; false when the close reports an error (a delayed write
-  // failure on some file systems).
-  bool Close() {
-    if (fd_ < 0) return true;
-    const int rc = ::close(std::exchange(fd_, -1));
-    return rc == 0 || errno == EINTR;
-  }
-
- private:
-  int fd_;
-};
 
 // Removes a temporary file unless the write succeeded and it was renamed.
 class TTemporaryFile {
@@ -128,8 +107,8 @@ void RemoveDeadWritersFiles(const std::string& folder, const std::string& file) 
 }
 
 bool SyncFolder(const std::string& folder) {
-  TFileDescriptor dir(OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!dir.Valid()) return false;
+  TUniqueFd dir(OpenRetrying(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.IsOpen()) return false;
   // Some file systems cannot sync a folder; the rename is done regardless.
   return ::fsync(dir.Get()) == 0 || errno == EINVAL;
 }
@@ -154,8 +133,8 @@ bool WriteAtomically(const std::string& path, std::string_view bytes, TFileAcces
     fd = OpenRetrying(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return false;
   }
-  TFileDescriptor out(fd);
-  if (!out.Valid()) return false;
+  TUniqueFd out(fd);
+  if (!out.IsOpen()) return false;
   TTemporaryFile temporary(std::move(name));
   struct stat old {};
   if (ownerOnly) {
@@ -175,8 +154,8 @@ bool WriteAtomically(const std::string& path, std::string_view bytes, TFileAcces
 
 bool ReadFileBytes(const std::string& path, std::string& out) {
   out.clear();
-  TFileDescriptor file(OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file.Valid()) return false;
+  TUniqueFd file(OpenRetrying(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.IsOpen()) return false;
   struct stat info {};
   if (::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   out.reserve(static_cast<std::size_t>(info.st_size));
