@@ -153,7 +153,7 @@ TEST_F(SearchRelayTest, MinimumLengthChecksFollowTheirOwnSwitches) {
       {true, false, "1", "abc", false},    // any-type search under 4
       {true, false, "1", "abcd", true},
       {true, false, "2", "abc", true},     // the any-type limit only
-      {false, true, "1", "abc", true},     // spec limit 2 is met
+      {false, true, "1", "abc", true},     // the limit of 2 is met
       {false, true, "1", "a", false},
       {false, false, "1", "a", true},      // both off: no limit
       {true, false, "1", "a?bc", true},    // '?' in the pattern counts as a byte
