@@ -1,6 +1,6 @@
 #pragma once
 
 // Deflates `length` bytes of `source` into `target` as one complete zlib
-// stream at level 9. Returns the output length, or -1 when the stream did not
+// stream (zlib's default level). Returns the output length, or -1 when the stream did not
 // finish within `capacity` bytes or zlib failed.
 int CompressBlock(const void* source, int length, void* target, int capacity);

@@ -15,6 +15,11 @@ constexpr std::string_view kCompressedHeader = "$ZOn|";
 // A tail must shrink by at least this much to be worth sending compressed.
 constexpr int kMinimumGain = 4;
 
+// Shorter tails go plain without trying: zlib's framing and the "$ZOn|"
+// header outweigh what deflate finds in a line or two, and a busy hub would
+// otherwise run deflate for every chat line to every ZPipe user.
+constexpr int kMinimumTail = 128;
+
 // Content below kShrinkBelow[c] moves a buffer of class c down one class;
 // an emptying buffer of any class from 2 up goes straight to class 1.
 constexpr std::array<int, kWriteClassCount> kShrinkBelow = {0, 0, 15360, 46080, 87040, 294912,
@@ -37,12 +42,14 @@ std::string BadParms(int a, int b) {
 TWriteBuffer::TWriteBuffer(int initialClass) { SetSizeClass(initialClass); }
 
 TWriteBuffer::~TWriteBuffer() {
-  if (data_ != nullptr) ReturnBlock(BufferPools());
+  if (block_ != nullptr) ReturnBlock(BufferPools());
 }
 
 void TWriteBuffer::ReturnBlock(TBufferPools& pools) {
-  if (data_ != nullptr) pools.GiveBlock(sizeClass_, data_);
+  if (block_ != nullptr) pools.GiveBlock(sizeClass_, block_);
+  block_ = nullptr;
   data_ = nullptr;
+  head_ = 0;
   length_ = 0;
   capacity_ = 0;
   sizeClass_ = 0;
@@ -72,10 +79,20 @@ void TWriteBuffer::PrependString(std::string_view text) {
   if (compressMark_ > 0) compressMark_ += static_cast<int>(text.size());
 }
 
+void TWriteBuffer::Compact() {
+  if (head_ == 0) return;
+  std::memmove(block_, data_, static_cast<std::size_t>(length_));
+  head_ = 0;
+  data_ = block_;
+}
+
 bool TWriteBuffer::Reserve(std::size_t extra, bool force) {
   const auto limit = static_cast<std::size_t>(kWriteBufferLimit);
   const std::size_t need = extra < limit ? static_cast<std::size_t>(length_) + extra : limit;
-  if (need < static_cast<std::size_t>(capacity_)) return true;
+  if (need < static_cast<std::size_t>(capacity_)) {
+    if (need >= static_cast<std::size_t>(capacity_ - head_)) Compact();
+    return true;
+  }
   int target = 0;
   if (need < limit) {
     target = 1;
@@ -102,8 +119,10 @@ void TWriteBuffer::SetSizeClass(int sizeClass) {
   TBufferPools& pools = BufferPools();
   char* block = sizeClass == 0 ? nullptr : pools.TakeBlock(sizeClass);
   if (length_ > 0) std::memcpy(block, data_, static_cast<std::size_t>(length_));
-  if (data_ != nullptr) pools.GiveBlock(sizeClass_, data_);
+  if (block_ != nullptr) pools.GiveBlock(sizeClass_, block_);
+  block_ = block;
   data_ = block;
+  head_ = 0;
   capacity_ = newCapacity;
   sizeClass_ = sizeClass;
 }
@@ -112,7 +131,8 @@ bool TWriteBuffer::Consume(int count) {
   if (count > 0) {
     KAVRO_CHECK(count <= length_, BadParms(count, length_));
     length_ -= count;
-    std::memmove(data_, data_ + count, static_cast<std::size_t>(length_));
+    head_ = length_ == 0 ? 0 : head_ + count;
+    data_ = block_ + head_;
     compressMark_ = std::max(compressMark_ - count, 0);
     previousRemaining_ = length_;
     unsentRounds_ = length_ == 0 ? 0 : unsentRounds_ + 1;
@@ -137,6 +157,8 @@ void TWriteBuffer::Shrink() {
 
 void TWriteBuffer::Clear(bool releaseStorage) {
   length_ = 0;
+  head_ = 0;
+  data_ = block_;
   compressMark_ = 0;
   overflow_ = false;
   messageBegun_ = false;
@@ -213,7 +235,7 @@ int TWriteBuffer::Compress() {
     start = bar < 0 ? length_ : bar + 1;
   }
   const int plain = length_ - start;
-  if (plain <= kMinimumGain) return 0;
+  if (plain < kMinimumTail) return 0;
 
   TWriteBuffer& scratch = BufferPools().CompressScratch();
   scratch.Clear(true);
@@ -223,7 +245,7 @@ int TWriteBuffer::Compress() {
 
   // The result can be one byte longer than the original content.
   const int newLength = start + static_cast<int>(kCompressedHeader.size()) + packed;
-  if (newLength >= capacity_ && !Reserve(static_cast<std::size_t>(newLength - length_), true)) {
+  if (newLength - length_ >= Room() && !Reserve(static_cast<std::size_t>(newLength - length_), true)) {
     return 0;
   }
   length_ = start;

@@ -32,12 +32,12 @@ class TWriteBuffer {
   // The hot path of every broadcast: a bounds check and a copy.
   void AppendData(const void* data, std::size_t count) {
     if (count == 0) return;
-    if (count >= static_cast<std::size_t>(capacity_ - length_) && !Reserve(count, false)) return;
+    if (count >= static_cast<std::size_t>(Room()) && !Reserve(count, false)) return;
     std::memcpy(data_ + length_, data, count);
     length_ += static_cast<int>(count);
   }
   void AppendChar(char c) {
-    if (length_ + 1 >= capacity_ && !Reserve(1, false)) return;
+    if (Room() <= 1 && !Reserve(1, false)) return;
     data_[length_++] = c;
   }
   void AppendString(std::string_view text) { AppendData(text.data(), text.size()); }
@@ -99,13 +99,22 @@ class TWriteBuffer {
 
   static constexpr std::size_t kReserveSlack = 10240;
 
+  // Free bytes after the content.
+  int Room() const { return capacity_ - head_ - length_; }
+  // Moves the content to the front of the block.
+  void Compact();
   void Shrink();
   void ReturnBlock(TBufferPools& pools);
 
   bool overflow_ = false;
   bool messageBegun_ = false;
   bool messageEnded_ = false;
-  char* data_ = nullptr;
+  // Sent bytes are dropped by moving the start of the content (head_) rather
+  // than the content itself: a large queue drained a chunk at a time would
+  // otherwise be copied over and over.
+  char* block_ = nullptr;
+  char* data_ = nullptr;  // block_ + head_
+  int head_ = 0;
   int length_ = 0;
   int capacity_ = 0;
   int sizeClass_ = 0;

@@ -41,6 +41,12 @@ TEST(CompressBlockTest, TooSmallTargetFails) {
               -1);
   }
   EXPECT_EQ(CompressBlock(input.data(), -1, nullptr, 0), -1);
+  // The stream is reused: a failed block must not spoil the next one.
+  std::vector<char> target(input.size() + 64);
+  const int n = CompressBlock(input.data(), static_cast<int>(input.size()), target.data(),
+                              static_cast<int>(target.size()));
+  ASSERT_GT(n, 0);
+  EXPECT_EQ(Inflate(target.data(), n), input);
 }
 
 }  // namespace

@@ -53,6 +53,8 @@ TEST(WriteBufferCompressTest, CompressesTheTailOrLeavesItPlain) {
   const Case cases[] = {
       {"empty", "", 0, "", false},
       {"short", "", 0, "$Hello bob|", false},
+      {"compressible but under the minimum", "", 0, std::string(127, 'a'), false},
+      {"compressible at the minimum", "", 0, std::string(128, 'a'), true},
       {"incompressible", "", 0, Noise(5000), false},
       {"repetitive", "", 0, Repetitive(200), true},
       {"large", "", 0, Repetitive(30000), true},

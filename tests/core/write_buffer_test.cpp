@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "utils/exceptions.h"
@@ -154,6 +155,50 @@ TEST(WriteBufferTest, ConsumeDropsTheFrontAndShrinks) {
     EXPECT_EQ(buffer.SizeClass(), c.sizeClassAfter);
     EXPECT_EQ(buffer.View(), std::string_view(content).substr(static_cast<std::size_t>(c.fill - c.left)));
   }
+}
+
+// Sending moves the start of the content instead of the content: every
+// edit after a partial send must still see exactly the unsent bytes.
+TEST(WriteBufferTest, EditsAfterPartialSendsMatchAPlainString) {
+  TWriteBuffer buffer;
+  std::string model;
+  std::uint32_t x = 12345;
+  auto next = [&x](std::uint32_t bound) {
+    x = x * 1103515245u + 12345u;
+    return (x >> 8) % bound;
+  };
+  for (int step = 0; step < 5000; ++step) {
+    SCOPED_TRACE(step);
+    const std::uint32_t op = next(10);
+    if (op < 5) {
+      const std::string text(next(3000) + 1, static_cast<char>('a' + step % 26));
+      buffer.AppendString(text);
+      model += text;
+    } else if (op < 8) {
+      const int count = static_cast<int>(next(static_cast<std::uint32_t>(model.size()) + 1));
+      buffer.Consume(count);
+      model.erase(0, static_cast<std::size_t>(count));
+    } else if (op == 8) {
+      buffer.PrependString("$Pre|");
+      model.insert(0, "$Pre|");
+    } else if (!model.empty()) {
+      const int pos = static_cast<int>(next(static_cast<std::uint32_t>(model.size())));
+      ASSERT_TRUE(buffer.ReplaceRange(pos, 1, "<>"));
+      model.replace(static_cast<std::size_t>(pos), 1, "<>");
+    }
+    ASSERT_FALSE(buffer.Overflow());
+    ASSERT_EQ(buffer.View(), model);
+  }
+}
+
+TEST(WriteBufferTest, RoomFreedBySendingIsReusedWithoutGrowing) {
+  TWriteBuffer buffer;
+  buffer.AppendString(std::string(20000, 'a'));
+  ASSERT_EQ(buffer.SizeClass(), 1);
+  buffer.Consume(15000);
+  buffer.AppendString(std::string(10000, 'b'));
+  EXPECT_EQ(buffer.SizeClass(), 1);
+  EXPECT_EQ(buffer.View(), std::string(5000, 'a') + std::string(10000, 'b'));
 }
 
 TEST(WriteBufferTest, EmptyingResetsUnsentRounds) {
