@@ -44,14 +44,17 @@ TLoadDriver::TLoadDriver(const TLoadOptions& options)
 TLoadDriver::~TLoadDriver() = default;
 
 std::string TLoadDriver::Run() {
+  hubStart_ = SampleHub(static_cast<int>(options_.HubPid));
   const std::uint64_t stormStart = NowUs();
   Storm();
+  hubAfterStorm_ = SampleHub(static_cast<int>(options_.HubPid));
   const double stormSeconds =
       static_cast<double>((lastOnlineUs_ > stormStart ? lastOnlineUs_ : NowUs()) - stormStart) /
       1e6;
   const std::uint64_t trafficStart = NowUs();
   Traffic();
   const double trafficSeconds = static_cast<double>(NowUs() - trafficStart) / 1e6;
+  hubAfterTraffic_ = SampleHub(static_cast<int>(options_.HubPid));
   Settle();
   return Report(stormSeconds, trafficSeconds);
 }

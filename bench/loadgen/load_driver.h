@@ -10,6 +10,7 @@
 
 #include "bot.h"
 #include "delivery_ledger.h"
+#include "hub_probe.h"
 #include "latency_stats.h"
 #include "load_options.h"
 #include "poller.h"
@@ -60,6 +61,7 @@ class TLoadDriver final : public TBotListener {
   void ChurnOne(std::uint64_t nowUs);
 
   std::string Report(double stormSeconds, double trafficSeconds);
+  void ReportHub(class TJsonWriter& json, double trafficSeconds) const;
 
   TLoadOptions options_;
   TPoller poller_;
@@ -83,4 +85,6 @@ class TLoadDriver final : public TBotListener {
   std::array<double, 7> due_{};  // per traffic kind and churn: fractions carried over
   std::uint32_t connectCounter_ = 0;
   std::uint32_t myInfoVersion_ = 0;
+  // The hub at the start, after the storm and after the traffic.
+  THubSample hubStart_, hubAfterStorm_, hubAfterTraffic_;
 };

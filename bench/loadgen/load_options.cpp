@@ -23,6 +23,7 @@ constexpr const char* kUsage =
     "  --passive-every N      every N-th user is passive (10)\n"
     "  --primary KIND         kind for the summary: chat, private, active_search,\n"
     "                         passive_search, result, connect\n"
+    "  --hub-pid PID          read the hub's CPU time and memory per phase\n"
     "  --seed N --out FILE\n";
 
 bool ParseDouble(std::string_view text, double& out) {
@@ -109,6 +110,8 @@ std::optional<TLoadOptions> ParseLoadOptions(int argc, char** argv) {
       ok = ParseUnsigned(value, o.PassiveEvery);
     else if (arg == "--seed")
       ok = ParseUnsigned(value, o.Seed);
+    else if (arg == "--hub-pid")
+      ok = ParseUnsigned(value, o.HubPid);
     else if (arg == "--primary")
       o.Primary = value;
     else if (arg == "--out")

@@ -21,6 +21,7 @@ struct TLoadOptions {
   double Churn = 0;                 // share of the users that leave and rejoin per second
   std::uint32_t PassiveEvery = 10;  // every n-th user is passive
   std::uint32_t Seed = 1;
+  std::uint32_t HubPid = 0;  // 0: the hub's figures are not read
   std::string Primary;  // the kind summarised for the table
   std::string Out;      // the report file; standard output when empty
 };

@@ -8,9 +8,33 @@ namespace {
 
 double Ms(std::uint64_t us) { return static_cast<double>(us) / 1000.0; }
 
+double CpuSeconds(const THubSample& from, const THubSample& to) {
+  return from.Valid && to.Valid ? to.CpuSeconds - from.CpuSeconds : 0;
+}
+
+double CpuPerMinute(const THubSample& from, const THubSample& to, double seconds) {
+  return seconds > 0 ? CpuSeconds(from, to) * 60.0 / seconds : 0;
+}
+
 const char* const kStageNames[] = {"connect", "lock", "hello", "listed", "total"};
 
 }  // namespace
+
+// CPU per phase: what the storm cost, and the steady cost of the traffic
+// per minute, which does not depend on how long the logins took.
+void TLoadDriver::ReportHub(TJsonWriter& json, double trafficSeconds) const {
+  json.Begin("hub");
+  json.Field("cpu_storm_s", CpuSeconds(hubStart_, hubAfterStorm_));
+  json.Field("cpu_traffic_s", CpuSeconds(hubAfterStorm_, hubAfterTraffic_));
+  json.Field("cpu_traffic_per_minute", CpuPerMinute(hubAfterStorm_, hubAfterTraffic_, trafficSeconds));
+  json.Field("cpu_traffic_system_s",
+             hubAfterStorm_.Valid && hubAfterTraffic_.Valid
+                 ? hubAfterTraffic_.SystemSeconds - hubAfterStorm_.SystemSeconds
+                 : 0);
+  json.Field("rss_after_storm_kb", hubAfterStorm_.RssKb);
+  json.Field("rss_after_traffic_kb", hubAfterTraffic_.RssKb);
+  json.End();
+}
 
 std::string TLoadDriver::Report(double stormSeconds, double trafficSeconds) {
   TJsonWriter json;
@@ -80,6 +104,8 @@ std::string TLoadDriver::Report(double stormSeconds, double trafficSeconds) {
   json.Field("out", context_.BytesOut);
   json.End();
 
+  ReportHub(json, trafficSeconds);
+
   json.Begin("failures");
   for (const auto& [why, count] : failures_) json.Field(why, count);
   json.End();
@@ -99,6 +125,8 @@ std::string TLoadDriver::Report(double stormSeconds, double trafficSeconds) {
   json.Field("lost", lost);
   json.Field("duplicates", duplicates);
   json.Field("online", static_cast<std::uint64_t>(onlineCount_));
+  json.Field("hub_cpu_per_minute", CpuPerMinute(hubAfterStorm_, hubAfterTraffic_, trafficSeconds));
+  json.Field("hub_rss_kb", hubAfterTraffic_.RssKb);
   json.End();
   return json.Finish();
 }

@@ -33,6 +33,21 @@ int MostClassFor(int stalledRounds) {
   return stalledRounds == 1 ? 3 : 2;
 }
 
+// The last tail compressed and its result (empty when it did not pay): a
+// broadcast leaves the same tail in every ZPipe user's buffer, and one
+// deflate then serves them all. Main thread only, like the buffers.
+struct TLastBlock {
+  bool Valid = false;
+  std::string Plain;
+  std::string Packed;
+};
+constexpr int kLastBlockLimit = 262144;
+
+TLastBlock& LastBlock() {
+  static TLastBlock last;
+  return last;
+}
+
 std::string BadParms(int a, int b) {
   return "BadParms(" + std::to_string(a) + ", " + std::to_string(b) + ")";
 }
@@ -237,11 +252,26 @@ int TWriteBuffer::Compress() {
   const int plain = length_ - start;
   if (plain < kMinimumTail) return 0;
 
-  TWriteBuffer& scratch = BufferPools().CompressScratch();
-  scratch.Clear(true);
-  if (!scratch.ReserveExtra(static_cast<std::size_t>(plain))) return 0;
-  const int packed = CompressBlock(data_ + start, plain, scratch.data_, scratch.capacity_);
-  if (packed < 0 || packed > plain - kMinimumGain) return 0;
+  const std::string_view tail(data_ + start, static_cast<std::size_t>(plain));
+  TLastBlock& last = LastBlock();
+  if (!last.Valid || last.Plain != tail) {
+    last.Valid = false;
+    TWriteBuffer& scratch = BufferPools().CompressScratch();
+    scratch.Clear(true);
+    if (!scratch.ReserveExtra(static_cast<std::size_t>(plain))) return 0;
+    const int packed = CompressBlock(tail.data(), plain, scratch.data_, scratch.capacity_);
+    last.Packed.clear();
+    if (packed >= 0 && packed <= plain - kMinimumGain) {
+      last.Packed.assign(scratch.data_, static_cast<std::size_t>(packed));
+    }
+    scratch.Clear(false);
+    if (plain <= kLastBlockLimit) {
+      last.Plain.assign(tail);
+      last.Valid = true;
+    }
+  }
+  if (last.Packed.empty()) return 0;
+  const int packed = static_cast<int>(last.Packed.size());
 
   // The result can be one byte longer than the original content.
   const int newLength = start + static_cast<int>(kCompressedHeader.size()) + packed;
@@ -250,8 +280,7 @@ int TWriteBuffer::Compress() {
   }
   length_ = start;
   AppendString(kCompressedHeader);
-  AppendData(scratch.data_, static_cast<std::size_t>(packed));
-  scratch.Clear(false);
+  AppendString(last.Packed);
   compressMark_ = length_;
   return packed;
 }

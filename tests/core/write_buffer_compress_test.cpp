@@ -87,6 +87,29 @@ TEST(WriteBufferCompressTest, CompressesTheTailOrLeavesItPlain) {
   }
 }
 
+// A broadcast leaves one tail in many buffers; what is reused must be the
+// result for exactly that tail.
+TEST(WriteBufferCompressTest, EqualTailsShareOneResultAndOthersGetTheirOwn) {
+  const std::string tail = Repetitive(40);
+  std::string nearly = tail;
+  nearly.back() = '!';
+  TWriteBuffer first, second, other, plainHead;
+  first.AppendString(tail);
+  second.AppendString(tail);
+  other.AppendString(nearly);
+  plainHead.AppendString("$Hello a|");
+  plainHead.Consume(3);
+  plainHead.AppendString(tail);
+  ASSERT_GT(first.Compress(), 0);
+  ASSERT_GT(second.Compress(), 0);
+  ASSERT_GT(other.Compress(), 0);
+  ASSERT_GT(plainHead.Compress(), 0);
+  EXPECT_EQ(first.View(), second.View());
+  EXPECT_EQ(Inflate(other.View().substr(kHeader.size())), nearly);
+  EXPECT_EQ(plainHead.View().substr(0, 6 + kHeader.size()), "llo a|$ZOn|");
+  EXPECT_EQ(Inflate(plainHead.View().substr(6 + kHeader.size())), tail);
+}
+
 TEST(WriteBufferCompressTest, ASecondCompressTakesOnlyTheNewTail) {
   TWriteBuffer buffer;
   const std::string first = Repetitive(50);
