@@ -12,6 +12,7 @@
 #include "platform/client_socket.h"
 #include "platform/event_loop.h"
 #include "platform/executable_path.h"
+#include "platform/heap_tuning.h"
 #include "platform/open_file_limit.h"
 #include "platform/stop_signals.h"
 #include "utils/exceptions.h"
@@ -75,6 +76,7 @@ std::string_view ExceptionClass(const std::exception& e) {
 }
 
 int Run(const TOptions& options) {
+  ReturnLargeBlocksToSystem();
   IgnoreBrokenPipeSignal();
   const TOpenFileLimit files = RaiseOpenFileLimit();
   EventLoop loop;

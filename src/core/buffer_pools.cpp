@@ -9,6 +9,11 @@ namespace {
 
 constexpr int kPoolCapacity = 16;
 
+// Blocks of class 2 and up serve the few users with a long queue at a time;
+// a login storm must not leave gigabytes of them pooled until the next trim.
+constexpr int kFirstLargePool = 2;
+constexpr int kMaxPooledLargeBlocks = 32;
+
 void FreeBlock(void* block) { std::free(block); }
 
 }  // namespace
@@ -45,7 +50,13 @@ char* TBufferPools::TakeBlock(int index) {
   return block;
 }
 
-void TBufferPools::GiveBlock(int index, char* block) { Pool(index).Push(block); }
+void TBufferPools::GiveBlock(int index, char* block) {
+  TPointerPool<char>& pool = Pool(index);
+  pool.Push(block);
+  if (index >= kFirstLargePool && pool.Count() > kMaxPooledLargeBlocks) {
+    pool.Trim(kMaxPooledLargeBlocks);
+  }
+}
 
 TBufferPools& BufferPools() {
   static TBufferPools pools;

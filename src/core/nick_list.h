@@ -129,7 +129,6 @@ class TNickList : public TAccountUsers {
   TNickListRooms* rooms_;
   TNickListHooks* hooks_;
 
-  TWriteBuffer scratch_{1};  // one user's nick list
   THashList<THubSocket> byNick_{4096};
   TBinList<THubSocket> sorted_{4096};
   THashList<THubSocket> operators_{128};

@@ -22,8 +22,9 @@ const std::string& MyINFOFor(const THubSocket& viewer, const THubSocket& user) {
 void TNickList::SendNickList(THubSocket& user) {
   const bool listed = byNick_.Find(user.Nick) == &user;
   TUserInfo& info = user.UserInfo();
-  TWriteBuffer& out = scratch_;
-  out.Clear(false);
+  // Built straight into the user's queue: the list is the largest text
+  // the hub sends, and a copy through a scratch area doubled its cost.
+  TWriteBuffer& out = user.WriteBuffer();
 
   if (!info.Supports.NoHello) {
     out.AppendString("$NickList ");
@@ -91,8 +92,6 @@ void TNickList::SendNickList(THubSocket& user) {
     out.AppendChar('|');
   }
 
-  user.WriteBuffer().AppendString(out.View());
-  out.Clear(false);
 
   ++info.Transfer.NickLists;
   user.NickListStamp = TTime::Now();

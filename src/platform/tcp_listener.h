@@ -38,10 +38,12 @@ class TListener {
 
   static constexpr uint64_t kHandOnDelayMs = 1000;
   static constexpr uint64_t kHandshakeLimitMs = 20000;
-  static constexpr std::size_t kMaxHeldSockets = 4096;
+  // Every user of a full hub reconnects within the hold after a restart.
+  static constexpr std::size_t kMaxHeldSockets = 16384;
   // The hub serves thousands of users; a burst of reconnects after a restart
-  // must not overflow the kernel's accept queue.
-  static constexpr int kBacklog = 1024;
+  // must not overflow the kernel's accept queue (the kernel caps it at
+  // net.core.somaxconn).
+  static constexpr int kBacklog = 4096;
   // The fixed password of the hub's TLS key.
   static constexpr const char* kKeyPassword = "vindle";
 

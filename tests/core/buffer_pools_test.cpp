@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/read_buffer.h"
 #include "core/write_buffer.h"
 #include "utils/exceptions.h"
@@ -24,6 +26,26 @@ TEST(BufferPoolsTest, AGivenBackBlockIsTheNextOneTaken) {
     EXPECT_EQ(pools.Pool(i).InUse(), inUse - 1);
     EXPECT_EQ(pools.TakeBlock(i), block);
     pools.GiveBlock(i, block);
+  }
+}
+
+// Everyday blocks are all kept for reuse; large ones only up to a bound, so
+// a burst of long queues does not stay pooled.
+TEST(BufferPoolsTest, OnlyABoundedNumberOfLargeBlocksIsKept) {
+  struct Case {
+    int pool;
+    int given;
+    int keptAtMost;
+  };
+  const Case cases[] = {{0, 40, 40}, {1, 40, 40}, {2, 40, 32}, {6, 40, 32}};
+  TBufferPools& pools = BufferPools();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pool);
+    pools.Pool(c.pool).Trim(0);
+    std::vector<char*> blocks;
+    for (int i = 0; i < c.given; ++i) blocks.push_back(pools.TakeBlock(c.pool));
+    for (char* block : blocks) pools.GiveBlock(c.pool, block);
+    EXPECT_EQ(pools.Pool(c.pool).Count(), c.keptAtMost);
   }
 }
 
