@@ -20,7 +20,14 @@ std::string Inflate(const char* data, int length) {
 }
 
 TEST(CompressBlockTest, RoundTrips) {
-  const std::string inputs[] = {"", "a", std::string(5000, 'z'), "<Hub> Welcome|$Hello bob|"};
+  std::string nickList;
+  for (int i = 0; nickList.size() < 100000; ++i) {
+    nickList += "$MyINFO $ALL user" + std::to_string(i) + " <ncdc V:1.23,M:A,H:1/0/0,S:2>$ $100\x01$$" +
+                std::to_string(i * 7919) + "$|";
+  }
+  // The last is large enough for the fast level.
+  const std::string inputs[] = {"", "a", std::string(5000, 'z'), "<Hub> Welcome|$Hello bob|",
+                                nickList};
   for (const std::string& input : inputs) {
     SCOPED_TRACE(input.size());
     std::vector<char> target(input.size() + 64);
