@@ -34,6 +34,11 @@ std::string TLoadDriver::Report(double stormSeconds, double trafficSeconds) {
       json.End();
     }
     json.End();
+    json.Begin("drained_ms");
+    json.Field("p50", Ms(stats.Drain.Percentile(0.5)));
+    json.Field("p99", Ms(stats.Drain.Percentile(0.99)));
+    json.Field("max", Ms(stats.Drain.Max()));
+    json.End();
   };
   writeLogins("login", storm_);
   json.Field("failed", static_cast<std::uint64_t>(stormFailed_));
@@ -63,6 +68,7 @@ std::string TLoadDriver::Report(double stormSeconds, double trafficSeconds) {
     json.Field("lost", s.Lost);
     json.Field("duplicates", s.Duplicates);
     json.Field("extra", s.Extra);
+    json.Field("joining", s.Joining);
     json.Begin("delay_ms");
     json.Field("p50", Ms(s.P50Us));
     json.Field("p99", Ms(s.P99Us));
@@ -99,6 +105,8 @@ std::string TLoadDriver::Report(double stormSeconds, double trafficSeconds) {
   json.Field("lost", lost);
   json.Field("duplicates", duplicates);
   json.Field("online", static_cast<std::uint64_t>(onlineCount_));
+  // Users still in a login (or waiting for its burst) at the end.
+  json.Field("joining", static_cast<std::uint64_t>(joiningCount_));
   json.End();
   return json.Finish();
 }
