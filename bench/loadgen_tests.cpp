@@ -115,12 +115,14 @@ class DeliveryLedgerTest : public ::testing::Test {
  protected:
   TDeliveryLedger ledger_{4};
   std::vector<bool> all_ = {true, true, true, true};
+  std::vector<bool> none_ = {false, false, false, false};
 };
 
 TEST_F(DeliveryLedgerTest, CountsDelaysDuplicatesAndExtras) {
   const std::uint32_t seq = ledger_.NextSeq();
   std::vector<bool> three = {true, true, true, false};
-  ledger_.SentBroadcast(TDeliveryLedger::kChat, seq, 0, 1000, three, TDeliveryLedger::kNobody);
+  ledger_.SentBroadcast(TDeliveryLedger::kChat, seq, 0, 1000, three, none_,
+                        TDeliveryLedger::kNobody);
   const TMarker m{TMarkerKind::Chat, seq};
   ledger_.Delivered(m, 0, 1100);
   ledger_.Delivered(m, 1, 1300);
@@ -141,7 +143,8 @@ TEST_F(DeliveryLedgerTest, CountsDelaysDuplicatesAndExtras) {
 
 TEST_F(DeliveryLedgerTest, LeaversAreNotOwedAndMissingCopiesAreLost) {
   const std::uint32_t chat = ledger_.NextSeq();
-  ledger_.SentBroadcast(TDeliveryLedger::kChat, chat, 0, 0, all_, TDeliveryLedger::kNobody);
+  ledger_.SentBroadcast(TDeliveryLedger::kChat, chat, 0, 0, all_, none_,
+                        TDeliveryLedger::kNobody);
   const std::uint32_t pm = ledger_.NextSeq();
   ledger_.SentDirect(TDeliveryLedger::kPrivate, pm, 0, 2, 0);
   ledger_.SentConnect(1, 2000, 3, 0);
@@ -162,7 +165,7 @@ TEST_F(DeliveryLedgerTest, LeaversAreNotOwedAndMissingCopiesAreLost) {
 
 TEST_F(DeliveryLedgerTest, NamesTheAnswererOnItsFirstCopyOnly) {
   const std::uint32_t seq = ledger_.NextSeq();
-  ledger_.SentBroadcast(TDeliveryLedger::kActiveSearch, seq, 0, 0, all_, 2);
+  ledger_.SentBroadcast(TDeliveryLedger::kActiveSearch, seq, 0, 0, all_, none_, 2);
   const TMarker m{TMarkerKind::ActiveSearch, seq};
   EXPECT_EQ(ledger_.Delivered(m, 1, 5), TDeliveryLedger::kNobody);
   EXPECT_EQ(ledger_.Delivered(m, 2, 5), 2u);
@@ -170,6 +173,42 @@ TEST_F(DeliveryLedgerTest, NamesTheAnswererOnItsFirstCopyOnly) {
   EXPECT_EQ(ledger_.SenderOf(seq), 0u);
   // A marker of another kind with the same number is nobody's.
   EXPECT_EQ(ledger_.Delivered({TMarkerKind::Chat, seq}, 3, 5), TDeliveryLedger::kNobody);
+}
+
+// A user in the middle of a login when a message is sent may or may not get
+// it; only a user counted online and not joining is owed it.
+TEST_F(DeliveryLedgerTest, JoiningUsersAreNeitherOwedNorExtra) {
+  struct TCase {
+    const char* Name;
+    bool Expected;
+    bool Joining;
+    int Copies;
+    std::uint64_t Delivered, Lost, Duplicates, Extra, JoiningCopies;
+  };
+  const TCase cases[] = {
+      {"joining, gets it", false, true, 1, 0, 0, 0, 0, 1},
+      {"joining, misses it", false, true, 0, 0, 0, 0, 0, 0},
+      {"joining, gets it twice", false, true, 2, 0, 0, 1, 0, 1},
+      {"online, misses it", true, false, 0, 0, 1, 0, 0, 0},
+      {"online and joining: still owed", true, true, 0, 0, 1, 0, 0, 0},
+      {"online and joining, gets it", true, true, 1, 1, 0, 0, 0, 0},
+      {"neither, gets it", false, false, 1, 0, 0, 0, 1, 0},
+  };
+  for (const TCase& c : cases) {
+    TDeliveryLedger ledger(2);
+    const std::uint32_t seq = ledger.NextSeq();
+    // User 0 sends; user 1 is the receiver under test.
+    ledger.SentBroadcast(TDeliveryLedger::kActiveSearch, seq, 0, 0, {false, c.Expected},
+                         {false, c.Joining}, TDeliveryLedger::kNobody);
+    for (int i = 0; i < c.Copies; ++i) ledger.Delivered({TMarkerKind::ActiveSearch, seq}, 1, 10);
+    const auto s = ledger.Summarise()[TDeliveryLedger::kActiveSearch];
+    EXPECT_EQ(s.Delivered, c.Delivered) << c.Name;
+    EXPECT_EQ(s.Lost, c.Lost) << c.Name;
+    EXPECT_EQ(s.Duplicates, c.Duplicates) << c.Name;
+    EXPECT_EQ(s.Extra, c.Extra) << c.Name;
+    EXPECT_EQ(s.Joining, c.JoiningCopies) << c.Name;
+    EXPECT_EQ(ledger.Open(), c.Expected && c.Copies == 0 ? 1u : 0u) << c.Name;
+  }
 }
 
 }  // namespace

@@ -72,7 +72,8 @@ bool TBot::Start(std::uint32_t generation) {
   out_.clear();
   wantWrite_ = true;  // writability reports the finished connect
   StartUs = NowUs();
-  ConnectedUs = LockUs = HelloUs = OnlineUs = 0;
+  ConnectedUs = LockUs = HelloUs = OnlineUs = DrainedUs = 0;
+  probe_.clear();
   if (!socket_.Connect(ip_, ctx_.HubIp, ctx_.HubPort)) {
     state_ = TBotState::Idle;
     return false;
@@ -203,11 +204,21 @@ void TBot::HandleMessage(std::string_view message, std::uint64_t nowUs) {
           message.compare(13, nick_.size(), nick_) == 0 && message[13 + nick_.size()] == ' ') {
         OnlineUs = nowUs;
         state_ = TBotState::Online;
-        ctx_.Listener.OnOnline(index_);
+        // The hub queues a message for its own user behind all it owes it,
+        // so the copy comes back once the login burst is out.
+        probe_ = "$To: " + nick_ + " From: " + nick_ + " $<" + nick_ + "> drained";
+        Send(probe_ + "|");
+        if (state_ == TBotState::Online) ctx_.Listener.OnOnline(index_);
         return;
       }
       break;
     case TBotState::Online:
+      if (!probe_.empty() && message == probe_) {
+        probe_.clear();
+        DrainedUs = nowUs;
+        ctx_.Listener.OnDrained(index_);
+        return;
+      }
       break;
     case TBotState::Idle:
     case TBotState::Connecting:

@@ -28,6 +28,10 @@ class TBotListener {
  public:
   virtual ~TBotListener() = default;
   virtual void OnOnline(std::uint32_t bot) = 0;
+  // The hub's login burst (nick list and what queued behind it) is out: a
+  // private message to itself, sent when listed, came back. Until then the
+  // hub holds searches back from the user, whose output is backed up.
+  virtual void OnDrained(std::uint32_t bot) = 0;
   virtual void OnMarker(std::uint32_t bot, TMarker marker, std::uint64_t nowUs) = 0;
   virtual void OnConnectToMe(std::uint32_t bot, std::uint32_t fromIp, std::uint16_t port,
                              std::uint64_t nowUs) = 0;
@@ -75,6 +79,7 @@ class TBot {
 
   // Stage stamps of the last login, monotonic microseconds; 0 when not reached.
   std::uint64_t StartUs = 0, ConnectedUs = 0, LockUs = 0, HelloUs = 0, OnlineUs = 0;
+  std::uint64_t DrainedUs = 0;
 
  private:
   void Consume(const char* data, std::size_t length);
@@ -96,6 +101,7 @@ class TBot {
   std::string plain_;  // received text not yet cut into messages
   std::size_t scanned_ = 0;
   std::string out_;  // output the socket did not take yet
+  std::string probe_;  // the private message awaited back; empty once drained
   bool wantWrite_ = false;
   TZPipeInflater inflater_;
 };

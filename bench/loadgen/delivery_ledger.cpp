@@ -50,10 +50,12 @@ TDeliveryLedger::TRecord TDeliveryLedger::MakeRecord(TKind kind, std::uint32_t s
 
 void TDeliveryLedger::SentBroadcast(TKind kind, std::uint32_t seq, std::uint32_t sender,
                                     std::uint64_t sentUs, const std::vector<bool>& expected,
-                                    std::uint32_t answerer) {
+                                    const std::vector<bool>& joining, std::uint32_t answerer) {
   TRecord r = MakeRecord(kind, sender, kNobody, answerer, sentUs);
   r.ExpectedBy = expected;
   r.ExpectedBy.resize(users_, false);
+  r.JoiningBy = joining;
+  r.JoiningBy.resize(users_, false);
   r.ReceivedBy.assign(users_, false);
   r.Expected =
       static_cast<std::uint32_t>(std::count(r.ExpectedBy.begin(), r.ExpectedBy.end(), true));
@@ -99,10 +101,12 @@ void TDeliveryLedger::Receive(std::uint64_t key, TRecord& r, std::uint32_t recei
                               std::uint64_t nowUs) {
   TSummary& total = totals_[r.Kind];
   bool expected = false;
+  bool joining = false;
   bool seen = false;
   if (r.Target == kNobody) {
     if (receiver >= users_) return;
     expected = r.ExpectedBy[receiver];
+    joining = r.JoiningBy[receiver];
     seen = r.ReceivedBy[receiver];
     r.ReceivedBy[receiver] = true;
   } else {
@@ -115,7 +119,7 @@ void TDeliveryLedger::Receive(std::uint64_t key, TRecord& r, std::uint32_t recei
     return;
   }
   if (!expected) {
-    ++total.Extra;
+    ++(joining ? total.Joining : total.Extra);
     return;
   }
   const std::uint64_t delay = nowUs > r.SentUs ? nowUs - r.SentUs : 0;

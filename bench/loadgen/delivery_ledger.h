@@ -24,8 +24,12 @@ class TDeliveryLedger {
 
   std::uint32_t NextSeq() { return ++lastSeq_; }
   // `expected` holds one flag per user (the senders' view of who is online).
+  // `joining` flags the users whose login is still under way: whether the
+  // hub handles the message before or after it finishes that login decides
+  // whether they get a copy, so they are not owed it, nor is a copy extra.
   void SentBroadcast(TKind kind, std::uint32_t seq, std::uint32_t sender, std::uint64_t sentUs,
-                     const std::vector<bool>& expected, std::uint32_t answerer);
+                     const std::vector<bool>& expected, const std::vector<bool>& joining,
+                     std::uint32_t answerer);
   void SentDirect(TKind kind, std::uint32_t seq, std::uint32_t sender, std::uint32_t target,
                   std::uint64_t sentUs);
   // Connection requests are keyed by their sender and port.
@@ -52,6 +56,7 @@ class TDeliveryLedger {
     std::uint64_t Lost = 0;
     std::uint64_t Duplicates = 0;
     std::uint64_t Extra = 0;  // copies to users the sender did not count
+    std::uint64_t Joining = 0;  // copies to users joining when it was sent
     std::uint64_t P50Us = 0, P99Us = 0, MaxUs = 0;
     // Per message, the delay to its last expected receiver.
     std::uint64_t LastP50Us = 0, LastMaxUs = 0;
@@ -70,6 +75,7 @@ class TDeliveryLedger {
     std::uint32_t Got = 0;
     std::uint64_t LastUs = 0;
     std::vector<bool> ExpectedBy;  // broadcasts only
+    std::vector<bool> JoiningBy;   // broadcasts only
     std::vector<bool> ReceivedBy;
     bool TargetGot = false;
   };

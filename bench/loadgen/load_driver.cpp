@@ -31,6 +31,7 @@ TLoadDriver::TLoadDriver(const TLoadOptions& options)
       generation_(options.Users, 0),
       online_(options.Users, false),
       onlineActive_(options.Users, false),
+      joining_(options.Users, false),
       ledger_(options.Users),
       random_(options.Seed) {
   bots_.reserve(options.Users);
@@ -83,10 +84,20 @@ void TLoadDriver::Traffic() {
 
 void TLoadDriver::Settle() {
   const std::uint64_t end = NowUs() + Seconds(options_.Settle);
-  while (ledger_.Open() > 0 && NowUs() < end) {
+  // Rejoins under way finish too, so that the online count of a run with
+  // churn means everybody; logins the storm gave up on are not waited for.
+  while ((ledger_.Open() > 0 || RejoinsUnderWay()) && NowUs() < end) {
     StartPending(NowUs());
     Poll(5);
   }
+}
+
+bool TLoadDriver::RejoinsUnderWay() const {
+  if (pendingNext_ < pending_.size()) return true;
+  for (std::uint32_t b = 0; b < options_.Users; ++b) {
+    if (joining_[b] && !online_[b] && generation_[b] > 0) return true;
+  }
+  return false;
 }
 
 void TLoadDriver::StartPending(std::uint64_t nowUs) {
@@ -97,7 +108,9 @@ void TLoadDriver::StartPending(std::uint64_t nowUs) {
   }
   while (pendingNext_ < allowed) {
     const std::uint32_t b = pending_[pendingNext_++];
-    if (!bots_[b]->Start(generation_[b])) {
+    if (bots_[b]->Start(generation_[b])) {
+      SetJoining(b, true);
+    } else {
       ++failures_["could not connect"];
       if (storming_) ++stormFailed_;
     }
@@ -134,6 +147,16 @@ void TLoadDriver::SetOnline(std::uint32_t bot, bool online) {
   }
 }
 
+void TLoadDriver::SetJoining(std::uint32_t bot, bool joining) {
+  if (joining_[bot] == joining) return;
+  joining_[bot] = joining;
+  if (joining) {
+    ++joiningCount_;
+  } else {
+    --joiningCount_;
+  }
+}
+
 void TLoadDriver::RecordLogin(const TBot& bot, TLoginStats& stats) {
   const std::uint64_t stamps[] = {bot.StartUs, bot.ConnectedUs, bot.LockUs, bot.HelloUs,
                                   bot.OnlineUs};
@@ -148,6 +171,12 @@ void TLoadDriver::OnOnline(std::uint32_t bot) {
   SetOnline(bot, true);
   lastOnlineUs_ = bots_[bot]->OnlineUs;
   RecordLogin(*bots_[bot], storming_ ? storm_ : rejoin_);
+}
+
+void TLoadDriver::OnDrained(std::uint32_t bot) {
+  SetJoining(bot, false);
+  const TBot& b = *bots_[bot];
+  (generation_[bot] == 0 ? storm_ : rejoin_).Drain.Add(b.DrainedUs - b.OnlineUs);
 }
 
 void TLoadDriver::OnMarker(std::uint32_t bot, TMarker marker, std::uint64_t nowUs) {
@@ -166,6 +195,7 @@ void TLoadDriver::OnConnectToMe(std::uint32_t bot, std::uint32_t fromIp, std::ui
 void TLoadDriver::OnLost(std::uint32_t bot, std::string_view why) {
   if (storming_) ++stormFailed_;
   SetOnline(bot, false);
+  SetJoining(bot, false);
   ledger_.UserLeft(bot);
   ++failures_[std::string(why.substr(0, kMaxReasonLength))];
 }

@@ -27,6 +27,7 @@ class TLoadDriver final : public TBotListener {
   std::string Run();
 
   void OnOnline(std::uint32_t bot) override;
+  void OnDrained(std::uint32_t bot) override;
   void OnMarker(std::uint32_t bot, TMarker marker, std::uint64_t nowUs) override;
   void OnConnectToMe(std::uint32_t bot, std::uint32_t fromIp, std::uint16_t port,
                      std::uint64_t nowUs) override;
@@ -37,17 +38,20 @@ class TLoadDriver final : public TBotListener {
   static constexpr int kStages = 5;
   struct TLoginStats {
     std::array<TLatencyStats, kStages> Stages;
+    TLatencyStats Drain;  // from listed to the login burst being out
     std::uint64_t Count = 0;
   };
 
   void Storm();
   void Traffic();
   void Settle();
+  bool RejoinsUnderWay() const;
   // One turn of the event loop: waits at most `timeoutMs`.
   void Poll(int timeoutMs);
   void StartPending(std::uint64_t nowUs);
   void RecordLogin(const TBot& bot, TLoginStats& stats);
   void SetOnline(std::uint32_t bot, bool online);
+  void SetJoining(std::uint32_t bot, bool joining);
 
   // The traffic mix (traffic_mix.cpp).
   void SendDue(double seconds);
@@ -71,6 +75,9 @@ class TLoadDriver final : public TBotListener {
   std::vector<bool> online_;
   std::vector<bool> onlineActive_;  // online and not passive: passive searches reach these
   std::uint32_t onlineCount_ = 0;
+  // From the start of a login until its burst is out (OnDrained).
+  std::vector<bool> joining_;
+  std::uint32_t joiningCount_ = 0;
   std::vector<std::uint32_t> pending_;  // bots to (re)connect, in order
   std::size_t pendingNext_ = 0;
   TDeliveryLedger ledger_;

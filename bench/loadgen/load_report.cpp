@@ -58,6 +58,11 @@ std::string TLoadDriver::Report(double stormSeconds, double trafficSeconds) {
       json.End();
     }
     json.End();
+    json.Begin("drained_ms");
+    json.Field("p50", Ms(stats.Drain.Percentile(0.5)));
+    json.Field("p99", Ms(stats.Drain.Percentile(0.99)));
+    json.Field("max", Ms(stats.Drain.Max()));
+    json.End();
   };
   writeLogins("login", storm_);
   json.Field("failed", static_cast<std::uint64_t>(stormFailed_));
@@ -87,6 +92,7 @@ std::string TLoadDriver::Report(double stormSeconds, double trafficSeconds) {
     json.Field("lost", s.Lost);
     json.Field("duplicates", s.Duplicates);
     json.Field("extra", s.Extra);
+    json.Field("joining", s.Joining);
     json.Begin("delay_ms");
     json.Field("p50", Ms(s.P50Us));
     json.Field("p99", Ms(s.P99Us));
@@ -127,6 +133,8 @@ std::string TLoadDriver::Report(double stormSeconds, double trafficSeconds) {
   json.Field("online", static_cast<std::uint64_t>(onlineCount_));
   json.Field("hub_cpu_per_minute", CpuPerMinute(hubAfterStorm_, hubAfterTraffic_, trafficSeconds));
   json.Field("hub_rss_kb", hubAfterTraffic_.RssKb);
+  // Users still in a login (or waiting for its burst) at the end.
+  json.Field("joining", static_cast<std::uint64_t>(joiningCount_));
   json.End();
   return json.Finish();
 }

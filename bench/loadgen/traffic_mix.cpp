@@ -71,7 +71,7 @@ void TLoadDriver::SendChat(std::uint64_t nowUs) {
   TBot& bot = *bots_[from];
   const std::uint32_t seq = ledger_.NextSeq();
   // The hub sends main chat to every listed user, the sender included.
-  ledger_.SentBroadcast(TDeliveryLedger::kChat, seq, from, nowUs, online_,
+  ledger_.SentBroadcast(TDeliveryLedger::kChat, seq, from, nowUs, online_, joining_,
                         TDeliveryLedger::kNobody);
   bot.Send("<" + bot.Nick() + "> chat line " + FormatMarker(TMarkerKind::Chat, seq) + "|");
 }
@@ -93,12 +93,21 @@ void TLoadDriver::SendSearch(bool passive, std::uint64_t nowUs) {
   if (from == TDeliveryLedger::kNobody) return;
   TBot& bot = *bots_[from];
   // Passive searches reach only active users; active ones everybody else.
+  // The hub holds searches back from a user whose output is backed up, as
+  // it is while a login burst (the nick list) is going out: such a user is
+  // owed searches only once drained.
   std::vector<bool> expected = passive ? onlineActive_ : online_;
+  std::vector<bool> joining = joining_;
+  for (std::uint32_t u = 0; u < options_.Users; ++u) {
+    if (passive && bots_[u]->Passive()) joining[u] = false;
+    if (joining[u]) expected[u] = false;
+  }
   expected[from] = false;
+  joining[from] = false;
   const std::uint32_t answerer = PickOnline(kActiveUser, from);
   const std::uint32_t seq = ledger_.NextSeq();
   const TMarkerKind kind = passive ? TMarkerKind::PassiveSearch : TMarkerKind::ActiveSearch;
-  ledger_.SentBroadcast(TDeliveryLedger::KindOf(kind), seq, from, nowUs, expected,
+  ledger_.SentBroadcast(TDeliveryLedger::KindOf(kind), seq, from, nowUs, expected, joining,
                         options_.Answers ? answerer : TDeliveryLedger::kNobody);
   const std::string who = passive ? "Hub:" + bot.Nick() : bot.IpText() + ":412";
   bot.Send("$Search " + who + " F?T?0?1?bench" + FormatMarker(kind, seq) + "|");
@@ -138,6 +147,7 @@ void TLoadDriver::ChurnOne(std::uint64_t /*nowUs*/) {
   if (b == TDeliveryLedger::kNobody) return;
   bots_[b]->Drop();
   SetOnline(b, false);
+  SetJoining(b, false);
   ledger_.UserLeft(b);
   // A new nick: the hub may still list the old connection for a moment.
   ++generation_[b];
