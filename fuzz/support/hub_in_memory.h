@@ -18,6 +18,7 @@
 #include "core/nick_list.h"
 #include "core/nicks_in_use.h"
 #include "core/protocol.h"
+#include "core/user_defaults.h"
 #include "core/protocol_message.h"
 #include "core/read_buffer.h"
 #include "core/write_buffer.h"
@@ -49,12 +50,7 @@ enum class TLoginStage : std::uint8_t {
 class THubInMemory {
  public:
   THubInMemory() {
-    defaults_.Account = accounts_.DefaultAccount();
-    defaults_.Profile = profiles_.Regular();
-    defaults_.FindAccount = [this](std::string_view nick) { return accounts_.Find(nick); };
-    defaults_.ReleaseAccount = [this](const std::shared_ptr<TAccount>& a) {
-      accounts_.ReleaseAccount(a);
-    };
+    BindUserDefaults(defaults_, accounts_, profiles_);
     hooks_.SetMyINFO(&myINFOSide_);
     hooks_.SetHandlers(&handlers_);
     settings_.PerformDNSLookup = false;

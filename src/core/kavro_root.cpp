@@ -15,6 +15,7 @@
 #include "core/root_core_sides.h"
 #include "core/root_hooks.h"
 #include "core/settings_file_set.h"
+#include "core/user_defaults.h"
 #include "platform/event_loop.h"
 #include "platform/local_clock.h"
 #include "security/account.h"
@@ -153,16 +154,7 @@ void TKavroRoot::BuildLists() {
       [this] { return accounts_->Save(); });
 
   userDefaults_ = std::make_unique<TUserDefaults>();
-  userDefaults_->Account = accounts_->DefaultAccount();
-  userDefaults_->Profile = profiles_->Regular();
-  userDefaults_->FindAccount = [this](std::string_view nick) { return accounts_->Find(nick); };
-  // A re-bind counts as a binding of its own (the accounts' binding rule).
-  userDefaults_->AcquireAccount = [](const std::shared_ptr<TAccount>& account) {
-    ++account->InUseCount;
-  };
-  userDefaults_->ReleaseAccount = [this](const std::shared_ptr<TAccount>& account) {
-    accounts_->ReleaseAccount(account);
-  };
+  BindUserDefaults(*userDefaults_, *accounts_, *profiles_);
   nickList_ = std::make_unique<TNickList>(*settings_, *language_, *userDefaults_);
   profiles_->SetAccountUsers(nickList_.get());
   accounts_->SetAccountUsers(nickList_.get());

@@ -43,6 +43,19 @@ void AppendPadded(std::string& out, std::int64_t value, int width) {
   out += digits;
 }
 
+// Three fields joined by `separator`, the first `firstWidth` digits wide,
+// the others two.
+std::string JoinPadded(int first, int firstWidth, char separator, int second, int third) {
+  std::string out;
+  out.reserve(static_cast<std::size_t>(firstWidth) + 6);
+  AppendPadded(out, first, firstWidth);
+  out.push_back(separator);
+  AppendPadded(out, second, 2);
+  out.push_back(separator);
+  AppendPadded(out, third, 2);
+  return out;
+}
+
 // Reads exactly `width` decimal digits at `pos`.
 bool ReadDigits(std::string_view text, std::size_t pos, int width, int& value) {
   if (pos + static_cast<std::size_t>(width) > text.size()) return false;
@@ -92,26 +105,12 @@ std::int64_t TimeOfDay(TDateTime value) {
 
 std::string FormatDate(TDateTime value) {
   const TCivilTime c = DecodeDateTime(value);
-  std::string out;
-  out.reserve(10);
-  AppendPadded(out, c.Year, 4);
-  out.push_back('-');
-  AppendPadded(out, c.Month, 2);
-  out.push_back('-');
-  AppendPadded(out, c.Day, 2);
-  return out;
+  return JoinPadded(c.Year, 4, '-', c.Month, c.Day);
 }
 
 std::string FormatTime(TDateTime value) {
   const TCivilTime c = DecodeDateTime(value);
-  std::string out;
-  out.reserve(8);
-  AppendPadded(out, c.Hour, 2);
-  out.push_back(':');
-  AppendPadded(out, c.Minute, 2);
-  out.push_back(':');
-  AppendPadded(out, c.Second, 2);
-  return out;
+  return JoinPadded(c.Hour, 2, ':', c.Minute, c.Second);
 }
 
 std::string FormatDateTime(TDateTime value) { return FormatDate(value) + ' ' + FormatTime(value); }

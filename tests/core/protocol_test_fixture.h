@@ -13,6 +13,7 @@
 #include "core/nick_list.h"
 #include "core/nicks_in_use.h"
 #include "core/protocol.h"
+#include "core/user_defaults.h"
 #include "core/protocol_message.h"
 #include "core/read_buffer.h"
 #include "security/account.h"
@@ -76,12 +77,7 @@ class TAcceptingMyINFO : public TMyINFOHandler {
 class TProtocolFixture : public testing::Test {
  protected:
   TProtocolFixture() {
-    defaults_.Account = accounts_.DefaultAccount();
-    defaults_.Profile = profiles_.Regular();
-    defaults_.FindAccount = [this](std::string_view nick) { return accounts_.Find(nick); };
-    defaults_.ReleaseAccount = [this](const std::shared_ptr<TAccount>& a) {
-      accounts_.ReleaseAccount(a);
-    };
+    BindUserDefaults(defaults_, accounts_, profiles_);
     hooks_.SetFeed(&feed_);
     hooks_.SetLogin(&login_);
     hooks_.SetHandlers(&handlers_);
