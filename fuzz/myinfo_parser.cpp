@@ -9,7 +9,7 @@
 
 #include "core/client_tag.h"
 #include "core/myinfo_parser.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

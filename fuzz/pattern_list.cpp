@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "utils/case_tables.h"
-#include "utils/exceptions.h"
+#include "base/case_tables.h"
+#include "base/exceptions.h"
 #include "utils/pattern_list.h"
 #include "utils/wild_pattern_list.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/xml_document.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

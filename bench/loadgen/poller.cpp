@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <zlib.h>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 struct TZPipeInflater::TState {
   z_stream Stream{};

@@ -29,7 +29,7 @@
 #include "security/tmp_ban_list.h"
 #include "settings/language.h"
 #include "settings/settings.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 // How far a client has logged in.
 enum class TLoginStage : std::uint8_t {

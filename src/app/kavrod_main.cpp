@@ -15,7 +15,7 @@
 #include "platform/heap_tuning.h"
 #include "platform/open_file_limit.h"
 #include "platform/stop_signals.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/program_folder.h"
 
 namespace {

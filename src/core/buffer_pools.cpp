@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "utils/date_time.h"
+#include "base/date_time.h"
 
 class THubSocket;
 class TConnRestriction;

@@ -5,7 +5,7 @@
 
 #include "core/hub_socket.h"
 #include "platform/name_resolver.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/thread_pool.h"
 
 namespace {

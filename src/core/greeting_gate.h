@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "utils/bin_list.h"
-#include "utils/date_time.h"
+#include "base/date_time.h"
 
 class THubSocket;
 class TNickList;

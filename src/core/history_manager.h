@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "core/write_buffer.h"
-#include "utils/date_time.h"
+#include "base/date_time.h"
 
 class TLanguage;
 class TStringLoop;

@@ -11,7 +11,7 @@
 #include "core/hub_socket.h"
 #include "core/write_buffer.h"
 #include "settings/settings.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/hub_time.h"
 
 void THubCore::SendAll() {

@@ -8,7 +8,7 @@
 #include "security/account.h"
 #include "security/profile.h"
 #include "security/profile_access.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/hub_time.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include "core/read_buffer.h"
 #include "core/user_info.h"
 #include "core/write_buffer.h"
-#include "security/conn_restriction.h"
-#include "utils/date_time.h"
+#include "settings/conn_restriction.h"
+#include "base/date_time.h"
 
 class TAccount;
 class TProfile;

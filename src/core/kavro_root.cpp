@@ -26,7 +26,7 @@
 #include "settings/language_manager.h"
 #include "settings/settings.h"
 #include "settings/settings_file_watcher.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/program_folder.h"
 
 namespace {
@@ -78,7 +78,7 @@ void TKavroRoot::Build() {
 void TKavroRoot::BuildHub() {
   tmpBans_ = std::make_unique<TTmpBanList>(*settings_, *language_);
   coreSides_ = std::make_unique<TRootCoreSides>(
-      TRootCoreSides::TParts{*feed_, *stats_, *tmpBans_, *greetingGate_},
+      TRootCoreSides::TParts{*settings_, *feed_, *stats_, *tmpBans_, *greetingGate_},
       [this](THubSocket& user, std::string_view message) { return HandleMyINFO(user, message); });
   hubCore_ = std::make_unique<THubCore>(loop_, *settings_, *language_, *nickList_, *hubMessages_,
                                         *accounts_, *nicksInUse_, *userDefaults_,

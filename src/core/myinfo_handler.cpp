@@ -8,7 +8,7 @@
 #include "core/myinfo_parser.h"
 #include "core/nick_list.h"
 #include "core/protocol_message.h"
-#include "security/conn_restriction.h"
+#include "settings/conn_restriction.h"
 #include "security/tmp_ban_list.h"
 #include "settings/language.h"
 #include "settings/redirect_item.h"
@@ -75,7 +75,7 @@ TMyINFOResult TMyINFOProcessor::HandleMyINFO(THubSocket& user, std::string_view 
   if (!MyINFOHasNick(message, user.Nick)) {
     if (settings_.NotificationInvalidMyINFO)
       messages_.SendChat(user, language_.Text(TLanguageKey::InvalidMyINFOSuppliedByClient));
-    tmpBans_.Add(user, language_.Text(TLanguageKey::IncorrectProtocolMessage));
+    tmpBans_.Add(user.Nick, user.IP, language_.Text(TLanguageKey::IncorrectProtocolMessage));
     ++info.KickCount;
     user.LifeState = lsClosing;
     return TMyINFOResult::Refused;

@@ -9,7 +9,7 @@
 #include "core/nick_list.h"
 #include "core/protocol.h"
 #include "core/read_buffer.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

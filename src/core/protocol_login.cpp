@@ -16,7 +16,7 @@
 #include "security/profile.h"
 #include "settings/language.h"
 #include "settings/settings.h"
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 #include "utils/ip_match.h"
 #include "utils/text_format.h"
 

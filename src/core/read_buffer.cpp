@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/buffer_pools.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/string_list.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include "core/hub_feed.h"
 #include "core/hub_socket.h"
 #include "core/hub_stats.h"
+#include "core/login_refusal.h"
 #include "core/send_result.h"
 #include "security/tmp_ban_list.h"
 
@@ -74,11 +75,13 @@ class TLinkSide final : public TLinkQuality {
 
 class TLoginSide final : public TLoginHooks {
  public:
-  TLoginSide(TTmpBanList& tmpBans, TProtocolFunctions& greetingGate)
-      : tmpBans_(tmpBans), greetingGate_(greetingGate) {}
-  bool TempBanned(THubSocket& user) override { return tmpBans_.CheckUser(user); }
+  TLoginSide(const TSettings& settings, TTmpBanList& tmpBans, TProtocolFunctions& greetingGate)
+      : settings_(settings), tmpBans_(tmpBans), greetingGate_(greetingGate) {}
+  bool TempBanned(THubSocket& user) override {
+    return RefuseTmpBanned(tmpBans_, settings_, user);
+  }
   void TempBan(THubSocket& user, const std::string& reason) override {
-    tmpBans_.Add(user, reason);
+    tmpBans_.Add(user.Nick, user.IP, reason);
   }
   TDateTime GreetingGate(THubSocket& user) override { return greetingGate_.GreetingGate(user); }
   bool StartDNSLookup(THubSocket& user) override { return DNSStarter && DNSStarter(user); }
@@ -86,6 +89,7 @@ class TLoginSide final : public TLoginHooks {
   TRootCoreSides::TDNSStarter DNSStarter;
 
  private:
+  const TSettings& settings_;
   TTmpBanList& tmpBans_;
   TProtocolFunctions& greetingGate_;
 };
@@ -108,7 +112,7 @@ struct TRootCoreSides::TImpl {
       : Feed(parts.Feed),
         Counters(parts.Stats),
         Link(LinkQuality),
-        Login(parts.TmpBans, parts.GreetingGate),
+        Login(parts.Settings, parts.TmpBans, parts.GreetingGate),
         MyINFO(std::move(myINFO)) {
     Hooks.SetFeed(&Feed);
     Hooks.SetCounters(&Counters);

@@ -9,6 +9,7 @@ class THubFeed;
 class THubSocket;
 class TProtocolFunctions;
 class TSendResult;
+class TSettings;
 class TStats;
 class TTmpBanList;
 
@@ -20,6 +21,7 @@ class TTmpBanList;
 class TRootCoreSides {
  public:
   struct TParts {
+    const TSettings& Settings;
     THubFeed& Feed;
     TStats& Stats;
     TTmpBanList& TmpBans;

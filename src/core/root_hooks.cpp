@@ -10,7 +10,7 @@
 #include "core/nicks_in_use.h"
 #include "settings/settings.h"
 #include "settings/settings_file_watcher.h"
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 
 TRootSettingsHooks::TRootSettingsHooks(TSettings& settings, TSettingsFileWatcher& watcher,
                                        TNicksInUse& nicksInUse)

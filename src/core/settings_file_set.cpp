@@ -6,8 +6,8 @@
 
 #include "platform/file_io.h"
 #include "settings/settings_file_watcher.h"
-#include "utils/case_tables.h"
-#include "utils/exceptions.h"
+#include "base/case_tables.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "utils/date_time.h"
+#include "base/date_time.h"
 #include "utils/hash_list.h"
 
 class THubFeed;

@@ -6,7 +6,7 @@
 
 #include "core/buffer_pools.h"
 #include "core/compress_block.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

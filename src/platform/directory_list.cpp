@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

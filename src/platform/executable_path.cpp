@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 std::string ExecutablePath() {
   // readlink does not say how long the target is: grow until it fits.

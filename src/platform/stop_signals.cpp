@@ -7,7 +7,7 @@
 
 #include <system_error>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 struct TStopSignals::TState {
   sigset_t stopSet{};

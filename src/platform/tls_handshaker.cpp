@@ -11,7 +11,7 @@
 
 #include "platform/monotonic_clock.h"
 #include "platform/tls_context.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "utils/date_time.h"
+#include "base/date_time.h"
 
 class TProfile;
 

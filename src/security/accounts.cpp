@@ -8,7 +8,7 @@
 #include "security/account_users.h"
 #include "security/profile.h"
 #include "security/profiles.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "utils/bin_list.h"
-#include "utils/date_time.h"
+#include "base/date_time.h"
 #include "utils/hash_list.h"
 
 class TAccount;

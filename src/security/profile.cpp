@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/xml_document.h"
 #include "utils/xml_values.h"
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "security/conn_restriction.h"
+#include "settings/conn_restriction.h"
 #include "security/profile_access.h"
-#include "utils/date_time.h"
+#include "base/date_time.h"
 
 // Every right of a profile, in record order (the order of profiles.xml).
 enum class TProfileRight : std::uint8_t {

@@ -5,8 +5,8 @@
 
 #include "security/profile.h"
 #include "utils/bin_list.h"
-#include "utils/case_tables.h"
-#include "utils/exceptions.h"
+#include "base/case_tables.h"
+#include "base/exceptions.h"
 
 namespace {
 

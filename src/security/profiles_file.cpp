@@ -10,7 +10,7 @@
 #include "security/profiles.h"
 #include "settings/list_file.h"
 #include "settings/settings.h"
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 #include "utils/constants.h"
 #include "utils/program_folder.h"
 #include "utils/xml_document.h"

@@ -4,8 +4,6 @@
 #include <memory>
 #include <vector>
 
-#include "core/hub_socket.h"
-#include "security/profile.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 #include "utils/hub_time.h"
@@ -44,18 +42,18 @@ void TTmpBanList::Drop(TTmpBan* ban) {
   byNick_.RemoveAndFree(ban->Nick);
 }
 
-void TTmpBanList::Add(const THubSocket& user, std::string_view reason) {
-  if (!settings_.TmpBanTime.Enabled || user.Nick.empty()) return;
+void TTmpBanList::Add(std::string_view nick, std::string_view ip, std::string_view reason) {
+  if (!settings_.TmpBanTime.Enabled || nick.empty()) return;
   const std::uint64_t now = Now();
 
   // A ban that ran out counts as none: a kick must ban again even when the
   // old entry was never checked away.
-  TTmpBan* byNick = byNick_.Find(user.Nick);
+  TTmpBan* byNick = byNick_.Find(nick);
   if (byNick != nullptr && Passed(byNick->NickExpiry, now)) {
     Drop(byNick);
     byNick = nullptr;
   }
-  TTmpBan* byIP = byIP_.Find(user.IP);
+  TTmpBan* byIP = byIP_.Find(ip);
   if (byIP != nullptr && Passed(byIP->IPExpiry, now)) {
     if (Passed(byIP->NickExpiry, now)) {
       Drop(byIP);
@@ -73,8 +71,8 @@ void TTmpBanList::Add(const THubSocket& user, std::string_view reason) {
 
   auto ban = std::make_unique<TTmpBan>();
   ban->Reason = std::string(reason);
-  ban->Nick = user.Nick;
-  ban->IP = user.IP;
+  ban->Nick = std::string(nick);
+  ban->IP = std::string(ip);
   ban->IPExpiry = ban->NickExpiry = ExpiryFrom(now);
   ban->Serial = nextSerial_++;
   TTmpBan* stored = ban.get();
@@ -83,49 +81,37 @@ void TTmpBanList::Add(const THubSocket& user, std::string_view reason) {
   byIP_.Add(stored->IP, stored);
 }
 
-bool TTmpBanList::CheckUser(THubSocket& user) {
-  if (user.Rights().MayByPassTmpBans()) return false;
+std::optional<std::string> TTmpBanList::Refusal(std::string_view nick, std::string_view ip) {
   const std::uint64_t now = Now();
 
-  if (TTmpBan* ban = byNick_.Find(user.Nick)) {
+  if (TTmpBan* ban = byNick_.Find(nick)) {
     if (Passed(ban->NickExpiry, now)) {
       Drop(ban);
     } else {
       ban->NickExpiry = ExpiryFrom(now);
       const std::string left = Remaining(ban->NickExpiry, now);
-      SendRefusal(user, ban->Reason.empty()
-                            ? FormatText(language_.Text(TLanguageKey::TmpBanNick), left)
-                            : FormatText(language_.Text(TLanguageKey::TmpBanNickWithReason), left,
-                                         ban->Reason));
-      return true;
+      return ban->Reason.empty()
+                 ? FormatText(language_.Text(TLanguageKey::TmpBanNick), left)
+                 : FormatText(language_.Text(TLanguageKey::TmpBanNickWithReason), left,
+                              ban->Reason);
     }
   }
 
-  TTmpBan* ban = byIP_.Find(user.IP);
-  if (ban == nullptr) return false;
+  TTmpBan* ban = byIP_.Find(ip);
+  if (ban == nullptr) return std::nullopt;
   if (Passed(ban->IPExpiry, now)) {
     if (Passed(ban->NickExpiry, now)) {
       Drop(ban);
     } else {
       DropIPKey(ban);
     }
-    return false;
+    return std::nullopt;
   }
   const std::string left = Remaining(ban->IPExpiry, now);
-  SendRefusal(user,
-              ban->Reason.empty()
-                  ? FormatText(language_.Text(TLanguageKey::TmpBanIP), user.IP, left, ban->Nick)
-                  : FormatText(language_.Text(TLanguageKey::TmpBanIPWithReason), user.IP, left,
-                               ban->Nick, ban->Reason));
-  return true;
-}
-
-void TTmpBanList::SendRefusal(THubSocket& user, const std::string& text) {
-  TWriteBuffer& out = user.WriteBuffer();
-  out.AppendString(settings_.BotChatPrefix());
-  out.AppendString(text);
-  out.AppendChar('|');
-  user.LifeState = lsClosing;
+  return ban->Reason.empty()
+             ? FormatText(language_.Text(TLanguageKey::TmpBanIP), ip, left, ban->Nick)
+             : FormatText(language_.Text(TLanguageKey::TmpBanIPWithReason), ip, left, ban->Nick,
+                          ban->Reason);
 }
 
 void TTmpBanList::RemoveExpired() {

@@ -2,12 +2,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "utils/hash_list.h"
 
-class THubSocket;
 class TLanguage;
 class TSettings;
 
@@ -37,16 +37,15 @@ class TTmpBanList {
   TTmpBanList(const TTmpBanList&) = delete;
   TTmpBanList& operator=(const TTmpBanList&) = delete;
 
-  // Bans the user's nick and IP for `TmpBanTime`. Nothing changes when both
+  // Bans a user's nick and IP for `TmpBanTime`. Nothing changes when both
   // are banned already; a ban held by the IP for another nick gives the IP
   // up to the new one; an old ban of the same nick from another IP is
   // replaced. Does nothing while `TmpBanTime` is switched off.
-  void Add(const THubSocket& user, std::string_view reason);
+  void Add(std::string_view nick, std::string_view ip, std::string_view reason);
 
-  // True when the user is banned: by nick (which restarts the nick's ban) or
-  // by IP. The user is then sent the refusal and marked closing. Always false
-  // for a profile that may bypass temporary bans.
-  bool CheckUser(THubSocket& user);
+  // The refusal text when the nick (whose ban then restarts) or the IP is
+  // banned; nothing when neither is. Who may bypass is the caller's call.
+  std::optional<std::string> Refusal(std::string_view nick, std::string_view ip);
 
   // Drops the expired bans, then up to `limit` bans, newest first (all when
   // `limit` <= 0); the text says how many went.
@@ -67,7 +66,6 @@ class TTmpBanList {
   void Drop(TTmpBan* ban);
   // Gives up the entry's IP key, unless another entry holds it now.
   void DropIPKey(TTmpBan* ban);
-  void SendRefusal(THubSocket& user, const std::string& text);
 
   const TSettings& settings_;
   const TLanguage& language_;

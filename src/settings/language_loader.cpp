@@ -7,7 +7,7 @@
 
 #include "platform/file_io.h"
 #include "settings/language.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/program_folder.h"
 #include "utils/xml_document.h"
 

@@ -7,8 +7,8 @@
 #include "platform/directory_list.h"
 #include "platform/file_io.h"
 #include "settings/language.h"
-#include "utils/case_tables.h"
-#include "utils/exceptions.h"
+#include "base/case_tables.h"
+#include "base/exceptions.h"
 #include "utils/program_folder.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "settings/settings_hooks.h"
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 #include "utils/constants.h"
 #include "utils/protocol_text.h"
 

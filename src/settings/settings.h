@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "security/conn_restriction.h"
+#include "settings/conn_restriction.h"
 #include "settings/redirect_item.h"
 #include "utils/xml_values.h"
 

@@ -8,7 +8,7 @@
 #include "settings/settings_hooks.h"
 #include "settings/settings_visitor.h"
 #include "utils/constants.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/program_folder.h"
 #include "utils/xml_document.h"
 

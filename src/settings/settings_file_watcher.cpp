@@ -3,7 +3,7 @@
 #include <exception>
 #include <utility>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

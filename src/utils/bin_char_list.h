@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "utils/case_tables.h"
-#include "utils/exceptions.h"
+#include "base/case_tables.h"
+#include "base/exceptions.h"
 
 // The capacity a full TBinCharList moves to: 4 more below 9, 16 more up to
 // 64, a quarter more above.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 
 namespace {
 

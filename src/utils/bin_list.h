@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/growth.h"
 
 // Key orders of the sorted lists: < 0, 0 or > 0 as `searched` sorts before,

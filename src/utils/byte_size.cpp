@@ -3,7 +3,7 @@
 #include <array>
 #include <limits>
 
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 #include "utils/constants.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <array>
 #include <chrono>
 
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <x86intrin.h>

@@ -1,6 +1,6 @@
 #include "utils/hash_list.h"
 
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 
 std::uint32_t HashListKey(std::string_view key, bool caseSensitive) {
   std::uint32_t h = 0;

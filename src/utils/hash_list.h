@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/growth.h"
 
 // Key hash of THashList: h = h * 9 xor byte, folded to lower case unless the

@@ -3,8 +3,8 @@
 #include <bit>
 #include <string>
 
-#include "utils/case_tables.h"
-#include "utils/exceptions.h"
+#include "base/case_tables.h"
+#include "base/exceptions.h"
 
 std::uint32_t HashHandlerName(std::string_view name) {
   std::uint32_t h = 0;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/hash_list.h"
 
 // Bucket hash of an object's address. Addresses are aligned, so their low

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/growth.h"
 
 // A growable array of T* (XML child nodes, listeners, queued jobs). Does not

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "utils/bin_list.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/pattern_tree.h"
 
 enum class TPatternKind { Refused, Exact, Prefix, Suffix, Infix };

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "utils/bin_char_list.h"
-#include "utils/case_tables.h"
-#include "utils/exceptions.h"
+#include "base/case_tables.h"
+#include "base/exceptions.h"
 
 // The order a trie reads its keys and texts in: from the first character, or
 // from the last one backwards (suffix tries).

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "platform/executable_path.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

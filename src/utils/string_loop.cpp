@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

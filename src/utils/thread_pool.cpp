@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "platform/event_loop.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 // State reached by the pool, its workers and its posted completions. The
 // lock guards everything but `owner`, which only the loop's thread touches.

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "utils/bin_char_list.h"
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 #include "utils/pattern_tree.h"
 
 // A node of the wildcard trie: one per key character.

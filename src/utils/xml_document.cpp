@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "utils/case_tables.h"
-#include "utils/exceptions.h"
+#include "base/case_tables.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "utils/date_time.h"
+#include "base/date_time.h"
 
 class TXMLNode;
 

@@ -6,7 +6,7 @@
 
 #include "core/read_buffer.h"
 #include "core/write_buffer.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "chat_test_fixture.h"
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 #include "utils/text_format.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "security/profile_access.h"
 #include "support/fake_connection.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

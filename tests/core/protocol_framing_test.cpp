@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "protocol_test_fixture.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/string_list.h"
 
 namespace {

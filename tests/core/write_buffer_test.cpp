@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/monotonic_clock.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

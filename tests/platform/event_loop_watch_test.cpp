@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/event_loop.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

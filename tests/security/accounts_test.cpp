@@ -13,7 +13,7 @@
 #include "security/profile.h"
 #include "security/profiles.h"
 #include "settings/settings.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "settings/language.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/program_folder.h"
 #include "utils/xml_document.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

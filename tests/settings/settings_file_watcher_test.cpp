@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 #include "support/post_queue.h"
 

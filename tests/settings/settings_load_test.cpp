@@ -10,7 +10,7 @@
 #include "settings/settings.h"
 #include "settings_test_home.h"
 #include "utils/constants.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

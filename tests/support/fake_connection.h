@@ -6,7 +6,7 @@
 
 #include "core/hub_socket.h"
 #include "security/account.h"
-#include "security/conn_restriction.h"
+#include "settings/conn_restriction.h"
 #include "security/profile.h"
 
 // Profiles, accounts and in-memory connections (no socket) for the user

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 
 namespace {
 

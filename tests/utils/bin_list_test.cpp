@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "utils/case_tables.h"
-#include "utils/exceptions.h"
+#include "base/case_tables.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <set>
 #include <vector>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

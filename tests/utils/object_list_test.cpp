@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "utils/bin_list.h"
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/event_loop.h"
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 #include "utils/wild_pattern_tree.h"
 
 namespace {

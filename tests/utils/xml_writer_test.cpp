@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 #include "utils/xml_document.h"
 
 namespace {

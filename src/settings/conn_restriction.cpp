@@ -1,4 +1,4 @@
-#include "security/conn_restriction.h"
+#include "settings/conn_restriction.h"
 
 #include "utils/xml_document.h"
 #include "utils/xml_values.h"

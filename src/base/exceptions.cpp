@@ -1,4 +1,4 @@
-#include "utils/exceptions.h"
+#include "base/exceptions.h"
 
 namespace {
 

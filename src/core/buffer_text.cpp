@@ -1,4 +1,4 @@
-#include "utils/buffer_text.h"
+#include "core/buffer_text.h"
 
 #include <array>
 

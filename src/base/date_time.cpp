@@ -1,4 +1,4 @@
-#include "utils/date_time.h"
+#include "base/date_time.h"
 
 namespace {
 

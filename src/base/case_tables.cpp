@@ -1,4 +1,4 @@
-#include "utils/case_tables.h"
+#include "base/case_tables.h"
 
 #include <algorithm>
 
