@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <string_view>
@@ -91,6 +92,26 @@ class TBasicPatternList : public List {
     if (infix_.Empty()) return;
     for (std::size_t i = 0; text.size() - i >= static_cast<std::size_t>(minInfix_); ++i)
       infix_.FindAllPrefixes(text.substr(i), out);
+  }
+
+  // As MatchAll, but in Match's precedence: the exact match, prefixes and
+  // suffixes longest first, infixes by position and at each position
+  // longest first. The first one out is Match(text), so a caller that has
+  // to pass over some matches still meets the others in the order that
+  // would have answered.
+  void MatchAllInMatchOrder(std::string_view text, std::vector<T*>& out) const {
+    if (text.empty()) return;
+    if (T* object = exact_.FindExact(text)) out.push_back(object);
+    const auto longestFirst = [&out](const auto& trie, std::string_view part) {
+      const std::size_t from = out.size();
+      trie.FindAllPrefixes(part, out);
+      std::reverse(out.begin() + static_cast<std::ptrdiff_t>(from), out.end());
+    };
+    longestFirst(prefix_, text);
+    longestFirst(suffix_, text);
+    if (infix_.Empty()) return;
+    for (std::size_t i = 0; text.size() - i >= static_cast<std::size_t>(minInfix_); ++i)
+      longestFirst(infix_, text.substr(i));
   }
 
   // The length of the shortest infix pattern ever added; INT_MAX before.
