@@ -20,6 +20,7 @@
 #include "platform/local_clock.h"
 #include "security/account.h"
 #include "security/accounts.h"
+#include "security/ban_list.h"
 #include "security/profiles.h"
 #include "security/tmp_ban_list.h"
 #include "settings/language.h"
@@ -78,7 +79,7 @@ void TKavroRoot::Build() {
 void TKavroRoot::BuildHub() {
   tmpBans_ = std::make_unique<TTmpBanList>(*settings_, *language_);
   coreSides_ = std::make_unique<TRootCoreSides>(
-      TRootCoreSides::TParts{*settings_, *feed_, *stats_, *tmpBans_, *greetingGate_},
+      TRootCoreSides::TParts{*settings_, *feed_, *stats_, *tmpBans_, *bans_, *greetingGate_},
       [this](THubSocket& user, std::string_view message) { return HandleMyINFO(user, message); });
   hubCore_ = std::make_unique<THubCore>(loop_, *settings_, *language_, *nickList_, *hubMessages_,
                                         *accounts_, *nicksInUse_, *userDefaults_,
@@ -94,7 +95,7 @@ void TKavroRoot::BuildHub() {
     return true;
   });
   hubCore_->SetSpeed(settings_->WorkPace());
-  userHooks_ = std::make_unique<TRootUserHooks>(*hubCore_, *stats_);
+  userHooks_ = std::make_unique<TRootUserHooks>(*hubCore_, *stats_, *bans_, *settings_);
   accountUsers_ = std::make_unique<TRootAccountUsers>(*nickList_, *hubCore_);
   profiles_->SetAccountUsers(accountUsers_.get());
   accounts_->SetAccountUsers(accountUsers_.get());
@@ -141,7 +142,7 @@ void TKavroRoot::SetListenAddress(std::string address) {
   hub_->SetListenAddress(std::move(address));
 }
 
-// Profiles, accounts, the user list and the hub's own messages.
+// Profiles, accounts, bans, the user list and the hub's own messages.
 void TKavroRoot::BuildLists() {
   const auto error = [this](const std::string& line) { ReportError(line); };
   profiles_ = std::make_unique<TProfiles>(*settings_, nullptr, error);
@@ -152,6 +153,9 @@ void TKavroRoot::BuildLists() {
   files_->Register(
       TSettingsList::Accounts, [this] { return accounts_->Load(); },
       [this] { return accounts_->Save(); });
+  bans_ = std::make_unique<TBanList>(*language_, error);
+  files_->Register(
+      TSettingsList::Bans, [this] { return bans_->Load(); }, [this] { return bans_->Save(); });
 
   userDefaults_ = std::make_unique<TUserDefaults>();
   BindUserDefaults(*userDefaults_, *accounts_, *profiles_);
@@ -201,6 +205,7 @@ TKavroRoot::~TKavroRoot() {
   profiles_->SetAccountUsers(nullptr);
   nickList_.reset();
   userDefaults_.reset();
+  bans_.reset();
   accounts_.reset();
   profiles_.reset();
   files_.reset();

@@ -7,6 +7,7 @@
 
 class EventLoop;
 class TAccounts;
+class TBanList;
 class TDNSLookup;
 class THistoryManager;
 class TMessageHandlers;
@@ -65,6 +66,7 @@ class TKavroRoot {
   TSettingsFileSet& SettingsFiles() { return *files_; }
   TProfiles& Profiles() { return *profiles_; }
   TAccounts& Accounts() { return *accounts_; }
+  TBanList& Bans() { return *bans_; }
   TNicksInUse& NicksInUse() { return *nicksInUse_; }
   TNickList& NickList() { return *nickList_; }
   TProtocolMessage& HubMessages() { return *hubMessages_; }
@@ -118,6 +120,7 @@ class TKavroRoot {
   std::unique_ptr<TSettingsFileSet> files_;
   std::unique_ptr<TProfiles> profiles_;
   std::unique_ptr<TAccounts> accounts_;
+  std::unique_ptr<TBanList> bans_;
   std::unique_ptr<TUserDefaults> userDefaults_;
   std::unique_ptr<TNickList> nickList_;
   std::unique_ptr<TProtocolMessage> hubMessages_;

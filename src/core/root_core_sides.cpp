@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/ban_gate.h"
 #include "core/core_hooks.h"
 #include "core/greeting_gate.h"
 #include "core/hub_feed.h"
@@ -75,8 +76,16 @@ class TLinkSide final : public TLinkQuality {
 
 class TLoginSide final : public TLoginHooks {
  public:
-  TLoginSide(const TSettings& settings, TTmpBanList& tmpBans, TProtocolFunctions& greetingGate)
-      : settings_(settings), tmpBans_(tmpBans), greetingGate_(greetingGate) {}
+  TLoginSide(const TSettings& settings, TTmpBanList& tmpBans, TBanList& bans,
+             TProtocolFunctions& greetingGate)
+      : settings_(settings), tmpBans_(tmpBans), bans_(bans), greetingGate_(greetingGate) {}
+  bool NickOrIPBanned(THubSocket& user) override {
+    return RefuseNickOrIPBanned(bans_, settings_, user);
+  }
+  bool DNSBanned(THubSocket& user) override { return RefuseDNSBanned(bans_, settings_, user); }
+  void BanIP(THubSocket& user, const std::string& reason, int hours) override {
+    AutoBanIP(bans_, user, reason, hours);
+  }
   bool TempBanned(THubSocket& user) override {
     return RefuseTmpBanned(tmpBans_, settings_, user);
   }
@@ -91,6 +100,7 @@ class TLoginSide final : public TLoginHooks {
  private:
   const TSettings& settings_;
   TTmpBanList& tmpBans_;
+  TBanList& bans_;
   TProtocolFunctions& greetingGate_;
 };
 
@@ -112,7 +122,7 @@ struct TRootCoreSides::TImpl {
       : Feed(parts.Feed),
         Counters(parts.Stats),
         Link(LinkQuality),
-        Login(parts.Settings, parts.TmpBans, parts.GreetingGate),
+        Login(parts.Settings, parts.TmpBans, parts.Bans, parts.GreetingGate),
         MyINFO(std::move(myINFO)) {
     Hooks.SetFeed(&Feed);
     Hooks.SetCounters(&Counters);

@@ -12,10 +12,11 @@ class TSendResult;
 class TSettings;
 class TStats;
 class TTmpBanList;
+class TBanList;
 
 // The hub core's side of the other subsystems, as the composition root
 // wires them: the operator feed, the counters, the link-quality judge, the
-// temporary bans, the greeting gate and the "$MyINFO" handling. Owns the
+// temporary and lasting bans, the greeting gate and the "$MyINFO" handling. Owns the
 // TCoreHooks the core is built with, every side registered there and the
 // link-quality judge (TSendResult); does not own the other subsystems.
 class TRootCoreSides {
@@ -25,6 +26,7 @@ class TRootCoreSides {
     THubFeed& Feed;
     TStats& Stats;
     TTmpBanList& TmpBans;
+    TBanList& Bans;
     TProtocolFunctions& GreetingGate;
   };
   // A "$MyINFO" of login state 3 or 5; true when handled.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "core/ban_gate.h"
 #include "core/hub_core.h"
 #include "core/hub_feed.h"
 #include "core/hub_socket.h"
@@ -60,6 +61,10 @@ void TRootSettingsHooks::SetSettingsWatcherEnabled(bool enabled) {
 
 bool TRootUserHooks::FloodGate(THubSocket& user, TFloodKind kind) {
   return core_.Protocol().FloodGate(user, kind);
+}
+
+bool TRootUserHooks::CheckClientBan(THubSocket& user) {
+  return RefuseClientBanned(bans_, settings_, user);
 }
 
 void TRootUserHooks::TotalShareChanged(std::int64_t delta) {

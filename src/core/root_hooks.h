@@ -11,6 +11,7 @@
 #include "core/program_lifecycle.h"
 #include "settings/settings_hooks.h"
 
+class TBanList;
 class THubCore;
 class THubFeed;
 class TNicksInUse;
@@ -48,17 +49,21 @@ class TRootSettingsHooks final : public TSettingsHooks {
 };
 
 // The user list's and the "$MyINFO" handler's flood gate (the protocol
-// engine's) and the share total they move. Owns nothing.
+// engine's), the client bans and the share total they move. Owns nothing.
 class TRootUserHooks final : public TNickListHooks, public TMyINFOHooks {
  public:
-  TRootUserHooks(THubCore& core, TStats& stats) : core_(core), stats_(stats) {}
+  TRootUserHooks(THubCore& core, TStats& stats, TBanList& bans, const TSettings& settings)
+      : core_(core), stats_(stats), bans_(bans), settings_(settings) {}
 
   bool FloodGate(THubSocket& user, TFloodKind kind) override;
+  bool CheckClientBan(THubSocket& user) override;
   void TotalShareChanged(std::int64_t delta) override;
 
  private:
   THubCore& core_;
   TStats& stats_;
+  TBanList& bans_;
+  const TSettings& settings_;
 };
 
 // What reloads of profiles and accounts ask of the users: the user list's

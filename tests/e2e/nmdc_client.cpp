@@ -49,10 +49,17 @@ TNmdcClient::~TNmdcClient() {
   if (fd_ >= 0) close(fd_);
 }
 
-std::unique_ptr<TNmdcClient> TNmdcClient::Connect(int port, bool tls) {
+std::unique_ptr<TNmdcClient> TNmdcClient::Connect(int port, bool tls, std::string_view source) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return nullptr;
   std::unique_ptr<TNmdcClient> client(new TNmdcClient(fd));
+  if (!source.empty()) {
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    if (inet_pton(AF_INET, std::string(source).c_str(), &from.sin_addr) != 1 ||
+        bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0)
+      return nullptr;
+  }
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

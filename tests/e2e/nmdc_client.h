@@ -20,8 +20,11 @@ class TNmdcClient {
   using TLimit = std::chrono::milliseconds;
   static constexpr TLimit kWait{5000};
 
-  // Null when the connection (or the TLS hand-shake) failed.
-  static std::unique_ptr<TNmdcClient> Connect(int port, bool tls = false);
+  // Null when the connection (or the TLS hand-shake) failed. `source`, a
+  // loopback address such as "127.0.3.1", is the address the hub sees the
+  // client come from; empty: the system's choice (127.0.0.1).
+  static std::unique_ptr<TNmdcClient> Connect(int port, bool tls = false,
+                                              std::string_view source = {});
   ~TNmdcClient();
   TNmdcClient(const TNmdcClient&) = delete;
   TNmdcClient& operator=(const TNmdcClient&) = delete;
