@@ -8,6 +8,7 @@
 #include "core/hub_core_connection.h"
 #include "settings/language.h"
 #include "utils/general.h"
+#include "utils/program_folder.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ bool THubCore::AddListener(int port, const std::string& address, bool tls) {
   listener.SetOnSocket([this](TAcceptedSocket accepted) { Accept(std::move(accepted)); });
   listener.SetOnClosed([this, key](int error, TListener&) { OnListenError(error, key); });
   listener.SetOnError([this](const std::string& line) { hooks_.Feed().PostError(line); });
+  listener.SetTlsFiles(ProgramPath(kCertFolder, "cert.pem"), ProgramPath(kCertFolder, "cert_key.pem"));
   TListenerSlot& added = *slot;
   listeners_.emplace(key, std::move(slot));
   if (listening_) OpenListener(added);

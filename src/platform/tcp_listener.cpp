@@ -17,7 +17,6 @@
 #include "platform/monotonic_clock.h"
 #include "platform/tls_context.h"
 #include "platform/tls_handshaker.h"
-#include "utils/program_folder.h"
 
 namespace {
 
@@ -67,11 +66,15 @@ class TAcceptThread {
   };
 
   TAcceptThread(int listenFd, int port, const TTlsServerContext* tls, uint64_t handshakeLimitMs,
-                THooks hooks)
-      : listenFd_(listenFd), port_(port), hooks_(std::move(hooks)) {
+                const TListenerLimits& limits, std::atomic<uint64_t>& refused, THooks hooks)
+      : listenFd_(listenFd),
+        port_(port),
+        maxHeld_(limits.MaxHeldSockets),
+        refused_(refused),
+        hooks_(std::move(hooks)) {
     if (tls != nullptr) {
       handshaker_ = std::make_unique<TTlsHandshaker>(
-          *tls, port, handshakeLimitMs, [this](TAcceptedSocket accepted) {
+          *tls, port, handshakeLimitMs, limits.MaxPendingHandshakes, [this](TAcceptedSocket accepted) {
             std::vector<TAcceptedSocket> one;
             one.push_back(std::move(accepted));
             hooks_.handOn(std::move(one));
@@ -102,6 +105,8 @@ class TAcceptThread {
 
   const int listenFd_;
   const int port_;
+  const std::size_t maxHeld_;
+  std::atomic<uint64_t>& refused_;  // the listener's; it outlives the thread
   const THooks hooks_;
   TWakeEvent stop_;
   std::deque<THeld> held_;  // in accept order, so oldest first
@@ -151,13 +156,16 @@ bool TAcceptThread::AcceptBurst(int& error) {
       return false;
     }
     const uint64_t tick = MonotonicMs();
+    bool taken = true;
     if (handshaker_) {
-      handshaker_->Add(fd, tick);  // closes it when full
-    } else if (held_.size() < TListener::kMaxHeldSockets) {
+      taken = handshaker_->Add(fd, tick);  // closes it when full
+    } else if (held_.size() < maxHeld_) {
       held_.push_back({TUniqueFd(fd), tick});
     } else {
       TUniqueFd refused(fd);
+      taken = false;
     }
+    if (!taken) refused_.fetch_add(1, std::memory_order_relaxed);
   }
   return true;
 }
@@ -187,8 +195,9 @@ struct TListener::TSession {
   TListener* owner;
 };
 
-TListener::TListener(EventLoop& loop, int port, std::string bindAddress, bool tls)
-    : loop_(loop), port_(port), bindAddress_(std::move(bindAddress)), tls_(tls) {}
+TListener::TListener(EventLoop& loop, int port, std::string bindAddress, bool tls,
+                     TListenerLimits limits)
+    : loop_(loop), port_(port), bindAddress_(std::move(bindAddress)), tls_(tls), limits_(limits) {}
 
 TListener::~TListener() { Stop(); }
 
@@ -206,9 +215,8 @@ bool TListener::Listen() {
 
   if (tls_ && !tlsContext_) {
     std::string error;
-    tlsContext_ = TTlsServerContext::InitServerContext(ProgramPath(kCertFolder, "cert.pem"),
-                                                       ProgramPath(kCertFolder, "cert_key.pem"),
-                                                       kKeyPassword, error);
+    tlsContext_ =
+        TTlsServerContext::InitServerContext(certificateFile_, keyFile_, kKeyPassword, error);
     if (!tlsContext_ && onError_) onError_(error);
   }
 
@@ -217,7 +225,7 @@ bool TListener::Listen() {
   const int on = 1;
   setsockopt(fd.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   if (bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      listen(fd.Get(), kBacklog) != 0)
+      listen(fd.Get(), limits_.Backlog) != 0)
     return false;
   sockaddr_in bound{};
   socklen_t length = sizeof bound;
@@ -233,7 +241,8 @@ bool TListener::Listen() {
       },
       [loop, weak](int error) { loop->Post([weak, error] { ReportClosed(weak, error); }); }};
   acceptThread_ = std::make_unique<TAcceptThread>(fd.Get(), port_, servesTls_ ? tlsContext_.get() : nullptr,
-                                                   handshakeLimitMs_, std::move(hooks));
+                                                   handshakeLimitMs_, limits_, refused_,
+                                                   std::move(hooks));
   listenFd_ = std::move(fd);
   boundPort_ = ntohs(bound.sin_port);
   listening_ = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -10,6 +11,20 @@
 #include "platform/client_socket.h"
 
 class EventLoop;
+
+// The bounds of one listener; tests lower them to reach them.
+struct TListenerLimits {
+  // Every user of a full hub reconnects within the hold after a restart.
+  std::size_t MaxHeldSockets = 16384;
+  // Each pending hand-shake holds a TLS session: a flood of silent clients
+  // must not grow memory without end.
+  std::size_t MaxPendingHandshakes = 1024;
+  // The hub serves thousands of users; a burst of reconnects after a
+  // restart must not overflow the kernel's accept queue (the kernel caps it
+  // at net.core.somaxconn).
+  int Backlog = 4096;
+};
+
 class TAcceptThread;
 class TTlsServerContext;
 
@@ -22,8 +37,9 @@ class TTlsServerContext;
 // A plain connection is held for more than kHandOnDelayMs after accept
 // before it is handed on (a client that speaks first, during the hold, is
 // the hub core's early-data case); a TLS one is handed on as soon as its
-// hand-shake finishes. At most kMaxHeldSockets plain connections are held:
-// under a flood, new ones beyond that are closed at once.
+// hand-shake finishes. At most MaxHeldSockets plain connections are held and
+// MaxPendingHandshakes TLS ones shaking hands: under a flood, new ones
+// beyond that are closed at once and counted (Refused).
 //
 // Threads: everything here belongs to the loop's thread. The loop must
 // outlive the listener. Handlers run on the loop's thread, never after Stop
@@ -38,18 +54,13 @@ class TListener {
 
   static constexpr uint64_t kHandOnDelayMs = 1000;
   static constexpr uint64_t kHandshakeLimitMs = 20000;
-  // Every user of a full hub reconnects within the hold after a restart.
-  static constexpr std::size_t kMaxHeldSockets = 16384;
-  // The hub serves thousands of users; a burst of reconnects after a restart
-  // must not overflow the kernel's accept queue (the kernel caps it at
-  // net.core.somaxconn).
-  static constexpr int kBacklog = 4096;
   // The fixed password of the hub's TLS key.
   static constexpr const char* kKeyPassword = "vindle";
 
   // `bindAddress` is a dotted IPv4 address, or "" for all local addresses.
   // `tls`: the port speaks TLS (when the certificate can be loaded).
-  TListener(EventLoop& loop, int port, std::string bindAddress, bool tls);
+  TListener(EventLoop& loop, int port, std::string bindAddress, bool tls,
+            TListenerLimits limits = {});
   ~TListener();  // Stop, without a report
   TListener(const TListener&) = delete;
   TListener& operator=(const TListener&) = delete;
@@ -62,11 +73,16 @@ class TListener {
   void SetOnError(TErrorHandler handler) { onError_ = std::move(handler); }
   // How long a TLS client may take from accept to the end of its hand-shake.
   void SetHandshakeLimit(uint64_t limitMs) { handshakeLimitMs_ = limitMs; }
+  // The PEM certificate and its key for a TLS port.
+  void SetTlsFiles(std::string certificateFile, std::string keyFile) {
+    certificateFile_ = std::move(certificateFile);
+    keyFile_ = std::move(keyFile);
+  }
 
   // Opens the port. False when already listening, or when the socket cannot
   // be made, bound (port in use, bad address) or listened on. On a TLS port
-  // the context is made from cert/cert.pem and cert/cert_key.pem under the
-  // program's folder on first use; when that fails the error goes to
+  // the context is made from the TLS files on first use; when that fails
+  // the error goes to
   // OnError and the port is served in plain text (ServesTls() is false);
   // the next Listen tries again. Also ignores SIGPIPE process-wide
   // (IgnoreBrokenPipeSignal), beside the MSG_NOSIGNAL of every write here.
@@ -84,6 +100,8 @@ class TListener {
   bool ServesTls() const { return listening_ && servesTls_; }
   bool Listening() const { return listening_; }
   int Socket() const { return listenFd_.Get(); }  // -1 when closed
+  // Connections closed at once because a cap was reached, since creation.
+  uint64_t Refused() const { return refused_.load(std::memory_order_relaxed); }
 
  private:
   struct TSession;
@@ -97,7 +115,11 @@ class TListener {
   const int port_;
   const std::string bindAddress_;
   const bool tls_;
+  const TListenerLimits limits_;
   uint64_t handshakeLimitMs_ = kHandshakeLimitMs;
+  std::string certificateFile_;
+  std::string keyFile_;
+  std::atomic<uint64_t> refused_{0};  // counted on the accept thread
   TSocketHandler onSocket_;
   TClosedHandler onClosed_;
   TErrorHandler onError_;

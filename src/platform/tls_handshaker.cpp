@@ -37,8 +37,12 @@ void TWakeEvent::Drain() {
 }
 
 TTlsHandshaker::TTlsHandshaker(const TTlsServerContext& context, int port, uint64_t limitMs,
-                               THandOn handOn)
-    : context_(context), port_(port), limitMs_(limitMs), handOn_(std::move(handOn)) {
+                               std::size_t maxPending, THandOn handOn)
+    : context_(context),
+      port_(port),
+      limitMs_(limitMs),
+      maxPending_(maxPending),
+      handOn_(std::move(handOn)) {
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -55,7 +59,7 @@ bool TTlsHandshaker::Add(int fd, uint64_t acceptTick) {
   TUniqueFd owned(fd);
   {
     std::lock_guard lock(mutex_);
-    if (count_ >= kMaxPending) return false;  // `owned` closes the socket
+    if (count_ >= maxPending_) return false;  // `owned` closes the socket
     incoming_.push_back({std::move(owned), acceptTick});
     ++count_;
   }

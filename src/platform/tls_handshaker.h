@@ -36,19 +36,17 @@ class TTlsHandshaker {
  public:
   using THandOn = std::function<void(TAcceptedSocket)>;
 
-  // Pending hand-shakes are bounded: each holds a TLS session, and a flood
-  // of silent clients must not grow memory without end.
-  static constexpr std::size_t kMaxPending = 1024;
-
-  // `context` must outlive this object.
-  TTlsHandshaker(const TTlsServerContext& context, int port, uint64_t limitMs, THandOn handOn);
+  // `context` must outlive this object. At most `maxPending` hand-shakes
+  // are under way at once.
+  TTlsHandshaker(const TTlsServerContext& context, int port, uint64_t limitMs,
+                 std::size_t maxPending, THandOn handOn);
   // Stops the thread and closes every pending socket.
   ~TTlsHandshaker();
   TTlsHandshaker(const TTlsHandshaker&) = delete;
   TTlsHandshaker& operator=(const TTlsHandshaker&) = delete;
 
   // Takes ownership of `fd` (an accepted non-blocking socket) and starts its
-  // hand-shake at once. When kMaxPending hand-shakes are under way the
+  // hand-shake at once. When `maxPending` hand-shakes are under way the
   // socket is closed instead and false is returned. Any thread.
   bool Add(int fd, uint64_t acceptTick);
 
@@ -73,6 +71,7 @@ class TTlsHandshaker {
   const TTlsServerContext& context_;
   const int port_;
   const uint64_t limitMs_;
+  const std::size_t maxPending_;
   const THandOn handOn_;
   TWakeEvent wake_;
 

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -66,8 +67,8 @@ struct TDelivered {
 class ListenerTest : public ::testing::Test {
  protected:
   // Loopback only; port 0 takes a free port (BoundPort tells which).
-  std::unique_ptr<TListener> MakeListener(int port = 0) {
-    auto listener = std::make_unique<TListener>(loop_, port, "127.0.0.1", false);
+  std::unique_ptr<TListener> MakeListener(int port = 0, TListenerLimits limits = {}) {
+    auto listener = std::make_unique<TListener>(loop_, port, "127.0.0.1", false, limits);
     listener->SetOnSocket([this](TAcceptedSocket accepted) {
       delivered_.push_back({std::move(accepted), MonotonicMs()});
     });
@@ -100,6 +101,40 @@ TEST_F(ListenerTest, HandsOnAPlainClientOnlyAfterItsHold) {
   const TIoResult read = got.accepted.socket.Read(buffer, sizeof buffer);
   ASSERT_EQ(read.status, TIoStatus::kDone);
   EXPECT_EQ(std::string(buffer, read.bytes), "early");
+}
+
+// Past the cap on held connections a new one is closed at once and
+// counted; the held ones are still handed on.
+TEST_F(ListenerTest, ConnectionsPastTheHeldCapAreRefusedAndCounted) {
+  TListenerLimits limits;
+  limits.MaxHeldSockets = 3;
+  auto listener = MakeListener(0, limits);
+  ASSERT_TRUE(listener->Listen());
+  std::vector<std::unique_ptr<TTestClient>> clients;
+  for (int i = 0; i < 5; ++i) clients.push_back(std::make_unique<TTestClient>(listener->BoundPort()));
+  // Well inside the hold: only the refused ones are closed by now.
+  EXPECT_TRUE(clients[3]->SeesEnd(milliseconds(500)));
+  EXPECT_TRUE(clients[4]->SeesEnd(milliseconds(500)));
+  EXPECT_EQ(listener->Refused(), 2u);
+  ASSERT_TRUE(RunLoopUntil(loop_, [&] { return delivered_.size() == 3; }));
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(clients[i]->SeesEnd(milliseconds(0))) << i;
+  RunLoopFor(loop_, milliseconds(50));
+  EXPECT_EQ(delivered_.size(), 3u);
+}
+
+// The kernel's accept queue gets the backlog asked for (a listening
+// socket's TCP_INFO reports it).
+TEST_F(ListenerTest, ListensWithTheBacklogAskedFor) {
+  for (const int backlog : {7, 64}) {
+    TListenerLimits limits;
+    limits.Backlog = backlog;
+    auto listener = MakeListener(0, limits);
+    ASSERT_TRUE(listener->Listen());
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    ASSERT_EQ(getsockopt(listener->Socket(), IPPROTO_TCP, TCP_INFO, &info, &length), 0);
+    EXPECT_EQ(info.tcpi_sacked, static_cast<unsigned>(backlog));
+  }
 }
 
 struct TFloodCase {

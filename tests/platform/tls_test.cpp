@@ -25,7 +25,6 @@
 #include "platform/tcp_listener.h"
 #include "support/loop_runner.h"
 #include "support/temp_folder.h"
-#include "utils/program_folder.h"
 
 namespace {
 
@@ -195,12 +194,7 @@ class TlsTest : public ::testing::Test {
   static void SetUpTestSuite() { certificate_ = std::make_unique<TTestCertificate>(); }
   static void TearDownTestSuite() { certificate_.reset(); }
 
-  void SetUp() override {
-    saved_ = ProgramFolder();
-    SetProgramFolder(home_.String());
-    std::filesystem::create_directories(home_.File("cert"));
-  }
-  void TearDown() override { SetProgramFolder(saved_); }
+  void SetUp() override { std::filesystem::create_directories(home_.File("cert")); }
 
   void WriteCertFiles(const std::string& keyPassword) {
     WriteFile("cert.pem", certificate_->certPem);
@@ -211,7 +205,8 @@ class TlsTest : public ::testing::Test {
   }
 
   std::unique_ptr<TListener> MakeListener() {
-    auto listener = std::make_unique<TListener>(loop_, 0, "127.0.0.1", true);
+    auto listener = std::make_unique<TListener>(loop_, 0, "127.0.0.1", true, limits_);
+    listener->SetTlsFiles(home_.File("cert/cert.pem"), home_.File("cert/cert_key.pem"));
     listener->SetOnSocket([this](TAcceptedSocket accepted) {
       deliveredAt_.push_back(MonotonicMs());
       delivered_.push_back(std::move(accepted));
@@ -237,7 +232,7 @@ class TlsTest : public ::testing::Test {
 
   static std::unique_ptr<TTestCertificate> certificate_;  // RSA generation is slow: one per suite
   TTempFolder home_;
-  std::string saved_;
+  TListenerLimits limits_;
   EventLoop loop_;
   std::vector<TAcceptedSocket> delivered_;
   std::vector<uint64_t> deliveredAt_;
@@ -454,6 +449,127 @@ TEST_F(TlsTest, NoDescriptorOutlivesATlsListener) {
     delivered_.clear();
   }
   EXPECT_EQ(OpenDescriptors(), before);
+}
+
+// A client that sends its ClientHello in two parts with a pause between,
+// over a blocking socket, the TLS engine working on memory buffers.
+class TSplitHelloClient {
+ public:
+  explicit TSplitHelloClient(int port)
+      : ctx_(SSL_CTX_new(TLS_client_method())), fd_(ConnectRaw(port)) {
+    const timeval limit{10, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ssl_.reset(SSL_new(ctx_.get()));
+    in_ = BIO_new(BIO_s_mem());
+    out_ = BIO_new(BIO_s_mem());
+    SSL_set_bio(ssl_.get(), in_, out_);  // the session owns both
+    SSL_set_connect_state(ssl_.get());
+    SSL_do_handshake(ssl_.get());  // writes the hello and waits for input
+    hello_ = Pending();
+  }
+  ~TSplitHelloClient() {
+    ssl_.reset();
+    close(fd_);
+  }
+  TSplitHelloClient(const TSplitHelloClient&) = delete;
+  TSplitHelloClient& operator=(const TSplitHelloClient&) = delete;
+
+  bool HasHello() const { return hello_.size() > 1; }
+  void SendFirstHalf() { SendRaw(hello_.substr(0, hello_.size() / 2)); }
+  void SendSecondHalf() { SendRaw(hello_.substr(hello_.size() / 2)); }
+
+  // Runs the rest of the hand-shake; true when it finished.
+  bool Finish() {
+    char buffer[16384];
+    for (int round = 0; round < 20; ++round) {
+      const int result = SSL_do_handshake(ssl_.get());
+      SendRaw(Pending());
+      if (result == 1) return true;
+      if (SSL_get_error(ssl_.get(), result) != SSL_ERROR_WANT_READ) break;
+      const ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
+      if (got <= 0) break;
+      BIO_write(in_, buffer, static_cast<int>(got));
+    }
+    ERR_clear_error();
+    return false;
+  }
+
+ private:
+  std::string Pending() {
+    std::string text;
+    char buffer[16384];
+    for (int got; (got = BIO_read(out_, buffer, sizeof buffer)) > 0;)
+      text.append(buffer, static_cast<std::size_t>(got));
+    return text;
+  }
+  void SendRaw(const std::string& text) {
+    if (!text.empty()) send(fd_, text.data(), text.size(), MSG_NOSIGNAL);
+  }
+
+  std::unique_ptr<SSL_CTX, TCtxFree> ctx_;
+  int fd_;
+  std::unique_ptr<SSL, TSslFree> ssl_;
+  BIO* in_ = nullptr;
+  BIO* out_ = nullptr;
+  std::string hello_;
+};
+
+// Hand-shakes run side by side: fifty clients whose hellos come in two
+// parts, interleaved, all finish, and a silent client waiting for its limit
+// among them holds none of them up.
+TEST_F(TlsTest, HandShakesInFlightTogetherAllFinish) {
+  constexpr int kClients = 50;
+  constexpr uint64_t kLimitMs = 5000;
+  WriteCertFiles("");
+  auto listener = MakeListener();
+  listener->SetHandshakeLimit(kLimitMs);
+  ASSERT_TRUE(listener->Listen());
+  const uint64_t start = MonotonicMs();
+  const int silent = ConnectRaw(listener->BoundPort());
+
+  std::vector<std::unique_ptr<TSplitHelloClient>> clients;
+  for (int i = 0; i < kClients; ++i) {
+    clients.push_back(std::make_unique<TSplitHelloClient>(listener->BoundPort()));
+    ASSERT_TRUE(clients.back()->HasHello());
+  }
+  for (auto& client : clients) client->SendFirstHalf();
+  std::this_thread::sleep_for(milliseconds(200));
+  for (auto& client : clients) client->SendSecondHalf();
+  int finished = 0;
+  for (auto& client : clients) finished += client->Finish() ? 1 : 0;
+  EXPECT_EQ(finished, kClients);
+  ASSERT_TRUE(RunLoopUntil(loop_, [&] { return delivered_.size() == kClients; },
+                           milliseconds(kLimitMs)));
+  for (uint64_t at : deliveredAt_) EXPECT_LT(at - start, kLimitMs);
+
+  // The silent one goes at its limit, and never reaches the hub.
+  char byte;
+  const bool ended = WaitFor(silent, false, static_cast<int>(kLimitMs) + 3000) &&
+                     recv(silent, &byte, 1, 0) <= 0;
+  const uint64_t endedAt = MonotonicMs();
+  close(silent);
+  EXPECT_TRUE(ended);
+  EXPECT_GE(endedAt - start, kLimitMs);
+  RunLoopFor(loop_, milliseconds(50));
+  EXPECT_EQ(delivered_.size(), static_cast<std::size_t>(kClients));
+}
+
+// Past the cap on hand-shakes under way a new client is closed at once and
+// counted; those already waiting are still served.
+TEST_F(TlsTest, ClientsPastThePendingCapAreRefusedAndCounted) {
+  WriteCertFiles("");
+  limits_.MaxPendingHandshakes = 2;
+  auto listener = MakeListener();
+  ASSERT_TRUE(listener->Listen());
+  TTlsClient first(listener->BoundPort(), TLS1_2_VERSION, TLS1_3_VERSION);
+  TTlsClient second(listener->BoundPort(), TLS1_2_VERSION, TLS1_3_VERSION);
+  TTlsClient third(listener->BoundPort(), TLS1_2_VERSION, TLS1_3_VERSION);
+  EXPECT_FALSE(third.Handshake());
+  EXPECT_EQ(listener->Refused(), 1u);
+  EXPECT_TRUE(first.Handshake());
+  EXPECT_TRUE(second.Handshake());
+  ASSERT_TRUE(RunLoopUntil(loop_, [&] { return delivered_.size() == 2; }));
+  EXPECT_EQ(listener->Refused(), 1u);
 }
 
 using TlsDeathTest = TlsTest;
