@@ -202,6 +202,33 @@ TEST(LoginFullHubTest, FullHubRefusesAndRedirects) {
   EXPECT_EQ(home.StopHub(), 0);
 }
 
+// Bytes ahead of "$Lock" mark a flooder on a plain port only: on a TLS port
+// the client speaks first by nature, in records that are not messages.
+TEST(LoginTlsTest, EarlyDataRefusalSparesTlsClients) {
+  TE2EHome home;
+  ASSERT_TRUE(home.MakeCertificate());
+  home.WriteSettings([](TSettings& settings) {
+    settings.NmdcsEnabled = true;
+    settings.CheckDataBeforeLock = {true, 0};
+  });
+  ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
+  ASSERT_TRUE(home.Hub().WaitForOutput(std::to_string(home.TlsPort()) + " started"))
+      << home.Hub().Output();
+  auto secure = TNmdcClient::Connect(home.TlsPort(), true);
+  ASSERT_NE(secure, nullptr);
+  ASSERT_TRUE(secure->SendKeyUpdate());  // raw bytes waiting when the hub takes it over
+  EXPECT_TRUE(secure->Login("secure")) << secure->ReceivedText();
+
+  auto early = TNmdcClient::Connect(home.Port());
+  ASSERT_NE(early, nullptr);
+  early->Send("$Supports NoHello |");
+  EXPECT_TRUE(early->WaitClosed());
+  EXPECT_TRUE(early->Received().empty()) << early->ReceivedText();
+  auto patient = TNmdcClient::Connect(home.Port());
+  ASSERT_TRUE(patient && patient->Login("patient"));
+  EXPECT_EQ(home.StopHub(), 0);
+}
+
 TEST(LoginTlsTest, LoginOverTls) {
   TE2EHome home;
   ASSERT_TRUE(home.MakeCertificate());

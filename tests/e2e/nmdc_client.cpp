@@ -81,6 +81,11 @@ std::unique_ptr<TNmdcClient> TNmdcClient::Connect(int port, bool tls, std::strin
   return client;
 }
 
+bool TNmdcClient::SendKeyUpdate() {
+  return tls_ && SSL_key_update(tls_->Session, SSL_KEY_UPDATE_NOT_REQUESTED) == 1 &&
+         SSL_do_handshake(tls_->Session) == 1;
+}
+
 bool TNmdcClient::Send(std::string_view data) {
   while (!data.empty()) {
     const long sent =

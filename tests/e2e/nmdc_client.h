@@ -30,6 +30,8 @@ class TNmdcClient {
   TNmdcClient& operator=(const TNmdcClient&) = delete;
 
   bool Send(std::string_view data);
+  // TLS 1.3 only: sends a key update, a record that carries no message.
+  bool SendKeyUpdate();
   // The next message with its final '|'; nullopt at the time limit or when
   // the hub closed the connection.
   std::optional<std::string> Read(TLimit limit = kWait);
