@@ -56,7 +56,7 @@ void DeliverMyINFO(TNickList& nickList, const THubSocket& user, const TMyINFOTex
 
 void THubCore::Housekeeping() {
   TPassGuard guard(*this);
-  const std::uint64_t now = TTime::Now();
+  const std::uint64_t now = clock_ ? clock_() : TTime::Now();
   if (now - lastTrimTick_ >= kTrimIntervalMs) {
     lastTrimTick_ = now;
     for (std::size_t i = 0; i < kTrimRules.size(); ++i) {
