@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "e2e/e2e_home.h"
 #include "e2e/nmdc_client.h"
@@ -142,6 +144,41 @@ TEST_F(LoginTest, RefusalsCloseWithTheirText) {
     EXPECT_TRUE(client->Got(c.Expected)) << client->ReceivedText();
     EXPECT_FALSE(client->Got("$Hello"));
   }
+}
+
+// Bytes that could forge protocol messages in every nick list are refused
+// even when the hub's allowed-characters map is off. '|' never reaches the
+// check: it ends the "$ValidateNick" message before the nick is read.
+TEST(LoginNickBytesTest, ProtocolBytesAreRefusedWithTheMapOff) {
+  TE2EHome home;
+  home.WriteSettings([](TSettings& settings) {
+    settings.AllowedNickCharsEnabled = false;
+    settings.NotifyInvalidCharsInNick = true;
+  });
+  ASSERT_TRUE(home.StartHub());
+  const std::string bytes = {'\x01', '\x05', '\t', '\x0b', '\x1f', ' ', '$'};
+  // All connect at once so that their lock holds overlap.
+  std::vector<std::unique_ptr<TNmdcClient>> clients;
+  for (std::size_t i = 0; i <= bytes.size(); ++i) {
+    clients.push_back(TNmdcClient::Connect(home.Port()));
+    ASSERT_NE(clients.back(), nullptr);
+  }
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char byte = bytes[i];
+    SCOPED_TRACE(static_cast<int>(static_cast<unsigned char>(byte)));
+    TNmdcClient& client = *clients[i];
+    ASSERT_TRUE(client.Handshake(std::string("ab") + byte + "cd"));
+    EXPECT_TRUE(client.WaitClosed());
+    EXPECT_TRUE(client.Got("<-Kavro-> Your nickname contains forbidden characters: " +
+                           std::string(1, byte) + "|"))
+        << client.ReceivedText();
+    EXPECT_FALSE(client.Got("$Hello"));
+  }
+  // With the map off, any other byte is welcome.
+  TNmdcClient& client = *clients.back();
+  ASSERT_TRUE(client.Login("ab#\x7f\xe4"));
+  EXPECT_TRUE(client.Got("$Hello ab#\x7f\xe4|"));
+  EXPECT_EQ(home.StopHub(), 0) << home.Hub().Output();
 }
 
 TEST_F(LoginTest, SecondLoginOfANickIsRefused) {
