@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <filesystem>
 #include <string>
 
 #include "e2e/e2e_home.h"
@@ -45,6 +46,31 @@ TEST(KavrodRunTest, FreshHomeStopsCleanlyAndSavesEveryFile) {
                              "settings/accounts.xml", "language/english.xml"})
       EXPECT_TRUE(FileExists(home.File(file))) << file;
     EXPECT_EQ(kavrod.Output().find("Failed to"), std::string::npos) << kavrod.Output();
+  }
+}
+
+// The files holding accounts and passwords end owner-only after a run,
+// even when someone widened them while the hub was down.
+TEST(KavrodRunTest, SecretFilesAreOwnerOnlyAfterTheShutdownSave) {
+  namespace fs = std::filesystem;
+  const char* const files[] = {"settings/settings.xml", "settings/profiles.xml",
+                               "settings/accounts.xml", "settings/bans.xml"};
+  TE2EHome home;
+  home.WriteSettings();
+  home.AddAccount("alice", "secret");
+  ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
+  ASSERT_EQ(home.StopHub(), 0) << home.Hub().Output();
+  for (const char* file : files) {
+    ASSERT_TRUE(FileExists(home.File(file))) << file;
+    fs::permissions(home.File(file), fs::perms::owner_read | fs::perms::owner_write |
+                                         fs::perms::group_read | fs::perms::others_read);
+  }
+  ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
+  ASSERT_EQ(home.StopHub(), 0) << home.Hub().Output();
+  for (const char* file : files) {
+    EXPECT_EQ(fs::status(home.File(file)).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write)
+        << file;
   }
 }
 

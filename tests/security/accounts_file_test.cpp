@@ -15,6 +15,7 @@
 #include "security/profiles.h"
 #include "settings/settings.h"
 #include "settings/settings_test_home.h"
+#include "support/owner_only.h"
 #include "utils/constants.h"
 #include "utils/xml_document.h"
 
@@ -71,6 +72,11 @@ class TAccountsFileTest : public SettingsHomeTest {
                       [this](const std::string& line) { errors_.push_back(line); }};
   TDateTime now_ = At(2024, 5, 1, 12);
 };
+
+TEST_F(TAccountsFileTest, WrittenForTheOwnerOnly) {
+  accounts_.Add("alice", "Op");
+  ExpectSavedOwnerOnly(TAccounts::FilePath(), [this] { return accounts_.Save(); });
+}
 
 TEST_F(TAccountsFileTest, SaveIsRefusedUntilTheFirstLoadAttempt) {
   TAccounts fresh(profiles_);

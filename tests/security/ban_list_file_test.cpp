@@ -10,6 +10,7 @@
 #include "security/ban_list.h"
 #include "settings/language.h"
 #include "settings/settings_test_home.h"
+#include "support/owner_only.h"
 
 namespace {
 
@@ -219,10 +220,7 @@ TEST_F(BanListFileTest, DamagedFileChangesNothingAndStopsSaving) {
 
 TEST_F(BanListFileTest, WrittenForTheOwnerOnly) {
   bans_.AddNickBan("x", "", 0, {}, "op");
-  ASSERT_TRUE(bans_.Save());
-  struct stat info {};
-  ASSERT_EQ(stat(TBanList::FilePath().c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  ExpectSavedOwnerOnly(TBanList::FilePath(), [this] { return bans_.Save(); });
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "security/profile.h"
 #include "settings/settings.h"
 #include "settings/settings_test_home.h"
+#include "support/owner_only.h"
 #include "utils/constants.h"
 #include "utils/xml_document.h"
 
@@ -107,6 +108,11 @@ TEST_F(TProfilesTest, SortedByLevelHighestFirstThenByName) {
   std::vector<std::string> names;
   for (const auto& profile : profiles_.GetSortedByLevel()) names.push_back(profile->Name);
   EXPECT_EQ(names, (std::vector<std::string>{"huge", "top", "a", "b", "low"}));
+}
+
+TEST_F(TProfilesTest, WrittenForTheOwnerOnly) {
+  profiles_.Load();
+  ExpectSavedOwnerOnly(TProfiles::FilePath(), [this] { return profiles_.Save(); });
 }
 
 TEST_F(TProfilesTest, SaveIsRefusedUntilTheFirstLoadAttempt) {
