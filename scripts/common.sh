@@ -4,7 +4,7 @@
 KAVRO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Debian packages the build and the tests need.
-KAVRO_PACKAGES=(cmake ninja-build g++ zlib1g-dev libgtest-dev libssl-dev openssl)
+KAVRO_PACKAGES=(cmake ninja-build g++ ccache zlib1g-dev libgtest-dev libssl-dev openssl)
 # The fuzz stage of the tests: clang's libFuzzer.
 KAVRO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Only the tests use these; a test whose tool is missing skips and says so.
@@ -33,12 +33,22 @@ ensure_packages() {
   fi
 }
 
-# configure_and_build DIR [extra cmake arguments...]
-configure_and_build() {
+# Compiled objects are cached across clones and runs, outside the clone,
+# so a second build of unchanged sources takes seconds.
+export CCACHE_DIR="${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/ccache}"
+
+# configure DIR [extra cmake arguments...]
+configure() {
   local dir="$1"
   shift
-  cmake -S "$KAVRO_ROOT" -B "$KAVRO_ROOT/$dir" -G Ninja -DKAVRO_WERROR=ON "$@"
-  cmake --build "$KAVRO_ROOT/$dir"
+  cmake -S "$KAVRO_ROOT" -B "$KAVRO_ROOT/$dir" -G Ninja -DKAVRO_WERROR=ON \
+    -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache "$@"
+}
+
+# configure_and_build DIR [extra cmake arguments...]: every target.
+configure_and_build() {
+  configure "$@"
+  cmake --build "$KAVRO_ROOT/$1"
 }
 
 # run_fuzzers BUILD_DIR SECONDS
