@@ -36,6 +36,10 @@ ensure_packages() {
 # Compiled objects are cached across clones and runs, outside the clone,
 # so a second build of unchanged sources takes seconds.
 export CCACHE_DIR="${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/ccache}"
+# Paths inside the clone are hashed relative to it, so clones in other
+# folders share the cache, debug builds included.
+export CCACHE_BASEDIR="$KAVRO_ROOT"
+export CCACHE_NOHASHDIR=1
 
 # configure DIR [extra cmake arguments...]
 configure() {
