@@ -14,6 +14,7 @@
 #include "e2e/e2e_home.h"
 #include "e2e/nmdc_client.h"
 #include "settings/settings.h"
+#include "support/build_programs.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ void HostileSettings(TSettings& settings) {
 }
 
 pid_t KavrodPid() {
-  const std::string program = RealPath(KAVROD_PATH);
+  const std::string program = RealPath(KavrodPath());
   std::unique_ptr<DIR, int (*)(DIR*)> proc(opendir("/proc"), closedir);
   if (!proc) return -1;
   pid_t found = -1;

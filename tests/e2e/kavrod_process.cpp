@@ -1,4 +1,5 @@
 #include "e2e/kavrod_process.h"
+#include "support/build_programs.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -12,7 +13,7 @@
 
 TKavrodProcess::TKavrodProcess(std::vector<std::string> arguments, std::string logFile)
     : logFile_(std::move(logFile)) {
-  arguments.insert(arguments.begin(), KAVROD_PATH);
+  arguments.insert(arguments.begin(), KavrodPath());
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);

@@ -17,6 +17,7 @@
 #include "settings_test_home.h"
 #include "support/child_process.h"
 #include "support/stamped_files.h"
+#include "support/build_programs.h"
 
 namespace {
 
@@ -75,7 +76,7 @@ TEST_F(TSettingsCrashSafetyTest, EveryFileIsWholeAfterAKillMidSave) {
   int kills = 0;
   while (kills < kKills && std::chrono::steady_clock::now() - started < kTimeLimit) {
     TChildProcess child;
-    ASSERT_TRUE(child.Start(SETTINGS_SAVER_PATH, {home_.string(), std::to_string(nextRound)}));
+    ASSERT_TRUE(child.Start(BuildProgram("settings_saver"), {home_.string(), std::to_string(nextRound)}));
     std::string output;
     // The first round is complete once its line is out.
     while (output.find('\n') == std::string::npos)

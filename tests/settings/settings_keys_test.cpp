@@ -11,12 +11,11 @@
 #include "settings/settings.h"
 #include "settings_test_home.h"
 #include "utils/constants.h"
-#include "utils/program_folder.h"
 #include "utils/xml_document.h"
 
 namespace {
 
-std::string GoldenPath() { return FolderOf(__FILE__) + "golden/settings.xml"; }
+std::string GoldenPath() { return KAVRO_TESTS_SOURCE_DIR "/settings/golden/settings.xml"; }
 
 std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
   for (std::size_t at = text.find(from); at != std::string::npos;
