@@ -186,6 +186,17 @@ TEST_F(OperatorMessagesTest, AnnouncedReasonServesOneKickOnly) {
   EXPECT_EQ(tempBans_.Bans[1], "bob 10.0.0.1 ");
 }
 
+TEST_F(OperatorMessagesTest, ReasonOfAKickThatFoundNobodyIsGoneToo) {
+  THubSocket& op = Online("op", "Op");
+  Kick(op, "bob", "spam");  // bob is not here yet
+  Online("bob");
+
+  Kick(op, "bob", "");
+
+  EXPECT_EQ(kickFeed_.Kicks,
+            std::vector<std::string>{Format(TLanguageKey::OnKickFeedMessage, "bob", "op")});
+}
+
 TEST_F(OperatorMessagesTest, OperatorLineNamesTheAutoBanBeforeTheCount) {
   struct TCase {
     const char* name;
