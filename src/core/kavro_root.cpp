@@ -1,5 +1,7 @@
 #include "core/kavro_root.h"
 
+#include <vector>
+
 #include "core/dns_lookup.h"
 #include "core/chat_hooks.h"
 #include "core/greeting_gate.h"
@@ -11,6 +13,7 @@
 #include "core/hub_stats.h"
 #include "core/nick_list.h"
 #include "core/nicks_in_use.h"
+#include "core/operator_messages.h"
 #include "core/protocol_message.h"
 #include "core/root_core_sides.h"
 #include "core/root_hooks.h"
@@ -112,6 +115,19 @@ void TKavroRoot::BuildHub() {
       TChatContext{*settings_, *language_, *nickList_, *hubMessages_, *accounts_,
                    hubCore_->Protocol(), coreSides_->Hooks(), *stats_, *history_, *chatHooks_});
   coreSides_->Hooks().SetHandlers(messageHandlers_.get());
+  operatorMessages_ = std::make_unique<TOperatorMessages>(
+      TOperatorContext{*settings_, *language_, *nickList_, *hubMessages_, *nicksInUse_,
+                       coreSides_->Hooks(), *stats_, *bans_, messageHandlers_->Chat()},
+      [this] {
+        std::vector<int> ports;
+        for (int i = 0; i < hubCore_->ListenerCount(); ++i)
+          ports.push_back(hubCore_->ListenerAt(i)->Port());
+        return ports;
+      });
+  messageHandlers_->SetFallback(operatorMessages_.get());
+  hubMessages_->SetRedirectCounter([this] {
+    if (stats_) ++stats_->Protocol.Redirects;
+  });
   coreEvents_ = std::make_unique<TRootCoreEvents>(*messageHandlers_);
   coreSides_->Hooks().SetEvents(coreEvents_.get());
 
@@ -180,6 +196,8 @@ TKavroRoot::~TKavroRoot() {
   coreSides_->Hooks().SetEvents(nullptr);
   coreEvents_.reset();
   coreSides_->Hooks().SetHandlers(nullptr);
+  messageHandlers_->SetFallback(nullptr);
+  operatorMessages_.reset();
   messageHandlers_.reset();
   chatHooks_.reset();
   history_.reset();
@@ -195,6 +213,7 @@ TKavroRoot::~TKavroRoot() {
   hubCore_.reset();
   coreSides_.reset();
   tmpBans_.reset();
+  hubMessages_->SetRedirectCounter(nullptr);
   feed_.reset();
   stats_.reset();
   greetingGate_.reset();

@@ -22,6 +22,7 @@ class TLifecycleHub;
 class TMyINFOProcessor;  // myinfo_handler.h
 class TNickList;
 class TNicksInUse;
+class TOperatorMessages;
 class TProfiles;
 class TProtocolFunctions;
 class TProtocolMessage;
@@ -138,6 +139,7 @@ class TKavroRoot {
   std::unique_ptr<THistoryManager> history_;
   std::unique_ptr<TChatHooks> chatHooks_;
   std::unique_ptr<TMessageHandlers> messageHandlers_;
+  std::unique_ptr<TOperatorMessages> operatorMessages_;
   std::unique_ptr<TRootCoreEvents> coreEvents_;
   std::unique_ptr<TRootHub> hub_;
 };
