@@ -90,7 +90,10 @@ class TLoginHooks {
   virtual bool ProtectedNick(std::string_view /*nick*/, std::string& /*password*/) {
     return false;
   }
+  // Its password was accepted.
   virtual void ProtectedNickUsed(std::string_view /*nick*/) {}
+  // A listed user of a protected nick left after `milliseconds`.
+  virtual void ProtectedNickLeft(std::string_view /*nick*/, std::int64_t /*milliseconds*/) {}
   virtual TISPLookup LookupISP(const THubSocket& /*user*/) { return {}; }
   // The allowed ISPs as a text for the refusal.
   virtual std::string AllowedISPs() { return {}; }

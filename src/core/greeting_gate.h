@@ -44,8 +44,9 @@ class TUserStatic {
   std::unique_ptr<TBinList<TEntry>> entries_;  // made on first use
 };
 
-// The protected-nick list's side of the gate: the entry's last-used time,
-// set to `now`; empty when the nick has no entry. Unset: no entries.
+// The protected-nick list's side of the gate: the entry's last-used time
+// (the side may renew it to `now`); empty when the nick has no entry.
+// Unset: no entries.
 using TProtectedLastUsed =
     std::function<std::optional<TDateTime>(std::string_view nick, TDateTime now)>;
 

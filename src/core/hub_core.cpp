@@ -231,6 +231,9 @@ void THubCore::OnClose(THubSocket& user) {
         account.UserHidden = user.Hidden;
         accounts_.SetLastUsed(account, NowLocal());
         account.Stats.Uptime += static_cast<std::int64_t>(TTime::Now() - user.ConnectTick);
+      } else if (user.Protected) {
+        hooks_.Login().ProtectedNickLeft(
+            user.Nick, static_cast<std::int64_t>(TTime::Now() - user.ConnectTick));
       }
       hooks_.Events().LeaveRooms(user);
       hooks_.Counters().UserLoggedOut(user);

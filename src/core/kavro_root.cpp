@@ -26,6 +26,7 @@
 #include "security/ban_list.h"
 #include "security/profiles.h"
 #include "security/tmp_ban_list.h"
+#include "security/user_registered.h"
 #include "settings/language.h"
 #include "settings/language_manager.h"
 #include "settings/settings.h"
@@ -82,7 +83,8 @@ void TKavroRoot::Build() {
 void TKavroRoot::BuildHub() {
   tmpBans_ = std::make_unique<TTmpBanList>(*settings_, *language_);
   coreSides_ = std::make_unique<TRootCoreSides>(
-      TRootCoreSides::TParts{*settings_, *feed_, *stats_, *tmpBans_, *bans_, *greetingGate_},
+      TRootCoreSides::TParts{*settings_, *feed_, *stats_, *tmpBans_, *bans_, *greetingGate_,
+                             *registered_},
       [this](THubSocket& user, std::string_view message) { return HandleMyINFO(user, message); });
   hubCore_ = std::make_unique<THubCore>(loop_, *settings_, *language_, *nickList_, *hubMessages_,
                                         *accounts_, *nicksInUse_, *userDefaults_,
@@ -158,7 +160,7 @@ void TKavroRoot::SetListenAddress(std::string address) {
   hub_->SetListenAddress(std::move(address));
 }
 
-// Profiles, accounts, bans, the user list and the hub's own messages.
+// Profiles, accounts, bans, protected nicks, the user list and the hub's own messages.
 void TKavroRoot::BuildLists() {
   const auto error = [this](const std::string& line) { ReportError(line); };
   profiles_ = std::make_unique<TProfiles>(*settings_, nullptr, error);
@@ -172,6 +174,10 @@ void TKavroRoot::BuildLists() {
   bans_ = std::make_unique<TBanList>(*language_, error);
   files_->Register(
       TSettingsList::Bans, [this] { return bans_->Load(); }, [this] { return bans_->Save(); });
+  registered_ = std::make_unique<TUserRegistered>(error);
+  files_->Register(
+      TSettingsList::Registered, [this] { return registered_->Load(); },
+      [this] { return registered_->Save(); });
 
   userDefaults_ = std::make_unique<TUserDefaults>();
   BindUserDefaults(*userDefaults_, *accounts_, *profiles_);
@@ -182,7 +188,15 @@ void TKavroRoot::BuildLists() {
 
   hubMessages_ = std::make_unique<TProtocolMessage>(*settings_, *nickList_);
   userStatic_ = std::make_unique<TUserStatic>(*nickList_, [] { return NowLocal(); });
-  greetingGate_ = std::make_unique<TProtocolFunctions>(*userStatic_, [] { return NowLocal(); });
+  // The gate only reads a protected nick's last use: the login renews it
+  // once the password is accepted, so a wrong guess leaves it alone.
+  greetingGate_ = std::make_unique<TProtocolFunctions>(
+      *userStatic_, [] { return NowLocal(); },
+      [this](std::string_view nick, TDateTime /*now*/) -> std::optional<TDateTime> {
+        const TUserRegItem* item = registered_->Find(nick);
+        if (item == nullptr) return std::nullopt;
+        return item->LastUsed;
+      });
 }
 
 TKavroRoot::~TKavroRoot() {
@@ -224,6 +238,7 @@ TKavroRoot::~TKavroRoot() {
   profiles_->SetAccountUsers(nullptr);
   nickList_.reset();
   userDefaults_.reset();
+  registered_.reset();
   bans_.reset();
   accounts_.reset();
   profiles_.reset();

@@ -13,6 +13,7 @@
 #include "core/login_refusal.h"
 #include "core/send_result.h"
 #include "security/tmp_ban_list.h"
+#include "security/user_registered.h"
 
 namespace {
 
@@ -77,8 +78,12 @@ class TLinkSide final : public TLinkQuality {
 class TLoginSide final : public TLoginHooks {
  public:
   TLoginSide(const TSettings& settings, TTmpBanList& tmpBans, TBanList& bans,
-             TProtocolFunctions& greetingGate)
-      : settings_(settings), tmpBans_(tmpBans), bans_(bans), greetingGate_(greetingGate) {}
+             TProtocolFunctions& greetingGate, TUserRegistered& registered)
+      : settings_(settings),
+        tmpBans_(tmpBans),
+        bans_(bans),
+        greetingGate_(greetingGate),
+        registered_(registered) {}
   bool NickOrIPBanned(THubSocket& user) override {
     return RefuseNickOrIPBanned(bans_, settings_, user);
   }
@@ -93,6 +98,18 @@ class TLoginSide final : public TLoginHooks {
     tmpBans_.Add(user.Nick, user.IP, reason);
   }
   TDateTime GreetingGate(THubSocket& user) override { return greetingGate_.GreetingGate(user); }
+  // A copy: a reload may replace the entry while its user waits for
+  // "$GetPass".
+  bool ProtectedNick(std::string_view nick, std::string& password) override {
+    const TUserRegItem* item = registered_.Find(nick);
+    if (item == nullptr) return false;
+    password = item->Pass;
+    return true;
+  }
+  void ProtectedNickUsed(std::string_view nick) override { registered_.MarkUsed(nick); }
+  void ProtectedNickLeft(std::string_view nick, std::int64_t milliseconds) override {
+    registered_.AddSession(nick, milliseconds);
+  }
   bool StartDNSLookup(THubSocket& user) override { return DNSStarter && DNSStarter(user); }
 
   TRootCoreSides::TDNSStarter DNSStarter;
@@ -102,6 +119,7 @@ class TLoginSide final : public TLoginHooks {
   TTmpBanList& tmpBans_;
   TBanList& bans_;
   TProtocolFunctions& greetingGate_;
+  TUserRegistered& registered_;
 };
 
 class TMyINFOSide final : public TMyINFOHandler {
@@ -122,7 +140,7 @@ struct TRootCoreSides::TImpl {
       : Feed(parts.Feed),
         Counters(parts.Stats),
         Link(LinkQuality),
-        Login(parts.Settings, parts.TmpBans, parts.Bans, parts.GreetingGate),
+        Login(parts.Settings, parts.TmpBans, parts.Bans, parts.GreetingGate, parts.Registered),
         MyINFO(std::move(myINFO)) {
     Hooks.SetFeed(&Feed);
     Hooks.SetCounters(&Counters);

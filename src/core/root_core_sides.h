@@ -13,10 +13,11 @@ class TSettings;
 class TStats;
 class TTmpBanList;
 class TBanList;
+class TUserRegistered;
 
 // The hub core's side of the other subsystems, as the composition root
 // wires them: the operator feed, the counters, the link-quality judge, the
-// temporary and lasting bans, the greeting gate and the "$MyINFO" handling. Owns the
+// temporary and lasting bans, the protected nicks, the greeting gate and the "$MyINFO" handling. Owns the
 // TCoreHooks the core is built with, every side registered there and the
 // link-quality judge (TSendResult); does not own the other subsystems.
 class TRootCoreSides {
@@ -28,6 +29,7 @@ class TRootCoreSides {
     TTmpBanList& TmpBans;
     TBanList& Bans;
     TProtocolFunctions& GreetingGate;
+    TUserRegistered& Registered;
   };
   // A "$MyINFO" of login state 3 or 5; true when handled.
   using TMyINFOCall = std::function<bool(THubSocket& user, std::string_view message)>;
