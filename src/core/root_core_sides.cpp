@@ -12,6 +12,7 @@
 #include "core/hub_stats.h"
 #include "core/login_refusal.h"
 #include "core/send_result.h"
+#include "security/isp_list.h"
 #include "security/tmp_ban_list.h"
 
 namespace {
@@ -77,8 +78,12 @@ class TLinkSide final : public TLinkQuality {
 class TLoginSide final : public TLoginHooks {
  public:
   TLoginSide(const TSettings& settings, TTmpBanList& tmpBans, TBanList& bans,
-             TProtocolFunctions& greetingGate)
-      : settings_(settings), tmpBans_(tmpBans), bans_(bans), greetingGate_(greetingGate) {}
+             const TISPList& isps, TProtocolFunctions& greetingGate)
+      : settings_(settings),
+        tmpBans_(tmpBans),
+        bans_(bans),
+        isps_(isps),
+        greetingGate_(greetingGate) {}
   bool NickOrIPBanned(THubSocket& user) override {
     return RefuseNickOrIPBanned(bans_, settings_, user);
   }
@@ -92,6 +97,13 @@ class TLoginSide final : public TLoginHooks {
   void TempBan(THubSocket& user, const std::string& reason) override {
     tmpBans_.Add(user.Nick, user.IP, reason);
   }
+  // The restriction points into the ISP, which the caller copies at once.
+  TISPLookup LookupISP(const THubSocket& user) override {
+    const TISP* isp = isps_.FindByIP(user.IP);
+    if (isp == nullptr) return {false, nullptr, {}};
+    return {true, &isp->Restriction, isp->Prefix};
+  }
+  std::string AllowedISPs() override { return isps_.GetNamesText(); }
   TDateTime GreetingGate(THubSocket& user) override { return greetingGate_.GreetingGate(user); }
   bool StartDNSLookup(THubSocket& user) override { return DNSStarter && DNSStarter(user); }
 
@@ -101,6 +113,7 @@ class TLoginSide final : public TLoginHooks {
   const TSettings& settings_;
   TTmpBanList& tmpBans_;
   TBanList& bans_;
+  const TISPList& isps_;
   TProtocolFunctions& greetingGate_;
 };
 
@@ -122,7 +135,7 @@ struct TRootCoreSides::TImpl {
       : Feed(parts.Feed),
         Counters(parts.Stats),
         Link(LinkQuality),
-        Login(parts.Settings, parts.TmpBans, parts.Bans, parts.GreetingGate),
+        Login(parts.Settings, parts.TmpBans, parts.Bans, parts.ISPs, parts.GreetingGate),
         MyINFO(std::move(myINFO)) {
     Hooks.SetFeed(&Feed);
     Hooks.SetCounters(&Counters);
