@@ -14,6 +14,8 @@
 #include "e2e/e2e_home.h"
 #include "e2e/nmdc_client.h"
 #include "security/isp_list.h"
+#include "security/profile.h"
+#include "security/profiles.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 #include "utils/program_folder.h"
@@ -191,7 +193,9 @@ TEST_F(ISPTest, TheISPRestrictionHolds) {
 // isps.xml rewritten while one user waits at "$GetPass" with the
 // restriction of an ISP the new file drops, and another is listed: the
 // waiting user finishes the login on the copy it holds, the listed one is
-// held to its ISP's new restriction, and the hub goes on.
+// held to its ISP's new restriction, and the hub goes on. A profile that
+// bypasses the ISP check keeps the general restriction when the accounts
+// are reloaded too.
 TEST(ISPReloadTest, RewrittenFileWhileAUserWaitsForThePassword) {
   TE2EHome home;
   home.WriteSettings([](TSettings& settings) {
@@ -199,6 +203,15 @@ TEST(ISPReloadTest, RewrittenFileWhileAUserWaitsForThePassword) {
     settings.SetAutoLoadSettings(true);
     settings.Password = {true, "secret"};
   });
+  home.AddAccount("vip", "vpw");
+  {
+    SetProgramFolder(home.Folder());
+    TSettings settings;
+    TProfiles profiles(settings);
+    ASSERT_TRUE(profiles.Load());
+    profiles.Find("Member")->SetRight(TProfileRight::MayByPassISPIPCheck, 1);
+    ASSERT_TRUE(profiles.Save());
+  }
   WriteISPs(home.Folder(), [](TISPList& isps) {
     AddISP(isps, "Old", "", "127.0.40.*", 3);
     AddISP(isps, "Keep", "", "127.0.42.*", 3);
@@ -207,6 +220,8 @@ TEST(ISPReloadTest, RewrittenFileWhileAUserWaitsForThePassword) {
 
   auto listed = From(home.Port(), "127.0.42.1");
   ASSERT_TRUE(listed && listed->Login("listed", "secret")) << listed->ReceivedText();
+  auto vip = From(home.Port(), "127.0.42.2");
+  ASSERT_TRUE(vip && vip->Login("vip", "vpw")) << vip->ReceivedText();
   auto waiter = From(home.Port(), "127.0.40.1");
   ASSERT_TRUE(waiter && waiter->Handshake("waiter"));
   ASSERT_TRUE(waiter->ReadUntil("$GetPass|")) << waiter->ReceivedText();
@@ -239,6 +254,20 @@ TEST(ISPReloadTest, RewrittenFileWhileAUserWaitsForThePassword) {
 
   auto fresh = From(home.Port(), "127.0.41.1");
   ASSERT_TRUE(fresh && fresh->Login("fresh", "secret")) << fresh->ReceivedText();
+
+  // A new account: once it logs in, the accounts were reloaded and the vip
+  // bound again.
+  home.AddAccount("late", "lpw");
+  bool rebound = false;
+  for (int attempt = 0; attempt < 10 && !rebound; ++attempt) {
+    auto late = From(home.Port(), "127.0.41.2");
+    rebound = late && late->Login("late", "lpw");
+  }
+  ASSERT_TRUE(rebound) << home.Hub().Output();
+  vip->Send(MyINFOWithHubs("vip", 2));
+  const auto echoed = vip->ReadUntil("$MyINFO $ALL vip ");
+  ASSERT_TRUE(echoed) << vip->ReceivedText();
+  EXPECT_NE(echoed->find(",H:2/0/0,"), std::string::npos) << *echoed;
   EXPECT_EQ(home.StopHub(), 0) << home.Hub().Output();
 }
 
