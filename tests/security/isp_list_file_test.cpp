@@ -1,7 +1,6 @@
 // settings/isps.xml: the layout, every field through save and load, the
 // load rules for hand-edited files, damaged files and the file's mode.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "security/isp_list.h"
 #include "settings/language.h"
 #include "settings/settings_test_home.h"
+#include "support/owner_only.h"
 
 namespace {
 
@@ -201,10 +201,7 @@ TEST_F(ISPListFileTest, DamagedFileChangesNothingAndStopsSaving) {
 
 TEST_F(ISPListFileTest, WrittenForTheOwnerOnly) {
   isps_.Add("x");
-  ASSERT_TRUE(isps_.Save());
-  struct stat info {};
-  ASSERT_EQ(stat(TISPList::FilePath().c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  ExpectSavedOwnerOnly(TISPList::FilePath(), [this] { return isps_.Save(); });
 }
 
 }  // namespace
