@@ -24,6 +24,7 @@
 #include "security/account.h"
 #include "security/accounts.h"
 #include "security/ban_list.h"
+#include "security/isp_list.h"
 #include "security/profiles.h"
 #include "security/tmp_ban_list.h"
 #include "security/user_registered.h"
@@ -83,8 +84,8 @@ void TKavroRoot::Build() {
 void TKavroRoot::BuildHub() {
   tmpBans_ = std::make_unique<TTmpBanList>(*settings_, *language_);
   coreSides_ = std::make_unique<TRootCoreSides>(
-      TRootCoreSides::TParts{*settings_, *feed_, *stats_, *tmpBans_, *bans_, *greetingGate_,
-                             *registered_},
+      TRootCoreSides::TParts{*settings_, *feed_, *stats_, *tmpBans_, *bans_, *isps_,
+                             *greetingGate_, *registered_},
       [this](THubSocket& user, std::string_view message) { return HandleMyINFO(user, message); });
   hubCore_ = std::make_unique<THubCore>(loop_, *settings_, *language_, *nickList_, *hubMessages_,
                                         *accounts_, *nicksInUse_, *userDefaults_,
@@ -100,7 +101,8 @@ void TKavroRoot::BuildHub() {
     return true;
   });
   hubCore_->SetSpeed(settings_->WorkPace());
-  userHooks_ = std::make_unique<TRootUserHooks>(*hubCore_, *stats_, *bans_, *settings_);
+  userHooks_ =
+      std::make_unique<TRootUserHooks>(*hubCore_, *stats_, *bans_, *isps_, *settings_);
   accountUsers_ = std::make_unique<TRootAccountUsers>(*nickList_, *hubCore_);
   profiles_->SetAccountUsers(accountUsers_.get());
   accounts_->SetAccountUsers(accountUsers_.get());
@@ -160,7 +162,8 @@ void TKavroRoot::SetListenAddress(std::string address) {
   hub_->SetListenAddress(std::move(address));
 }
 
-// Profiles, accounts, bans, protected nicks, the user list and the hub's own messages.
+// Profiles, accounts, bans, ISPs, protected nicks, the user list and the hub's own
+// messages.
 void TKavroRoot::BuildLists() {
   const auto error = [this](const std::string& line) { ReportError(line); };
   profiles_ = std::make_unique<TProfiles>(*settings_, nullptr, error);
@@ -174,6 +177,9 @@ void TKavroRoot::BuildLists() {
   bans_ = std::make_unique<TBanList>(*language_, error);
   files_->Register(
       TSettingsList::Bans, [this] { return bans_->Load(); }, [this] { return bans_->Save(); });
+  isps_ = std::make_unique<TISPList>(*language_, error);
+  files_->Register(
+      TSettingsList::ISPs, [this] { return isps_->Load(); }, [this] { return isps_->Save(); });
   registered_ = std::make_unique<TUserRegistered>(error);
   files_->Register(
       TSettingsList::Registered, [this] { return registered_->Load(); },
@@ -185,6 +191,11 @@ void TKavroRoot::BuildLists() {
   profiles_->SetAccountUsers(nickList_.get());
   accounts_->SetAccountUsers(nickList_.get());
   settingsHooks_->SetNickList(nickList_.get());
+  // Listed users copied their ISP's restriction; a change hands them the
+  // current one.
+  isps_->SetUsersRefresh([this] {
+    if (nickList_) nickList_->RefreshISPRestrictions();
+  });
 
   hubMessages_ = std::make_unique<TProtocolMessage>(*settings_, *nickList_);
   userStatic_ = std::make_unique<TUserStatic>(*nickList_, [] { return NowLocal(); });
@@ -236,9 +247,11 @@ TKavroRoot::~TKavroRoot() {
   settingsHooks_->SetNickList(nullptr);
   accounts_->SetAccountUsers(nullptr);
   profiles_->SetAccountUsers(nullptr);
+  isps_->SetUsersRefresh(nullptr);
   nickList_.reset();
   userDefaults_.reset();
   registered_.reset();
+  isps_.reset();
   bans_.reset();
   accounts_.reset();
   profiles_.reset();

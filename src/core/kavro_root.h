@@ -16,6 +16,7 @@ class TChatHooks;
 class THubCore;
 class THubFeed;
 class THubSocket;
+class TISPList;
 class TLanguage;
 class TLanguageManager;
 class TLifecycleHub;
@@ -69,6 +70,7 @@ class TKavroRoot {
   TProfiles& Profiles() { return *profiles_; }
   TAccounts& Accounts() { return *accounts_; }
   TBanList& Bans() { return *bans_; }
+  TISPList& ISPs() { return *isps_; }
   TUserRegistered& Registered() { return *registered_; }
   TNicksInUse& NicksInUse() { return *nicksInUse_; }
   TNickList& NickList() { return *nickList_; }
@@ -124,6 +126,7 @@ class TKavroRoot {
   std::unique_ptr<TProfiles> profiles_;
   std::unique_ptr<TAccounts> accounts_;
   std::unique_ptr<TBanList> bans_;
+  std::unique_ptr<TISPList> isps_;
   std::unique_ptr<TUserRegistered> registered_;
   std::unique_ptr<TUserDefaults> userDefaults_;
   std::unique_ptr<TNickList> nickList_;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/core_hooks.h"
+#include "core/hub_feed.h"
 #include "core/hub_socket.h"
 #include "core/nick_list.h"
 #include "core/protocol.h"
@@ -23,6 +24,14 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
        at = text.find(from, at + to.size())) {
     text.replace(at, from.size(), to);
   }
+}
+
+// ISP names and prefixes come from files and commands and go out inside a
+// chat line, which a '|' would end.
+std::string WireText(std::string_view text) {
+  std::string out;
+  AppendFeedWireText(out, text);
+  return out;
 }
 
 }  // namespace
@@ -60,15 +69,18 @@ bool TProtocol::CheckISPAndPrefix(THubSocket& user) {
       }
       if (!isp.PrefixRule.empty()) rule = isp.PrefixRule;
     } else if (!settings.NoISPAllowed) {
-      Refuse(user, FormatText(Text(TLanguageKey::InCorrectISP), ctx_.Hooks.Login().AllowedISPs()),
+      Refuse(user,
+             FormatText(Text(TLanguageKey::InCorrectISP),
+                        WireText(ctx_.Hooks.Login().AllowedISPs())),
              &ctx_.Settings.RedirectOnISP);
       return false;
     }
   }
   if (!user.Registered && !rule.empty() &&
       !MatchPrefixList(rule, user.Nick, settings.CaseSenstivePrefixPatternCompare)) {
-    ctx_.Messages.SendChat(user, FormatText(Text(TLanguageKey::InCorrectISPPattern),
-                                            FormatOrList(rule, ctx_.Language.OrDelimiter())));
+    ctx_.Messages.SendChat(
+        user, FormatText(Text(TLanguageKey::InCorrectISPPattern),
+                         WireText(FormatOrList(rule, ctx_.Language.OrDelimiter()))));
     return false;
   }
   return true;

@@ -12,6 +12,7 @@
 #include "core/hub_stats.h"
 #include "core/login_refusal.h"
 #include "core/send_result.h"
+#include "security/isp_list.h"
 #include "security/tmp_ban_list.h"
 #include "security/user_registered.h"
 
@@ -78,10 +79,12 @@ class TLinkSide final : public TLinkQuality {
 class TLoginSide final : public TLoginHooks {
  public:
   TLoginSide(const TSettings& settings, TTmpBanList& tmpBans, TBanList& bans,
-             TProtocolFunctions& greetingGate, TUserRegistered& registered)
+             const TISPList& isps, TProtocolFunctions& greetingGate,
+             TUserRegistered& registered)
       : settings_(settings),
         tmpBans_(tmpBans),
         bans_(bans),
+        isps_(isps),
         greetingGate_(greetingGate),
         registered_(registered) {}
   bool NickOrIPBanned(THubSocket& user) override {
@@ -97,6 +100,13 @@ class TLoginSide final : public TLoginHooks {
   void TempBan(THubSocket& user, const std::string& reason) override {
     tmpBans_.Add(user.Nick, user.IP, reason);
   }
+  // The restriction points into the ISP, which the caller copies at once.
+  TISPLookup LookupISP(const THubSocket& user) override {
+    const TISP* isp = isps_.FindByIP(user.IP);
+    if (isp == nullptr) return {false, nullptr, {}};
+    return {true, &isp->Restriction, isp->Prefix};
+  }
+  std::string AllowedISPs() override { return isps_.GetNamesText(); }
   TDateTime GreetingGate(THubSocket& user) override { return greetingGate_.GreetingGate(user); }
   // A copy: a reload may replace the entry while its user waits for
   // "$GetPass".
@@ -118,6 +128,7 @@ class TLoginSide final : public TLoginHooks {
   const TSettings& settings_;
   TTmpBanList& tmpBans_;
   TBanList& bans_;
+  const TISPList& isps_;
   TProtocolFunctions& greetingGate_;
   TUserRegistered& registered_;
 };
@@ -140,7 +151,8 @@ struct TRootCoreSides::TImpl {
       : Feed(parts.Feed),
         Counters(parts.Stats),
         Link(LinkQuality),
-        Login(parts.Settings, parts.TmpBans, parts.Bans, parts.GreetingGate, parts.Registered),
+        Login(parts.Settings, parts.TmpBans, parts.Bans, parts.ISPs, parts.GreetingGate,
+              parts.Registered),
         MyINFO(std::move(myINFO)) {
     Hooks.SetFeed(&Feed);
     Hooks.SetCounters(&Counters);

@@ -14,10 +14,12 @@ class TStats;
 class TTmpBanList;
 class TBanList;
 class TUserRegistered;
+class TISPList;
 
 // The hub core's side of the other subsystems, as the composition root
 // wires them: the operator feed, the counters, the link-quality judge, the
-// temporary and lasting bans, the protected nicks, the greeting gate and the "$MyINFO" handling. Owns the
+// temporary and lasting bans, the ISP list, the protected nicks, the
+// greeting gate and the "$MyINFO" handling. Owns the
 // TCoreHooks the core is built with, every side registered there and the
 // link-quality judge (TSendResult); does not own the other subsystems.
 class TRootCoreSides {
@@ -28,6 +30,7 @@ class TRootCoreSides {
     TStats& Stats;
     TTmpBanList& TmpBans;
     TBanList& Bans;
+    const TISPList& ISPs;
     TProtocolFunctions& GreetingGate;
     TUserRegistered& Registered;
   };

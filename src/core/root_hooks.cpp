@@ -9,6 +9,8 @@
 #include "core/hub_socket.h"
 #include "core/hub_stats.h"
 #include "core/nicks_in_use.h"
+#include "security/isp_list.h"
+#include "security/profile.h"
 #include "settings/settings.h"
 #include "settings/settings_file_watcher.h"
 #include "base/case_tables.h"
@@ -65,6 +67,13 @@ bool TRootUserHooks::FloodGate(THubSocket& user, TFloodKind kind) {
 
 bool TRootUserHooks::CheckClientBan(THubSocket& user) {
   return RefuseClientBanned(bans_, settings_, user);
+}
+
+// A profile that bypasses the ISP check was never given an ISP's restriction.
+const TConnRestriction* TRootUserHooks::ISPRestriction(const THubSocket& user) {
+  if (user.Rights().MayByPassISPIPCheck()) return nullptr;
+  const TISP* isp = isps_.FindByIP(user.IP);
+  return isp != nullptr ? &isp->Restriction : nullptr;
 }
 
 void TRootUserHooks::TotalShareChanged(std::int64_t delta) {

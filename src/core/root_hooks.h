@@ -14,6 +14,7 @@
 class TBanList;
 class THubCore;
 class THubFeed;
+class TISPList;
 class TNicksInUse;
 class TSettings;
 class TSettingsFileWatcher;
@@ -49,13 +50,16 @@ class TRootSettingsHooks final : public TSettingsHooks {
 };
 
 // The user list's and the "$MyINFO" handler's flood gate (the protocol
-// engine's), the client bans and the share total they move. Owns nothing.
+// engine's), the client bans, the ISP restrictions and the share total they
+// move. Owns nothing.
 class TRootUserHooks final : public TNickListHooks, public TMyINFOHooks {
  public:
-  TRootUserHooks(THubCore& core, TStats& stats, TBanList& bans, const TSettings& settings)
-      : core_(core), stats_(stats), bans_(bans), settings_(settings) {}
+  TRootUserHooks(THubCore& core, TStats& stats, TBanList& bans, const TISPList& isps,
+                 const TSettings& settings)
+      : core_(core), stats_(stats), bans_(bans), isps_(isps), settings_(settings) {}
 
   bool FloodGate(THubSocket& user, TFloodKind kind) override;
+  const TConnRestriction* ISPRestriction(const THubSocket& user) override;
   bool CheckClientBan(THubSocket& user) override;
   void TotalShareChanged(std::int64_t delta) override;
 
@@ -63,6 +67,7 @@ class TRootUserHooks final : public TNickListHooks, public TMyINFOHooks {
   THubCore& core_;
   TStats& stats_;
   TBanList& bans_;
+  const TISPList& isps_;
   const TSettings& settings_;
 };
 

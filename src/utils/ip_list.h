@@ -134,6 +134,33 @@ class TIPList {
     return node->value;
   }
 
+  // The value of the deepest stored mask covering `text`, an address or a
+  // mask (a mask covers itself and every mask and address it is a prefix
+  // of), with that mask's text in `mask` when given; nullptr when none
+  // does. Unlike Find, a text ending on a node without a value still gets
+  // the broader mask above it.
+  T* FindCovering(std::string_view text, std::string* mask = nullptr) const {
+    const TIPNode<T>* node = &root_;
+    T* best = root_.value;
+    std::array<int, ip_list_detail::kMaxOctets> octets{};
+    int depth = 0;
+    int bestDepth = 0;
+    std::string_view rest = text;
+    while (!rest.empty() && rest.front() != '*' && depth < ip_list_detail::kMaxOctets) {
+      const int key = ip_list_detail::TakeOctet(rest);
+      const TIPNode<T>* child = key < 0 ? nullptr : node->Child(key);
+      if (child == nullptr) break;
+      node = child;
+      octets[static_cast<std::size_t>(depth++)] = key;
+      if (node->value != nullptr) {
+        best = node->value;
+        bestDepth = depth;
+      }
+    }
+    if (best != nullptr && mask != nullptr) *mask = MaskText(octets, bestDepth);
+    return best;
+  }
+
   // Removes the value of exactly this mask; a narrower mask that is not
   // stored leaves the broader one covering it alone.
   bool Remove(std::string_view mask) {

@@ -54,7 +54,8 @@ TEST(KavrodRunTest, FreshHomeStopsCleanlyAndSavesEveryFile) {
 TEST(KavrodRunTest, SecretFilesAreOwnerOnlyAfterTheShutdownSave) {
   namespace fs = std::filesystem;
   const char* const files[] = {"settings/settings.xml", "settings/profiles.xml",
-                               "settings/accounts.xml", "settings/bans.xml"};
+                               "settings/accounts.xml", "settings/bans.xml",
+                               "settings/isps.xml", "settings/protected.xml"};
   TE2EHome home;
   home.WriteSettings();
   home.AddAccount("alice", "secret");

@@ -206,4 +206,33 @@ TEST_F(IPListTest, ClearEmptiesTheTrie) {
   EXPECT_TRUE(ips_.Add("*", &c_));
 }
 
+// Unlike Find, a text ending on a branch without a value gets the broader
+// mask above it, and the mask found is named.
+TEST_F(IPListTest, FindCoveringNamesTheDeepestCoveringMask) {
+  ASSERT_TRUE(ips_.Add("10.*", &a_));
+  ASSERT_TRUE(ips_.Add("10.1.2.*", &b_));
+  const struct {
+    const char* text;
+    TRecord* value;
+    const char* mask;
+  } cases[] = {
+      {"10.1.2.3", &b_, "10.1.2.*"}, {"10.1.5.5", &a_, "10.*"},     {"10.1.*", &a_, "10.*"},
+      {"10.1.2.*", &b_, "10.1.2.*"}, {"10.1.2", &b_, "10.1.2.*"},   {"11.0.0.1", nullptr, ""},
+      {"*", nullptr, ""},            {"10.x.2.3", &a_, "10.*"},     {"10.1.2.3.4", &b_, "10.1.2.*"},
+  };
+  for (const auto& c : cases) {
+    std::string mask;
+    EXPECT_EQ(ips_.FindCovering(c.text, &mask), c.value) << c.text;
+    EXPECT_EQ(mask, c.mask) << c.text;
+  }
+  EXPECT_EQ(ips_.Find("10.1.*"), nullptr) << "Find keeps to the node reached";
+  ASSERT_TRUE(ips_.Add("*", &c_));
+  std::string mask;
+  EXPECT_EQ(ips_.FindCovering("11.0.0.1", &mask), &c_);
+  EXPECT_EQ(mask, "*");
+  ASSERT_TRUE(ips_.Add("10.1.2.3", &x_));
+  EXPECT_EQ(ips_.FindCovering("10.1.2.3", &mask), &x_);
+  EXPECT_EQ(mask, "10.1.2.3");
+}
+
 }  // namespace
