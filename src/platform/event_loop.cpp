@@ -291,13 +291,16 @@ struct TEventLoopImpl {
   void DispatchEvents(int count) {
     for (int i = 0; i < count; ++i) {
       const epoll_event ev = events[static_cast<std::size_t>(i)];
-      if (ev.data.u64 == kWakeId) {
+      // epoll_event is packed: its 64-bit id is copied out, never bound by
+      // reference at its misaligned place.
+      const std::uint64_t id = ev.data.u64;
+      if (id == kWakeId) {
         DrainWake();
         continue;
       }
       // A watch removed by an earlier handler of this turn is not found, and
       // ids are never reused, so its pending event is dropped here.
-      const auto it = watches.find(ev.data.u64);
+      const auto it = watches.find(id);
       if (it == watches.end() || !it->second.registered) continue;
       const unsigned flags = FromEpoll(ev.events) & (it->second.interest | ioHangUp | ioError);
       if (flags == 0) continue;

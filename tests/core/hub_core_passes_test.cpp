@@ -194,7 +194,7 @@ TEST_F(THubCorePassesTest, SpeedLevelsWrapAndStayInTheTable) {
 TEST_F(THubCorePassesTest, HousekeepingTimeOuts) {
   // Far from the clock's start, whatever the machine's uptime.
   const std::uint64_t now = 50000000;
-  core_.SetClock([now] { return now; });
+  core_.SetClock([=] { return now; });
   settings_.HandshakeTimeOut = {true, 40000};
   settings_.IdleTimeOut = {true, 300000};
   struct TCase {

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -152,13 +151,14 @@ TEST_F(ISPListTest, DeleteTakesTheRangesAlong) {
   EXPECT_EQ(OwnerOf("10.2.1.1"), "B");
 }
 
+// "I01", "I02", ...: names that sort in number order.
+std::string Name(int number) { return (number < 10 ? "I0" : "I") + std::to_string(number); }
+
 TEST_F(ISPListTest, NamesText) {
   const auto names = [this](int count) {
     isps_.Clear();
     for (int i = 1; i <= count; ++i) {
-      char name[8];
-      std::snprintf(name, sizeof name, "I%02d", i);
-      isps_.Add(name);
+      isps_.Add(Name(i));
     }
     return isps_.GetNamesText();
   };
@@ -168,9 +168,7 @@ TEST_F(ISPListTest, NamesText) {
   EXPECT_EQ(names(3), "I01, I02 and I03");
   std::string first31;
   for (int i = 1; i <= 31; ++i) {
-    char name[8];
-    std::snprintf(name, sizeof name, "I%02d, ", i);
-    first31 += name;
+    first31 += Name(i) + ", ";
   }
   first31.resize(first31.size() - 2);
   EXPECT_EQ(names(32), first31 + " and I32");
