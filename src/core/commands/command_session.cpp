@@ -83,9 +83,11 @@ void TCommandSession::SendReply(std::string_view text) {
   else ctx_.Messages.SendChat(*sender_, text);
 }
 
-void TCommandSession::ReplyBuffer(const TWriteBuffer& buffer) {
-  if (ReplyByPM) ctx_.Messages.SendPMData(*sender_, buffer.View());
-  else ctx_.Messages.SendChatData(*sender_, buffer.View());
+void TCommandSession::ReplyBuffer(const TWriteBuffer& buffer) { ReplyData(buffer.View()); }
+
+void TCommandSession::ReplyData(std::string_view data) {
+  if (ReplyByPM) ctx_.Messages.SendPMData(*sender_, data);
+  else ctx_.Messages.SendChatData(*sender_, data);
 }
 
 void TCommandSession::AppendText(TWriteBuffer& out, std::string_view text) {

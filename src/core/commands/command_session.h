@@ -72,8 +72,10 @@ class TCommandSession {
   }
   // Sends `text` as it is.
   void SendReply(std::string_view text);
-  // Sends the bytes of a reply built in `buffer` as they are.
+  // Sends the bytes of a reply built in `buffer` (or elsewhere) as they are:
+  // each text was made from its template when it was appended.
   void ReplyBuffer(const TWriteBuffer& buffer);
+  void ReplyData(std::string_view data);
 
   // Copies the message as received to whom `visibility` names; a password
   // (word `secretWord`, 0: none) shows as "****" in every copy.
