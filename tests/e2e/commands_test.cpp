@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string>
@@ -160,4 +163,37 @@ TEST_F(CommandsTest, BuiltInCommandsAnswerAndAreNotBroadcast) {
   EXPECT_EQ(Until(*oper, "<bob3> plain|"),
             (std::vector<std::string>{"<bob3> +showtopic|", "<bob3> +hy x|"}));
   EXPECT_EQ(Until(*carol, "<bob3> plain|"), std::vector<std::string>{});
+}
+
+TEST_F(CommandsTest, TwoKicksOfOneUserInOneWriteKickOnce) {
+  auto oper = Login("oper1", "opw");
+  // From an address of its own: the kick bans it for a while.
+  auto bob = TNmdcClient::Connect(home_->Port(), false, "127.0.9.4");
+  ASSERT_TRUE(oper && bob && bob->Login("bob4"));
+  oper->Drain(200ms);
+
+  ASSERT_TRUE(oper->Send("<oper1> !kick bob4 spam, twice|<oper1> +kick bob4 spam|<oper1> done|"));
+  const std::string announced = Bot("bob4, IP address: 127.0.9.4 was kicked by oper1 because: "
+                                    "spam, twice");
+  EXPECT_EQ(Until(*oper, "<oper1> done|"),
+            (std::vector<std::string>{"<oper1> !kick bob4 spam, twice|",
+                                      Bot("[command] !kick bob4 spam, twice"), announced,
+                                      Bot("bob4 was kicked from the hub"),
+                                      "<oper1> +kick bob4 spam|"}));
+  EXPECT_EQ(bob->ReadUntil("<HubBot> You were"),
+            Bot("You were kicked by oper1 because: spam, twice"));
+  EXPECT_TRUE(bob->WaitClosed());
+
+  // The feed reaches standard output and the day's file, once.
+  const std::string feedLine = "bob4 was kicked by oper1 because: spam, twice";
+  ASSERT_TRUE(home_->Hub().WaitForOutput(feedLine));
+  const std::string output = home_->Hub().Output();
+  EXPECT_EQ(output.find(feedLine), output.rfind(feedLine)) << output;
+  std::string files;
+  for (const auto& entry : std::filesystem::directory_iterator(home_->File("feed"))) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    files.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  EXPECT_NE(files.find(feedLine), std::string::npos);
+  EXPECT_EQ(files.find(feedLine), files.rfind(feedLine));
 }

@@ -4,6 +4,7 @@
 
 #include "base/exceptions.h"
 #include "core/buffer_text.h"
+#include "core/commands/kick_user.h"
 #include "core/core_hooks.h"
 #include "core/hub_socket.h"
 #include "settings/language.h"
@@ -128,4 +129,6 @@ void THubCommands::HandlePrefixOnly() {
   session_.SendReply(text);
 }
 
-void THubCommands::HandleKick() {}
+void THubCommands::HandleKick() {
+  KickUser(session_, tokens_.Get(1), session_.RestOfLine(2));
+}

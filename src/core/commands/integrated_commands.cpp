@@ -3,6 +3,7 @@
 #include <charconv>
 #include <string>
 
+#include "core/commands/kick_user.h"
 #include "core/history_manager.h"
 #include "core/hub_socket.h"
 #include "core/hub_stats.h"
@@ -158,6 +159,7 @@ bool TIntegratedCommands::History(TIntegratedCommands& self, bool query) {
 bool TIntegratedCommands::Kick(TIntegratedCommands& self, bool query) {
   THubSocket& sender = self.session_.Sender();
   if (query) return sender.Rights().MayUseHubCommands();
-  if (!self.CheckArguments(sender.Rights().MayKickUser(), 1)) return true;
+  if (self.CheckArguments(sender.Rights().MayKickUser(), 1))
+    KickUser(self.session_, self.tokens_.Get(1), self.session_.RestOfLine(2));
   return true;
 }
