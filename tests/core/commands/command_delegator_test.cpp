@@ -11,11 +11,13 @@
 
 namespace {
 
-// A text-command runner that knows "rules".
+// A text-command runner that knows "rules" and counts the lines it saw.
 class TRulesRunner : public TTextCommandRunner {
  public:
+  int Calls = 0;
   bool Execute(THubSocket&, const TStringList& tokens, bool, std::string_view,
                std::size_t) override {
+    ++Calls;
     return tokens.Get(0) == "rules";
   }
 };
@@ -99,6 +101,16 @@ TEST_F(CommandDelegatorTest, ThePrefixTheProfileAndTheWordChooseTheSource) {
     Out(*oper_);
     Out(*user_);
   }
+}
+
+TEST_F(CommandDelegatorTest, APrefixWithoutAWordReachesNoSource) {
+  for (const std::string_view text : {"+", "+  ", "!", "\xA7 "}) {
+    EXPECT_EQ(Say(*oper_, text), TCommandSource::None) << text;
+    EXPECT_EQ(Out(*oper_), "") << text;
+  }
+  EXPECT_EQ(rules_.Calls, 0);
+  Say(*user_, "+nosuch");
+  EXPECT_EQ(rules_.Calls, 1);
 }
 
 TEST_F(CommandDelegatorTest, AtMostSixWordsAreTokens) {
