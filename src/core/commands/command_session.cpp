@@ -50,7 +50,7 @@ void TCommandSession::Begin(THubSocket& sender, std::string_view message, bool i
   cameByPM_ = isPM;
   ReplyByPM = isPM;
   position_ = 0;
-  prefix_ = message.empty() ? '\0' : message.front();
+  prefix_ = '\0';
 }
 
 void TCommandSession::SetPosition(std::size_t position) {
