@@ -118,7 +118,7 @@ void TKavroRoot::BuildHub() {
   history_ = std::make_unique<THistoryManager>(*language_);
   commands_ = std::make_unique<TCommandDelegator>(TCommandContext{
       *settings_, *language_, *nickList_, *hubMessages_, *nicksInUse_, coreSides_->Hooks(),
-      *stats_, *bans_, *history_, nullptr, nullptr, [] { return NowLocal(); },
+      *stats_, *bans_, *history_, nullptr, registered_.get(), [] { return NowLocal(); },
       [this] { return hubCore_->Uptime(); }});
   chatHooks_ = std::make_unique<TRootChatSide>(*commands_);
   messageHandlers_ = std::make_unique<TMessageHandlers>(

@@ -19,6 +19,7 @@
 #include "security/accounts.h"
 #include "security/profile.h"
 #include "security/profiles.h"
+#include "security/user_registered.h"
 #include "settings/settings.h"
 #include "utils/program_folder.h"
 
@@ -196,4 +197,34 @@ TEST_F(CommandsTest, TwoKicksOfOneUserInOneWriteKickOnce) {
   }
   EXPECT_NE(files.find(feedLine), std::string::npos);
   EXPECT_EQ(files.find(feedLine), files.rfind(feedLine));
+}
+
+TEST(CommandsRegMeTest, ARegisteredNickAsksForItsPasswordAndIsSavedOnStop) {
+  TE2EHome home;
+  home.WriteSettings([](TSettings& settings) {
+    settings.SetBotName("HubBot");
+    settings.AllowUsersToRegister = true;
+  });
+  ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
+  {
+    auto user = TNmdcClient::Connect(home.Port());
+    ASSERT_TRUE(user && user->Login("reg5"));
+    ASSERT_TRUE(user->Send("<reg5> +regme s3cret|"));
+    EXPECT_EQ(user->ReadUntil("<HubBot> "),
+              Bot("Your nick has been registered, upon next connection you'll have to supply "
+                  "the password s3cret (this message is only visible to you)"));
+  }
+  auto again = TNmdcClient::Connect(home.Port());
+  ASSERT_TRUE(again && again->Handshake("reg5"));
+  ASSERT_EQ(again->ReadUntil("$GetPass"), "$GetPass|");
+  ASSERT_TRUE(again->Send("$MyPass s3cret|"));
+  EXPECT_TRUE(again->ReadUntil("$Hello reg5|"));
+  again.reset();
+
+  ASSERT_EQ(home.StopHub(), 0) << home.Hub().Output();
+  SetProgramFolder(home.Folder());
+  TUserRegistered saved;
+  ASSERT_TRUE(saved.Load());
+  ASSERT_NE(saved.Find("reg5"), nullptr);
+  EXPECT_EQ(saved.Find("reg5")->Pass, "s3cret");
 }

@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <string>
-#include <string_view>
 
 #include "base/date_time.h"
 
@@ -16,16 +15,7 @@ class TProtocolMessage;
 class TSettings;
 class TShareTrace;
 class TStats;
-
-// The protected nicks as the built-in "regme" and "unregme" use them.
-class TProtectedNicks {
- public:
-  virtual ~TProtectedNicks() = default;
-  virtual bool Exists(std::string_view nick) const = 0;
-  // False when the nick cannot be added (held already, or empty).
-  virtual bool Add(std::string_view nick, std::string_view password) = 0;
-  virtual bool Remove(std::string_view nick) = 0;
-};
+class TUserRegistered;
 
 // The collaborators of the command sets; all must outlive them.
 struct TCommandContext {
@@ -39,7 +29,7 @@ struct TCommandContext {
   TBanList& Bans;           // the auto-ban on kicks
   THistoryManager& History;
   TShareTrace* ShareTrace = nullptr;         // null: kicks trace nothing
-  TProtectedNicks* ProtectedNicks = nullptr;  // null: no one may register
+  TUserRegistered* Registered = nullptr;      // protected nicks; null: no one may register
   std::function<TDateTime()> Today;           // local date; empty: the system's
   std::function<std::string()> Uptime;        // the hub's uptime text; empty: none
 };

@@ -9,6 +9,7 @@
 #include "core/hub_stats.h"
 #include "security/account.h"
 #include "security/profile.h"
+#include "security/user_registered.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 #include "utils/constants.h"
@@ -101,7 +102,7 @@ bool TIntegratedCommands::Stats(TIntegratedCommands& self, bool query) {
 }
 
 bool TIntegratedCommands::MayRegister() const {
-  return ctx_.Settings.AllowUsersToRegister && ctx_.ProtectedNicks != nullptr;
+  return ctx_.Settings.AllowUsersToRegister && ctx_.Registered != nullptr;
 }
 
 bool TIntegratedCommands::RegMe(TIntegratedCommands& self, bool query) {
@@ -112,20 +113,25 @@ bool TIntegratedCommands::RegMe(TIntegratedCommands& self, bool query) {
     return true;
   }
   const THubSocket& sender = session.Sender();
+  TUserRegistered& registered = *self.ctx_.Registered;
   if (sender.Registered && sender.Account && !sender.Account->BuiltIn) {
     session.Reply(L::UserRegisterMeHasAccount);
-  } else if (self.ctx_.ProtectedNicks->Exists(sender.Nick)) {
-    session.Reply(L::UserRegisterMeAlreadyRegistered);
-  } else if (self.ctx_.ProtectedNicks->Add(sender.Nick, self.tokens_.Get(1))) {
-    session.Reply(L::UserRegisterMeRegistered, self.tokens_.Get(1));
+    return true;
   }
+  TUserRegItem* item = registered.Find(sender.Nick) ? nullptr : registered.Add(sender.Nick);
+  if (item == nullptr) {
+    session.Reply(L::UserRegisterMeAlreadyRegistered);
+    return true;
+  }
+  item->Pass = self.tokens_.Get(1);
+  session.Reply(L::UserRegisterMeRegistered, item->Pass);
   return true;
 }
 
 bool TIntegratedCommands::UnRegMe(TIntegratedCommands& self, bool query) {
   if (query) return self.MayRegister();
   TCommandSession& session = self.session_;
-  if (self.ctx_.ProtectedNicks->Remove(session.Sender().Nick))
+  if (self.ctx_.Registered->Delete(session.Sender().Nick))
     session.Reply(L::UserUnRegisterMeUnRegistered);
   else
     session.Reply(L::UserUnRegisterMeNotFound);

@@ -3,17 +3,10 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "base/case_tables.h"
-
-std::vector<std::pair<std::string, std::string>>::const_iterator TListedNicks::Find(
-    std::string_view nick) const {
-  return std::find_if(Items.begin(), Items.end(),
-                      [&](const auto& item) { return SameText(item.first, nick); });
-}
 
 TCommandsFixture::TCommandsFixture()
     : ctx_{settings_, language_, nickList_, messages_, nicksInUse_, hooks_,
-           stats_,    bans_,     history_,  nullptr,   &protected_,
+           stats_,    bans_,     history_,  nullptr,   &registered_,
            [this] {
              if (clockFails_) {
                clockFails_ = false;

@@ -19,6 +19,7 @@
 #include "core/protocol_message.h"
 #include "security/ban_list.h"
 #include "security/profile.h"
+#include "security/user_registered.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 #include "support/fake_connection.h"
@@ -39,27 +40,6 @@ class TCommandLogin : public TLoginHooks {
   void TempBan(THubSocket& user, const std::string& reason) override {
     TempBans.push_back(user.Nick + " " + reason);
   }
-};
-
-// The protected nicks in a plain list: nick -> password.
-class TListedNicks : public TProtectedNicks {
- public:
-  std::vector<std::pair<std::string, std::string>> Items;
-  bool Exists(std::string_view nick) const override { return Find(nick) != Items.end(); }
-  bool Add(std::string_view nick, std::string_view password) override {
-    if (nick.empty() || Exists(nick)) return false;
-    Items.emplace_back(std::string(nick), std::string(password));
-    return true;
-  }
-  bool Remove(std::string_view nick) override {
-    const auto it = Find(nick);
-    if (it == Items.end()) return false;
-    Items.erase(it);
-    return true;
-  }
-
- private:
-  std::vector<std::pair<std::string, std::string>>::const_iterator Find(std::string_view nick) const;
 };
 
 // The commands' collaborators, real but without sockets: settings, language,
@@ -113,7 +93,7 @@ class TCommandsFixture : public testing::Test {
   bool clockFails_ = false;  // the next reading of the date throws
   TBanList bans_{language_, {}, [this] { return now_; }};
   THistoryManager history_{language_, [this] { return now_; }};
-  TListedNicks protected_;
+  TUserRegistered registered_{{}, [this] { return now_; }};
   TCommandContext ctx_;
   std::vector<std::unique_ptr<THubSocket>> users_;
 };

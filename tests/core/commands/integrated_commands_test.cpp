@@ -101,25 +101,27 @@ TEST_F(IntegratedCommandsTest, RegMeProtectsTheNickWithTheWordGiven) {
   const std::string wrong = Bot(Text(TLanguageKey::UserRegisterMeIncorrectParameter));
   EXPECT_EQ(Answer("+regme"), wrong);
   EXPECT_EQ(Answer("+regme two words"), wrong);
-  EXPECT_TRUE(protected_.Items.empty());
+  EXPECT_EQ(registered_.GetCount(), 0);
 
   ASSERT_EQ(Say(*user_, "+regme pa$$w"), TCommandSource::BuiltIn);
   EXPECT_EQ(Out(*op_), ChatLine(*user_, "+regme ****"));  // the password stays private
   EXPECT_EQ(Out(*user_), Bot("Your nick has been registered, upon next connection you'll have "
                              "to supply the password pa$$w (this message is only visible to "
                              "you)"));
-  ASSERT_EQ(protected_.Items.size(), 1u);
-  EXPECT_EQ(protected_.Items[0], std::make_pair(std::string("user1"), std::string("pa$$w")));
+  ASSERT_EQ(registered_.GetCount(), 1);
+  ASSERT_NE(registered_.Find("USER1"), nullptr);
+  EXPECT_EQ(registered_.Find("user1")->Pass, "pa$$w");
+  EXPECT_EQ(registered_.Find("user1")->Created, now_);
   EXPECT_EQ(Answer("!regme other", true),
             BotTo(*user_, Text(TLanguageKey::UserRegisterMeAlreadyRegistered)));
 
   EXPECT_EQ(Answer("+unregme"), Bot(Text(TLanguageKey::UserUnRegisterMeUnRegistered)));
-  EXPECT_TRUE(protected_.Items.empty());
+  EXPECT_EQ(registered_.GetCount(), 0);
   EXPECT_EQ(Answer("+unregme"), Bot(Text(TLanguageKey::UserUnRegisterMeNotFound)));
 
   // A nick with an account of its own needs no protection.
   THubSocket& member = Online("member", MakeProfile("Member", {}));
   ASSERT_EQ(Say(member, "+regme pw"), TCommandSource::BuiltIn);
   EXPECT_EQ(Out(member), Bot(Text(TLanguageKey::UserRegisterMeHasAccount)));
-  EXPECT_TRUE(protected_.Items.empty());
+  EXPECT_EQ(registered_.GetCount(), 0);
 }
