@@ -60,7 +60,9 @@ bool THubCommands::HandleMessage(std::size_t position, bool reportUnknown) {
     }
     if (CheckRight(RightHolds(row->Right, sender.Rights()), row->MinArgs))
       (this->*entry->handler)();
-    if (!reply_.Empty()) throw EHubCommandError("THubCommands.HandleMessage", "NoReset(" + name + ")");
+    // A handler must send what it built.
+    if (!reply_.Empty())
+      throw EHubCommandError("THubCommands.HandleMessage", "NoReset(" + name + ")");
     return true;
   } catch (const std::exception& e) {
     // The next command starts clean whatever this one left.

@@ -361,6 +361,7 @@ TEST_F(HubCommandsTest, EchoHidesPasswordsButTheSenderSeesHisLine) {
   const std::pair<std::string_view, std::string_view> cases[] = {
       {"!addreg bob pw1 Op", "!addreg bob **** Op"},
       {"!AR bob pw1 Op 10.*", "!AR bob **** Op 10.*"},
+      {"!ar pw pw Op", "!ar pw **** Op"},
       {"!cr old new pw", "!cr old new ****"},
       {"!changereg old new", "!changereg old new"},
       {"!setpass bob  p$w", "!setpass bob  ****"},
