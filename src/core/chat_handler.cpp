@@ -89,7 +89,7 @@ bool TChatHandler::HandleChat(THubSocket& user, std::string_view message) {
   if (textStart == std::string_view::npos) return false;
   const std::string_view text = body.substr(textStart);
   NoteLastSpoke(ctx_, user);
-  if (ctx_.Chat.DelegateCommand(user, text, TCommandMode::MainChat)) return true;
+  if (ctx_.Chat.DelegateCommand(user, message, textStart, TCommandMode::MainChat)) return true;
   if (HandleKickAnnouncement(user, text)) return true;
   if (user.UserInfo().Muted) {
     ctx_.Messages.SendChat(user, ctx_.Language.Text(TLanguageKey::MutedUserMessage));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,9 +41,11 @@ class TChatHooks {
   virtual bool ChatArrival(THubSocket& /*user*/, std::string_view /*message*/) { return false; }
   virtual bool ToArrival(THubSocket& /*user*/, std::string_view /*message*/) { return false; }
 
-  // Offers a line's text (after "<nick> ") to the commands; true: taken.
-  virtual bool DelegateCommand(THubSocket& /*user*/, std::string_view /*text*/,
-                               TCommandMode /*mode*/) {
+  // Offers a line to the commands: `message` is the whole message as
+  // received (final '|' included), its text starts at `textStart` (after
+  // "<nick> "). True: taken.
+  virtual bool DelegateCommand(THubSocket& /*user*/, std::string_view /*message*/,
+                               std::size_t /*textStart*/, TCommandMode /*mode*/) {
     return false;
   }
 

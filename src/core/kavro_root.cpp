@@ -4,6 +4,7 @@
 
 #include "core/dns_lookup.h"
 #include "core/chat_hooks.h"
+#include "core/commands/command_delegator.h"
 #include "core/greeting_gate.h"
 #include "core/history_manager.h"
 #include "core/message_handlers.h"
@@ -15,6 +16,7 @@
 #include "core/nicks_in_use.h"
 #include "core/operator_messages.h"
 #include "core/protocol_message.h"
+#include "core/root_chat_side.h"
 #include "core/root_core_sides.h"
 #include "core/root_hooks.h"
 #include "core/settings_file_set.h"
@@ -114,7 +116,11 @@ void TKavroRoot::BuildHub() {
   // The handlers of a logged-in user's chat, messages, searches and
   // connection requests.
   history_ = std::make_unique<THistoryManager>(*language_);
-  chatHooks_ = std::make_unique<TChatHooks>();
+  commands_ = std::make_unique<TCommandDelegator>(TCommandContext{
+      *settings_, *language_, *nickList_, *hubMessages_, *nicksInUse_, coreSides_->Hooks(),
+      *stats_, *bans_, *history_, nullptr, registered_.get(), [] { return NowLocal(); },
+      [this] { return hubCore_->Uptime(); }});
+  chatHooks_ = std::make_unique<TRootChatSide>(*commands_);
   messageHandlers_ = std::make_unique<TMessageHandlers>(
       TChatContext{*settings_, *language_, *nickList_, *hubMessages_, *accounts_,
                    hubCore_->Protocol(), coreSides_->Hooks(), *stats_, *history_, *chatHooks_});
@@ -225,6 +231,7 @@ TKavroRoot::~TKavroRoot() {
   operatorMessages_.reset();
   messageHandlers_.reset();
   chatHooks_.reset();
+  commands_.reset();
   history_.reset();
   myINFO_->SetHooks(nullptr);
   myINFO_.reset();

@@ -13,6 +13,7 @@ class THistoryManager;
 class TMessageHandlers;
 class TRootCoreEvents;
 class TChatHooks;
+class TCommandDelegator;
 class THubCore;
 class THubFeed;
 class THubSocket;
@@ -81,6 +82,7 @@ class TKavroRoot {
   THubFeed& Feed() { return *feed_; }
   TSendResult& LinkQuality();
   TTmpBanList& TmpBans() { return *tmpBans_; }
+  TCommandDelegator& Commands() { return *commands_; }
   THubCore& HubCore() { return *hubCore_; }
   // The hub as the program's start-up and shutdown drive it.
   TLifecycleHub& Hub();
@@ -143,6 +145,7 @@ class TKavroRoot {
   std::unique_ptr<TRootAccountUsers> accountUsers_;
   std::unique_ptr<TMyINFOProcessor> myINFO_;
   std::unique_ptr<THistoryManager> history_;
+  std::unique_ptr<TCommandDelegator> commands_;
   std::unique_ptr<TChatHooks> chatHooks_;
   std::unique_ptr<TMessageHandlers> messageHandlers_;
   std::unique_ptr<TOperatorMessages> operatorMessages_;

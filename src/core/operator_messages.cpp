@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/ban_gate.h"
 #include "core/chat_handler.h"
 #include "core/hub_socket.h"
 #include "core/hub_stats.h"
+#include "core/kick_steps.h"
 #include "core/nick_list.h"
 #include "core/nicks_in_use.h"
 #include "core/protocol_message.h"
@@ -37,13 +37,6 @@ constexpr std::size_t kStandardAddressFrom = 13;
 // The message without its final '|'.
 std::string_view Body(std::string_view message) {
   return message.empty() || message.back() != '|' ? message : message.substr(0, message.size() - 1);
-}
-
-// Only a registered account keeps statistics; the built-in ones are never
-// stored.
-TAccount* CountingAccount(const THubSocket& user) {
-  if (!user.Registered || !user.Account || user.Account->BuiltIn) return nullptr;
-  return user.Account.get();
 }
 
 // The reason of the client's standard redirect sentence ("You are being
@@ -114,76 +107,13 @@ bool TOperatorMessages::HandleKick(THubSocket& kicker, std::string_view message)
     ctx_.Messages.SendChat(kicker, Text(TLanguageKey::OnKickUserTooLowAccountLvl));
     return true;
   }
-  TUserInfo& info = target->UserInfo();
-  target->LifeState = lsClosing;
-  if (info.Kicked) return true;  // one kick is under way: no second account of it
-  info.Kicked = true;
-  info.LastKickReason = reason;
-
-  if (ctx_.Settings.UseShareTrace && shareTrace_ != nullptr && !reason.empty() &&
-      (reason.front() == '!' || reason.front() == '\xA7')) {
-    shareTrace_->Add(*target, std::string_view(reason).substr(1));
-  }
-  const bool autoBanned = PunishKicked(kicker, *target, reason);
-  AnnounceKick(kicker, *target, reason, autoBanned);
-
-  const std::string& kenny = Text(TLanguageKey::OnKickIfKennylized);
-  if (info.Kennylized && !kenny.empty()) ctx_.Messages.SendChatToAll(FormatText(kenny, kicker.Nick));
-
-  ctx_.Hooks.Feed().PostKick(
-      reason.empty()
-          ? FormatText(Text(TLanguageKey::OnKickFeedMessage), target->Nick, kicker.Nick)
-          : FormatText(Text(TLanguageKey::OnKickFeedMessageHasReason), target->Nick, kicker.Nick,
-                       reason));
+  if (!BeginKick(*target, reason)) return true;  // one kick is under way: no second account of it
+  const TKickParts parts{ctx_.Settings, ctx_.Language, ctx_.Messages, ctx_.Hooks,
+                         ctx_.Stats,    ctx_.Bans,     shareTrace_};
+  const bool autoBanned = PunishKick(parts, kicker, *target, reason);
+  AnnounceKick(parts, kicker, *target, reason, autoBanned);
+  EndKick(parts, kicker, *target, reason);
   return true;
-}
-
-bool TOperatorMessages::PunishKicked(THubSocket& kicker, THubSocket& target,
-                                     const std::string& reason) {
-  if (!target.Rights().MayByPassTmpBans() && ctx_.Settings.TmpBanTime.Enabled)
-    ctx_.Hooks.Login().TempBan(target, reason);
-
-  ++ctx_.Stats.Protocol.Kicks;
-  ++target.UserInfo().KickCount;
-  ++kicker.UserInfo().Transfer.Kicks;
-  if (TAccount* account = CountingAccount(kicker)) ++account->Stats.Kicks;
-
-  const TCountPerHours& rule = ctx_.Settings.AutoBanOnKick;
-  if (!rule.Enabled || target.UserInfo().KickCount < rule.Count) return false;
-  const std::int64_t seconds = static_cast<std::int64_t>(std::max(rule.Hours, 0)) * 3600;
-  const TDateTime expires{ctx_.Bans.Now().Seconds + seconds};
-  return BanConnectionNick(ctx_.Bans, ctx_.Settings, target,
-                           Text(TLanguageKey::OnKickAutoBanReason), expires, kicker.Nick);
-}
-
-void TOperatorMessages::AnnounceKick(const THubSocket& kicker, const THubSocket& target,
-                                     const std::string& reason, bool autoBanned) {
-  if (!ctx_.Settings.InformOperatorsInMcOnKick) return;
-  const int kicks = target.UserInfo().KickCount;
-  const std::string& nick = target.Nick;
-  const std::string& ip = target.IP;
-  std::string line;
-  // The auto-ban comes first: whatever the count, operators must learn
-  // that this kick banned the user.
-  if (!reason.empty()) {
-    if (autoBanned) {
-      line = FormatText(Text(TLanguageKey::OnKickUserWithTotalKicksAndReasonAndAutoBan), nick, ip,
-                        kicks, kicker.Nick, reason);
-    } else if (kicks >= 2) {
-      line = FormatText(Text(TLanguageKey::OnKickUserWithTotalKicksAndReason), nick, ip, kicks,
-                        kicker.Nick, reason);
-    } else {
-      line = FormatText(Text(TLanguageKey::OnKickUserWithReason), nick, ip, kicker.Nick, reason);
-    }
-  } else if (autoBanned) {
-    line = FormatText(Text(TLanguageKey::OnKickUserWithTotalKicksAndAutoBan), nick, ip, kicks,
-                      kicker.Nick);
-  } else if (kicks >= 2) {
-    line = FormatText(Text(TLanguageKey::OnKickUserWithTotalKicks), nick, ip, kicks, kicker.Nick);
-  } else {
-    line = FormatText(Text(TLanguageKey::OnKickUser), nick, ip, kicker.Nick);
-  }
-  ctx_.Messages.SendChatToOperators(line);
 }
 
 // "$OpForceMove $Who:{nick}$Where:{address}$Msg:{message}|".

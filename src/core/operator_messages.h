@@ -77,11 +77,6 @@ class TOperatorMessages final : public TProtocolHandlers {
   // for a nick the hub keeps, `missing` for any other).
   THubSocket* FindTarget(THubSocket& actor, std::string_view nick, TLanguageKey reserved,
                          TLanguageKey missing);
-  // Counts and bans the kicked target; true when this kick made the
-  // auto-ban.
-  bool PunishKicked(THubSocket& kicker, THubSocket& target, const std::string& reason);
-  void AnnounceKick(const THubSocket& kicker, const THubSocket& target,
-                    const std::string& reason, bool autoBanned);
   // True while the connection's window allows another answer.
   bool BotINFOAllowed(THubSocket& user);
   const std::string& Text(TLanguageKey key) const;

@@ -66,7 +66,9 @@ bool TPrivateMessageHandler::HandlePrivateMessage(THubSocket& user, std::string_
   }
 
   if (SameText(target, ctx_.Settings.BotName())) {
-    ctx_.Chat.DelegateCommand(user, text, TCommandMode::PrivateMessage);
+    const std::size_t textStart =
+        text.empty() ? body.size() : static_cast<std::size_t>(text.data() - message.data());
+    ctx_.Chat.DelegateCommand(user, message, textStart, TCommandMode::PrivateMessage);
     return true;
   }
   if (ctx_.Chat.RefusePrivateMessage(user, text)) return true;

@@ -135,6 +135,7 @@ class TUserInfo {
   std::string Password;
   std::string LastKickReason;
   bool Kicked = false;
+  int PrefixNag = 0;  // prefix-only commands in a row
   std::string LockSeed;  // 4 characters
 
  private:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,7 +28,10 @@ class TRecordingChatHooks : public TChatHooks {
 
   bool ChatArrival(THubSocket&, std::string_view) override { return SwallowChat; }
   bool ToArrival(THubSocket&, std::string_view) override { return SwallowTo; }
-  bool DelegateCommand(THubSocket&, std::string_view text, TCommandMode mode) override {
+  bool DelegateCommand(THubSocket&, std::string_view message, std::size_t textStart,
+                       TCommandMode mode) override {
+    std::string_view text = message.substr(std::min(textStart, message.size()));
+    if (text.ends_with('|')) text.remove_suffix(1);
     Commands.push_back((mode == TCommandMode::MainChat ? "M:" : "P:") + std::string(text));
     return TakeCommands;
   }

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "base/date_time.h"
+
+class TBanList;
+class TCoreHooks;
+class THistoryManager;
+class TLanguage;
+class TNickList;
+class TNicksInUse;
+class TProtocolMessage;
+class TSettings;
+class TShareTrace;
+class TStats;
+class TUserRegistered;
+
+// The collaborators of the command sets; all must outlive them.
+struct TCommandContext {
+  TSettings& Settings;
+  TLanguage& Language;
+  TNickList& NickList;
+  TProtocolMessage& Messages;
+  TNicksInUse& NicksInUse;  // the nicks the hub keeps: no one to kick there
+  TCoreHooks& Hooks;        // the feed and the temporary bans
+  TStats& Stats;
+  TBanList& Bans;           // the auto-ban on kicks
+  THistoryManager& History;
+  TShareTrace* ShareTrace = nullptr;         // null: kicks trace nothing
+  TUserRegistered* Registered = nullptr;      // protected nicks; null: no one may register
+  std::function<TDateTime()> Today;           // local date; empty: the system's
+  std::function<std::string()> Uptime;        // the hub's uptime text; empty: none
+};

@@ -1,0 +1,171 @@
+// The operator commands' names, rights and least argument counts, in the
+// order they are registered.
+
+#include "core/commands/hub_command_table.h"
+
+#include "core/commands/hub_commands.h"
+
+namespace {
+
+using R = TProfileRight;
+using K = TCommandKind;
+
+constexpr TCommandRight Free() { return FreeRight(); }
+constexpr TCommandRight One(TProfileRight right) { return OneRight(right); }
+constexpr TCommandRight All(TProfileRight a, TProfileRight b) { return AllRights(a, b); }
+constexpr TCommandRight Any(std::initializer_list<TProfileRight> rights) {
+  return AnyRight(rights);
+}
+// A new nick needs both account rights, a new password the password right.
+constexpr TCommandRight ChangeRegRight() {
+  return {TRightRule::AddAndDelOrSetPass,
+          {R::MayAccountsAdd, R::MayAccountsDel, R::MayAccountsSetPass},
+          3};
+}
+
+constexpr TCommandRight kAnyRedirectRight =
+    AnyRight({R::MayRedirectChangeOnHubFull, R::MayRedirectChangeOnIncorrectISP,
+              R::MayRedirectChangeOnLowShare, R::MayRedirectChangeOnHighShare,
+              R::MayRedirectChangeOnRegOnly, R::MayRedirectChangeOnPassive,
+              R::MayRedirectChangeOnNoTag, R::MayRedirectChangeOnHighHubs,
+              R::MayRedirectChangeOnLowSlots, R::MayRedirectChangeOnHighSlots,
+              R::MayRedirectChangeOnLowSlotRatio, R::MayRedirectChangeOnBaned});
+
+}  // namespace
+
+bool RightHolds(const TCommandRight& right, const TProfile& profile) {
+  const auto has = [&](int i) { return profile.Has(right.Rights[static_cast<std::size_t>(i)]); };
+  switch (right.Rule) {
+    case TRightRule::None:
+      return true;
+    case TRightRule::One:
+      return has(0);
+    case TRightRule::All:
+      for (int i = 0; i < right.Count; ++i) {
+        if (!has(i)) return false;
+      }
+      return true;
+    case TRightRule::Any:
+      for (int i = 0; i < right.Count; ++i) {
+        if (has(i)) return true;
+      }
+      return false;
+    case TRightRule::AddAndDelOrSetPass:
+      return (has(0) && has(1)) || has(2);
+  }
+  return false;
+}
+
+std::span<const THubCommandRow> HubCommandRows() {
+  // clang-format off
+  static const THubCommandRow rows[] = {
+    {{"\xA7", "!", "#"}, &THubCommands::HandlePrefixOnly, Free(), K::Free, 0, 0},
+    {{"h", "help"}, &THubCommands::HandleHelp, Free(), K::Free, 0, 0},
+    {{"lock"}, &THubCommands::HandlePending, One(R::MayLockHub), K::OnOff, 1, 0},
+    {{"topic", "settopic"}, &THubCommands::HandlePending, One(R::MaySetTopic), K::Level, 0, 0},
+    {{"savesettings"}, &THubCommands::HandlePending, One(R::MaySaveSettings), K::OnOff, 0, 0},
+    {{"setredirect"}, &THubCommands::HandlePending, kAnyRedirectRight, K::OnOff, 0, 0},
+    {{"showredirects"}, &THubCommands::HandlePending, kAnyRedirectRight, K::OnOff, 0, 0},
+    {{"setworkpace", "workpace"}, &THubCommands::HandlePending, One(R::MaySetWorkPace), K::OnOff, 0, 0},
+    {{"setminshare"}, &THubCommands::HandlePending, One(R::MaySetMinShare), K::OnOff, 1, 0},
+    {{"setmaxshare"}, &THubCommands::HandlePending, One(R::MaySetMaxShare), K::OnOff, 1, 0},
+    {{"setmaxhubs", "sethubs"}, &THubCommands::HandlePending, One(R::MaySetMaxHubs), K::OnOff, 1, 0},
+    {{"setminslots"}, &THubCommands::HandlePending, One(R::MaySetMinSlots), K::OnOff, 1, 0},
+    {{"setmaxslots"}, &THubCommands::HandlePending, One(R::MaySetMaxSlots), K::OnOff, 1, 0},
+    {{"setslotratio"}, &THubCommands::HandlePending, One(R::MaySetSlotRatio), K::OnOff, 1, 0},
+    {{"setmaxusers", "maxusers", "userlimit", "setuserlimit"}, &THubCommands::HandlePending, One(R::MayChangeUserLimit), K::OnOff, 1, 0},
+    {{"redirectall"}, &THubCommands::HandlePending, One(R::MayRedirectAll), K::Level, 1, 0},
+    {{"mainchat"}, &THubCommands::HandlePending, One(R::MayDisabledMainChat), K::OnOff, 1, 0},
+    {{"allowmc"}, &THubCommands::HandlePending, One(R::MayDisabledMainChat), K::OnOff, 1, 0},
+    {{"disallowmc"}, &THubCommands::HandlePending, One(R::MayDisabledMainChat), K::OnOff, 1, 0},
+    {{"ui", "userinfo"}, &THubCommands::HandlePending, One(R::MayShowUserInfo), K::Level, 0, 0},
+    {{"ii", "ipinfo"}, &THubCommands::HandlePending, One(R::MayShowIPInfo), K::OnOff, 0, 0},
+    {{"ni", "nickinfo"}, &THubCommands::HandlePending, One(R::MayShowNickInfo), K::OnOff, 0, 0},
+    {{"hi", "stats", "hubinfo"}, &THubCommands::HandlePending, One(R::MayShowHubInfo), K::OnOff, 0, 0},
+    {{"ti", "trafficinfo"}, &THubCommands::HandlePending, One(R::MayShowTrafficInfo), K::Level, 1, 0},
+    {{"ts", "trafficstats"}, &THubCommands::HandlePending, One(R::MayShowTrafficStats), K::OnOff, 0, 0},
+    {{"coreinfo", "corestats", "ci"}, &THubCommands::HandlePending, One(R::MayShowHubInfo), K::OnOff, 0, 0},
+    {{"hideshare", "hs"}, &THubCommands::HandlePending, One(R::MayHideShare), K::OnOff, 0, 0},
+    {{"hideme"}, &THubCommands::HandlePending, One(R::MayHideMe), K::OnOff, 0, 0},
+    {{"sp", "showprofiles"}, &THubCommands::HandlePending, One(R::MayAccountsProfilesShow), K::Level, 0, 0},
+    {{"ar", "addreg"}, &THubCommands::HandlePending, One(R::MayAccountsAdd), K::Level, 3, 2},
+    {{"dr", "delreg"}, &THubCommands::HandlePending, One(R::MayAccountsDel), K::Level, 1, 0},
+    {{"cr", "changereg"}, &THubCommands::HandlePending, ChangeRegRight(), K::Level, 2, 3},
+    {{"showreg", "showregs", "sr"}, &THubCommands::HandlePending, One(R::MayAccountsList), K::Level, 1, 0},
+    {{"setaccountprofile", "setprofile"}, &THubCommands::HandlePending, One(R::MayAccountsSetProfile), K::Level, 2, 0},
+    {{"setaccountip", "sai"}, &THubCommands::HandlePending, One(R::MayAccountsSetIPs), K::Level, 1, 0},
+    {{"showaccountip", "shai"}, &THubCommands::HandlePending, One(R::MayAccountsShowIPs), K::Level, 1, 0},
+    {{"setcomment", "setaccountcomment"}, &THubCommands::HandlePending, One(R::MayAccountsSetComment), K::Level, 1, 0},
+    {{"setgreeting", "setaccountgreeting"}, &THubCommands::HandlePending, One(R::MayAccountsSetGreeting), K::Level, 1, 0},
+    {{"setexpiredate", "expiredate", "setaccountexpires"}, &THubCommands::HandlePending, One(R::MayAccountsSetExpireDate), K::Level, 2, 0},
+    {{"setowner", "owner", "newowner"}, &THubCommands::HandlePending, One(R::MayAccountsSetOwner), K::Level, 1, 0},
+    {{"showpass", "showpassword"}, &THubCommands::HandlePending, One(R::MayAccountsShowPass), K::Level, 1, 0},
+    {{"setpass", "setpassword"}, &THubCommands::HandlePending, One(R::MayAccountsSetPass), K::Level, 2, 2},
+    {{"useraddreg", "uaddreg", "uar"}, &THubCommands::HandlePending, One(R::MayAdminRegistered), K::OnOff, 2, 2},
+    {{"userdelreg", "udelreg", "udr"}, &THubCommands::HandlePending, One(R::MayAdminRegistered), K::OnOff, 1, 0},
+    {{"usershowreg", "ushowreg", "usr"}, &THubCommands::HandlePending, One(R::MayAdminRegistered), K::OnOff, 0, 0},
+    {{"usershowpass", "ushowpass", "usershowpassword"}, &THubCommands::HandlePending, One(R::MayAdminRegistered), K::OnOff, 1, 0},
+    {{"usersetpass", "usetpass", "usersetpassword"}, &THubCommands::HandlePending, One(R::MayAdminRegistered), K::OnOff, 2, 2},
+    {{"block"}, &THubCommands::HandlePending, One(R::MayBlockUser), K::Level, 1, 0},
+    {{"unblock"}, &THubCommands::HandlePending, One(R::MayBlockUser), K::Level, 1, 0},
+    {{"redirect"}, &THubCommands::HandlePending, One(R::MayRedirect), K::Level, 2, 0},
+    {{"drop"}, &THubCommands::HandlePending, One(R::MayDropUser), K::Level, 1, 0},
+    {{"kick"}, &THubCommands::HandleKick, One(R::MayKickUser), K::Level, 1, 0},
+    {{"ban"}, &THubCommands::HandlePending, All(R::MayBanNick, R::MayBanIP), K::OnOff, 1, 0},
+    {{"bannick", "nickban", "ipban"}, &THubCommands::HandlePending, One(R::MayBanNick), K::Level, 1, 0},
+    {{"banip"}, &THubCommands::HandlePending, One(R::MayBanIP), K::OnOff, 1, 0},
+    {{"bandns", "dnsban"}, &THubCommands::HandlePending, One(R::MayBanDNS), K::OnOff, 1, 0},
+    {{"banclient", "clientban"}, &THubCommands::HandlePending, One(R::MayBanClients), K::OnOff, 1, 0},
+    {{"tban"}, &THubCommands::HandlePending, All(R::MayBanNick, R::MayBanIP), K::OnOff, 2, 0},
+    {{"tbannick", "nicktban"}, &THubCommands::HandlePending, One(R::MayBanNick), K::Level, 2, 0},
+    {{"tbanip", "iptban"}, &THubCommands::HandlePending, One(R::MayBanIP), K::OnOff, 2, 0},
+    {{"tbandns", "dnstban"}, &THubCommands::HandlePending, One(R::MayBanDNS), K::OnOff, 2, 0},
+    {{"unban"}, &THubCommands::HandlePending, Any({R::MayBanNick, R::MayBanIP, R::MayBanDNS}), K::OnOff, 1, 0},
+    {{"unbanclient", "clientunban"}, &THubCommands::HandlePending, One(R::MayBanClients), K::OnOff, 1, 0},
+    {{"clearnickbans", "cnb"}, &THubCommands::HandlePending, One(R::MayBanNick), K::Level, 0, 0},
+    {{"clearipbans", "cib"}, &THubCommands::HandlePending, One(R::MayBanIP), K::OnOff, 0, 0},
+    {{"cleardnsbans", "cdb"}, &THubCommands::HandlePending, One(R::MayBanDNS), K::OnOff, 0, 0},
+    {{"clearclientbans", "ccb"}, &THubCommands::HandlePending, One(R::MayBanClients), K::OnOff, 0, 0},
+    {{"shownickbans", "snb"}, &THubCommands::HandlePending, One(R::MayBanNick), K::Level, 0, 0},
+    {{"showipbans", "sib"}, &THubCommands::HandlePending, One(R::MayBanIP), K::OnOff, 0, 0},
+    {{"showdnsbans", "sdb"}, &THubCommands::HandlePending, One(R::MayBanDNS), K::OnOff, 0, 0},
+    {{"showclientbans", "scb"}, &THubCommands::HandlePending, One(R::MayBanClients), K::OnOff, 0, 0},
+    {{"cleartempbans", "cleartemp", "ct"}, &THubCommands::HandlePending, One(R::MayBanTempban), K::OnOff, 0, 0},
+    {{"showtempbans", "showtemp", "st"}, &THubCommands::HandlePending, One(R::MayBanTempban), K::OnOff, 0, 0},
+    {{"addisp"}, &THubCommands::HandlePending, One(R::MayISPAddISP), K::OnOff, 1, 0},
+    {{"delisp"}, &THubCommands::HandlePending, One(R::MayISPDelISP), K::OnOff, 1, 0},
+    {{"showisp"}, &THubCommands::HandlePending, One(R::MayISPShowISPs), K::OnOff, 0, 0},
+    {{"searchisp", "sisp", "si"}, &THubCommands::HandlePending, One(R::MayISPShowISPs), K::OnOff, 0, 0},
+    {{"matchisp", "misp", "mi"}, &THubCommands::HandlePending, One(R::MayISPShowISPs), K::OnOff, 1, 0},
+    {{"ispminshare"}, &THubCommands::HandlePending, One(R::MayISPSetMinShare), K::OnOff, 2, 0},
+    {{"ispmaxshare"}, &THubCommands::HandlePending, One(R::MayISPSetMaxShare), K::OnOff, 2, 0},
+    {{"ispmaxhubs"}, &THubCommands::HandlePending, One(R::MayISPSetMaxHubs), K::OnOff, 2, 0},
+    {{"ispminslots"}, &THubCommands::HandlePending, One(R::MayISPSetMinSlots), K::OnOff, 2, 0},
+    {{"ispmaxslots"}, &THubCommands::HandlePending, One(R::MayISPSetMaxSlots), K::OnOff, 2, 0},
+    {{"ispslotratio"}, &THubCommands::HandlePending, One(R::MayISPSetSlotRatio), K::OnOff, 2, 0},
+    {{"ispiplist"}, &THubCommands::HandlePending, One(R::MayISPShowIPsOnISP), K::OnOff, 1, 0},
+    {{"addip", "ai"}, &THubCommands::HandlePending, One(R::MayISPAddIP), K::OnOff, 2, 0},
+    {{"delip", "di"}, &THubCommands::HandlePending, One(R::MayISPDelIP), K::OnOff, 1, 0},
+    {{"mute"}, &THubCommands::HandlePending, One(R::MayUseMuteUser), K::Level, 1, 0},
+    {{"unmute"}, &THubCommands::HandlePending, One(R::MayUseMuteUser), K::Level, 1, 0},
+    {{"kennylize"}, &THubCommands::HandlePending, One(R::MayUseKennylizeUser), K::Level, 1, 0},
+    {{"unkennylize"}, &THubCommands::HandlePending, One(R::MayUseKennylizeUser), K::Level, 1, 0},
+    {{"lunarize"}, &THubCommands::HandlePending, One(R::MayUseLunarizeUser), K::Level, 1, 0},
+    {{"unlunarize"}, &THubCommands::HandlePending, One(R::MayUseLunarizeUser), K::Level, 1, 0},
+    {{"say"}, &THubCommands::HandlePending, One(R::MayUseSay), K::Level, 2, 0},
+    {{"mc"}, &THubCommands::HandlePending, One(R::MayUseMC), K::OnOff, 1, 0},
+    {{"warn"}, &THubCommands::HandlePending, One(R::MayUseWarn), K::Level, 1, 0},
+    {{"inform"}, &THubCommands::HandlePending, One(R::MayUseInform), K::OnOff, 2, 0},
+    {{"pm"}, &THubCommands::HandlePending, One(R::MayUsePM), K::OnOff, 1, 0},
+    {{"pmprofile"}, &THubCommands::HandlePending, One(R::MayUsePMProfile), K::Level, 2, 0},
+    {{"opm"}, &THubCommands::HandlePending, One(R::MayUseOPM), K::OnOff, 1, 0},
+    {{"listtextcommand", "listtextcommands", "listcmd"}, &THubCommands::HandlePending, One(R::MayAdminTextFiles), K::Level, 0, 0},
+    {{"textcommand", "enablecmd", "enabletextcommand"}, &THubCommands::HandlePending, One(R::MayAdminTextFiles), K::Level, 2, 0},
+    {{"setcmd", "settextcommand"}, &THubCommands::HandlePending, One(R::MayAdminTextFiles), K::Level, 1, 0},
+    {{"showcmd", "showtextcommand"}, &THubCommands::HandlePending, One(R::MayAdminTextFiles), K::Level, 1, 0},
+    {{"addchatroom", "createchatroom"}, &THubCommands::HandlePending, One(R::MayAdminChatRooms), K::OnOff, 1, 0},
+    {{"deletechatroom", "delchatroom"}, &THubCommands::HandlePending, One(R::MayAdminChatRooms), K::OnOff, 1, 0},
+  };
+  // clang-format on
+  return rows;
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "core/commands/command_context.h"
+#include "core/commands/command_session.h"
+#include "core/commands/hub_command_table.h"
+#include "core/write_buffer.h"
+#include "utils/hashed_method_list.h"
+#include "utils/string_list.h"
+
+class THubSocket;
+
+// The operator commands: 186 names on 106 handlers, each with its right and
+// its least number of arguments, answered by the hub bot. Owns its name
+// table and the reply and help-row buffers; shares the
+// delegator's token list and does not own the context's objects. Only
+// help, the prefix-only call and kick act yet: every other handler stops
+// after its right and argument checks until its command group is built.
+// Main thread only.
+class THubCommands {
+ public:
+  THubCommands(const TCommandContext& context, const TStringList& tokens);
+  THubCommands(const THubCommands&) = delete;
+  THubCommands& operator=(const THubCommands&) = delete;
+
+  // Before each line (see TCommandSession::Begin).
+  void SetSender(THubSocket& sender, std::string_view message, bool isPM) {
+    session_.Begin(sender, message, isPM);
+  }
+
+  // The delegator's entry for a line whose prefix stands at `position` of
+  // the message and whose words are in the token list. True when the line
+  // was taken: a handler ran, the unknown-command answer went out or a
+  // handler failed (reported as an Error feed line). False for an unknown
+  // name when `reportUnknown` is false, and for an empty token list.
+  bool HandleMessage(std::size_t position, bool reportUnknown);
+
+  // The registered row of a name, or null.
+  const THubCommandRow* FindCommand(std::string_view name) const;
+  int CommandCount() const { return table_.Count(); }
+
+  // --- for the handlers ----------------------------------------------------
+  // Forbidden when `allowed` is false, the parameter error when fewer than
+  // `minArgs` words follow the name; true when the handler may act.
+  bool CheckRight(bool allowed, int minArgs);
+  TCommandSession& Session() { return session_; }
+  std::string_view RestOfLine(int n) const { return session_.RestOfLine(n); }
+  void FeedAction(const std::string& text);
+  // A help row into the rows buffer when `visible`.
+  void AddHelpRow(std::string_view usage, std::string_view description, bool visible);
+  // Moves the rows of one section into the reply, after an empty line.
+  void EndSection();
+
+ private:
+  friend std::span<const THubCommandRow> HubCommandRows();
+
+  // Names to handlers; the data word is the row's index.
+  using TTable = THashedMethodList<THubCommandHandler>;
+
+  // The "[command]" line and the switch to private replies of a line that
+  // did not come by private message.
+  void ShowCommandToSelf();
+
+  void HandleHelp();
+  void HandlePrefixOnly();
+  void HandleKick();
+  // The groups still to be built: the checks alone.
+  void HandlePending() {}
+
+  TCommandContext ctx_;
+  const TStringList& tokens_;
+  TCommandSession session_;
+  TWriteBuffer reply_{1};
+  TWriteBuffer rows_{1};
+  TTable table_{256};
+};
