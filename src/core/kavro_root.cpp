@@ -20,6 +20,7 @@
 #include "core/root_core_sides.h"
 #include "core/root_hooks.h"
 #include "core/settings_file_set.h"
+#include "core/share_trace.h"
 #include "core/user_defaults.h"
 #include "platform/event_loop.h"
 #include "platform/local_clock.h"
@@ -85,6 +86,7 @@ void TKavroRoot::Build() {
 // "$MyINFO" handler and the hub the program's life drives.
 void TKavroRoot::BuildHub() {
   tmpBans_ = std::make_unique<TTmpBanList>(*settings_, *language_);
+  shareTrace_ = std::make_unique<TShareTrace>(*settings_, *language_, *feed_);
   coreSides_ = std::make_unique<TRootCoreSides>(
       TRootCoreSides::TParts{*settings_, *feed_, *stats_, *tmpBans_, *bans_, *isps_,
                              *greetingGate_, *registered_},
@@ -118,7 +120,7 @@ void TKavroRoot::BuildHub() {
   history_ = std::make_unique<THistoryManager>(*language_);
   commands_ = std::make_unique<TCommandDelegator>(TCommandContext{
       *settings_, *language_, *nickList_, *hubMessages_, *nicksInUse_, coreSides_->Hooks(),
-      *stats_, *bans_, *history_, nullptr, registered_.get(), [] { return NowLocal(); },
+      *stats_, *bans_, *history_, shareTrace_.get(), registered_.get(), [] { return NowLocal(); },
       [this] { return hubCore_->Uptime(); }});
   chatHooks_ = std::make_unique<TRootChatSide>(*commands_);
   messageHandlers_ = std::make_unique<TMessageHandlers>(
@@ -134,11 +136,13 @@ void TKavroRoot::BuildHub() {
           ports.push_back(hubCore_->ListenerAt(i)->Port());
         return ports;
       });
+  operatorMessages_->SetShareTrace(shareTrace_.get());
   messageHandlers_->SetFallback(operatorMessages_.get());
   hubMessages_->SetRedirectCounter([this] {
     if (stats_) ++stats_->Protocol.Redirects;
   });
   coreEvents_ = std::make_unique<TRootCoreEvents>(*messageHandlers_);
+  coreEvents_->SetShareTrace(shareTrace_.get(), settings_.get(), [] { return NowLocal(); });
   coreSides_->Hooks().SetEvents(coreEvents_.get());
 
   hub_ = std::make_unique<TRootHub>(*hubCore_, *settings_, *feed_);
@@ -151,6 +155,11 @@ bool TKavroRoot::HandleMyINFO(THubSocket& user, std::string_view message) {
   switch (myINFO_->HandleMyINFO(user, message)) {
     case TMyINFOResult::Accepted:
       if (first && user.LifeState == lsInitialised) {
+        // Kicked with a demand to change the share, and it has not changed.
+        if (!shareTrace_->Check(user)) {
+          user.LifeState = lsClosing;
+          return true;
+        }
         user.LoginState = lgMyINFOReceived;
         if (user.DNSDone) hubCore_->Protocol().LoginComplete(user);
       }
@@ -244,6 +253,7 @@ TKavroRoot::~TKavroRoot() {
   settingsHooks_->SetStats(nullptr);
   hubCore_.reset();
   coreSides_.reset();
+  shareTrace_.reset();
   tmpBans_.reset();
   hubMessages_->SetRedirectCounter(nullptr);
   feed_.reset();

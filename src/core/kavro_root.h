@@ -38,6 +38,7 @@ class TSettings;
 class TSettingsFileSet;
 class TSettingsFileWatcher;
 class TStats;
+class TShareTrace;
 class TTmpBanList;
 class TUserRegistered;
 class TUserStatic;
@@ -138,6 +139,7 @@ class TKavroRoot {
   std::unique_ptr<TStats> stats_;
   std::unique_ptr<THubFeed> feed_;
   std::unique_ptr<TTmpBanList> tmpBans_;
+  std::unique_ptr<TShareTrace> shareTrace_;
   std::unique_ptr<TRootCoreSides> coreSides_;
   std::unique_ptr<THubCore> hubCore_;
   std::unique_ptr<TDNSLookup> dnsLookup_;

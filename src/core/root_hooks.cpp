@@ -9,6 +9,7 @@
 #include "core/hub_socket.h"
 #include "core/hub_stats.h"
 #include "core/nicks_in_use.h"
+#include "core/share_trace.h"
 #include "security/isp_list.h"
 #include "security/profile.h"
 #include "settings/settings.h"
@@ -143,3 +144,9 @@ void TRootAccountUsers::RefreshAccounts() {
 }
 
 void TRootCoreEvents::Disconnected(THubSocket& user) { handlers_.Chat().Forget(user); }
+
+void TRootCoreEvents::Purge() {
+  if (shareTrace_ == nullptr || !settings_->ShareTraceAutoPruneHours.Enabled) return;
+  const std::int64_t hours = settings_->ShareTraceAutoPruneHours.Value;
+  shareTrace_->Expire(TDateTime{clock_().Seconds - hours * 3600});
+}

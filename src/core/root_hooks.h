@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "base/date_time.h"
 #include "core/core_hooks.h"
 #include "core/message_handlers.h"
 #include "core/myinfo_handler.h"
@@ -17,6 +20,7 @@ class THubFeed;
 class TISPList;
 class TNicksInUse;
 class TSettings;
+class TShareTrace;
 class TSettingsFileWatcher;
 class TStats;
 
@@ -89,14 +93,27 @@ class TRootAccountUsers final : public TAccountUsers {
 };
 
 // What the core tells of connections coming and going, for the units that
-// keep per-user state: a closing user's kept kick reason is forgotten.
+// keep per-user state: a closing user's kept kick reason is forgotten, and
+// the five-minute purge prunes the share trace.
 class TRootCoreEvents final : public TCoreEvents {
  public:
+  using TClock = std::function<TDateTime()>;
+
   explicit TRootCoreEvents(TMessageHandlers& handlers) : handlers_(handlers) {}
+  // Null: no share trace to prune.
+  void SetShareTrace(TShareTrace* trace, const TSettings* settings, TClock clock) {
+    shareTrace_ = trace;
+    settings_ = settings;
+    clock_ = std::move(clock);
+  }
   void Disconnected(THubSocket& user) override;
+  void Purge() override;
 
  private:
   TMessageHandlers& handlers_;
+  TShareTrace* shareTrace_ = nullptr;
+  const TSettings* settings_ = nullptr;
+  TClock clock_;
 };
 
 // The hub as the program's life drives it. Each start opens the ports the

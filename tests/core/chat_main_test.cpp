@@ -4,7 +4,6 @@
 #include <string>
 
 #include "chat_test_fixture.h"
-#include "core/root_hooks.h"
 #include "utils/text_format.h"
 
 namespace {
@@ -183,18 +182,6 @@ TEST_F(ChatMainTest, KickAnnouncementKeepsTheReasonForItsVictimOnly) {
   EXPECT_TRUE(Send(op, "<op> op is kicking bob because: |"));
   EXPECT_EQ(Output(bob), "<op> op is kicking bob because: |");
   EXPECT_EQ(router_.Chat().TakeKickReason(op, "bob"), "");
-}
-
-// The kicker may leave before sending "$Kick": the close hook must drop
-// the kept reason, or every such announcement stays behind for good.
-TEST_F(ChatMainTest, KeptKickReasonIsForgottenWhenTheKickerLeaves) {
-  Profile("Kicker", TProfileRight::MayKickUser, 9);
-  THubSocket& op = Online("op", "Kicker");
-  Online("bob");
-  settings_.SuppressKickMessagesInMainChat = true;
-  EXPECT_TRUE(Send(op, "<op> op is kicking bob because: spam|"));
-  TRootCoreEvents(router_).Disconnected(op);
-  EXPECT_EQ(router_.Chat().TakeKickReason(op, "bob"), std::nullopt);
 }
 
 TEST_F(ChatMainTest, KickAnnouncementOfAUserWithoutKickRightIsDropped) {

@@ -262,3 +262,45 @@ TEST(OperatorAutoBanE2ETest, FirstKickBansTheNickAndTheReasonStaysInside) {
 }
 
 }  // namespace
+
+namespace {
+
+// A user kicked with "!reason" must change the share before coming back.
+TEST(ShareTraceE2ETest, KickedWithADemandComesBackOnlyWithAnotherShare) {
+  TE2EHome home;
+  home.WriteSettings([](TSettings& settings) {
+    settings.AutoBanOnKick.Enabled = false;
+    settings.TmpBanTime.Enabled = false;  // so only the share trace stands in the way
+  });
+  AddOperator(home);
+  ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
+  auto boss = TNmdcClient::Connect(home.Port(), false, "127.0.10.1");
+  auto kim = TNmdcClient::Connect(home.Port(), false, "127.0.10.2");
+  ASSERT_TRUE(boss && boss->Login("boss", "bosspass"));
+  ASSERT_TRUE(kim && kim->Login("kim"));
+  ASSERT_TRUE(boss->Send("<boss> boss is kicking kim because: !share more|$Kick kim|"));
+  EXPECT_TRUE(kim->WaitClosed());
+
+  const auto comeBack = [&home](const std::string& share) {
+    auto client = TNmdcClient::Connect(home.Port(), false, "127.0.10.2");
+    EXPECT_TRUE(client && client->Handshake("kim"));
+    EXPECT_TRUE(client->ReadUntil("$Hello kim|").has_value()) << client->ReceivedText();
+    EXPECT_TRUE(client->Send("$Version 1,0091|$GetNickList|$MyINFO $ALL kim e2e client "
+                             "<EiskaltDC++ V:2.4.2,M:A,H:1/0/0,S:3>$ $20\x01$$" +
+                             share + "$|"));
+    return client;
+  };
+  auto same = comeBack("0");
+  EXPECT_TRUE(same->WaitClosed());
+  EXPECT_TRUE(same->Got(Bot(FormatText(Text(TLanguageKey::ShareTraceNoUpdateReason), "share more"))))
+      << same->ReceivedText();
+
+  auto changed = comeBack("5000000000");
+  EXPECT_TRUE(changed->ReadUntil("$MyINFO $ALL kim ").has_value()) << changed->ReceivedText();
+  EXPECT_TRUE(home.Hub().WaitForOutput(
+      FormatText(Text(TLanguageKey::ShareTraceNotifyShareUpdateMessage), "kim", "127.0.10.2")))
+      << home.Hub().Output();
+  EXPECT_EQ(home.StopHub(), 0) << home.Hub().Output();
+}
+
+}  // namespace
