@@ -5,6 +5,7 @@
 #include "core/dns_lookup.h"
 #include "core/chat_hooks.h"
 #include "core/commands/command_delegator.h"
+#include "core/commands/text_commands.h"
 #include "core/greeting_gate.h"
 #include "core/history_manager.h"
 #include "core/message_handlers.h"
@@ -122,6 +123,7 @@ void TKavroRoot::BuildHub() {
       *settings_, *language_, *nickList_, *hubMessages_, *nicksInUse_, coreSides_->Hooks(),
       *stats_, *bans_, *history_, shareTrace_.get(), registered_.get(), [] { return NowLocal(); },
       [this] { return hubCore_->Uptime(); }});
+  BuildTextCommands();
   chatHooks_ = std::make_unique<TRootChatSide>(*commands_);
   messageHandlers_ = std::make_unique<TMessageHandlers>(
       TChatContext{*settings_, *language_, *nickList_, *hubMessages_, *accounts_,
@@ -143,9 +145,24 @@ void TKavroRoot::BuildHub() {
   });
   coreEvents_ = std::make_unique<TRootCoreEvents>(*messageHandlers_);
   coreEvents_->SetShareTrace(shareTrace_.get(), settings_.get(), [] { return NowLocal(); });
+  coreEvents_->SetTextCommands(textCommands_.get());
   coreSides_->Hooks().SetEvents(coreEvents_.get());
 
   hub_ = std::make_unique<TRootHub>(*hubCore_, *settings_, *feed_);
+  hub_->SetTextCommands(textCommands_.get());
+}
+
+// The "+" lines, the runs on connect and at login, and the timed ones.
+void TKavroRoot::BuildTextCommands() {
+  textCommands_ = std::make_unique<TTextCommands>(TTextCommandsContext{
+      *settings_, *language_, *nickList_, *hubMessages_, *stats_, feed_.get(),
+      [] { return false; }, [this] { return hubCore_->Uptime(); }, [] { return NowLocal(); },
+      {}, [this](const std::string& line) { ReportGUI(line); },
+      [this](const std::string& line) { ReportError(line); }});
+  files_->Register(
+      TSettingsList::TextCommands, [this] { return textCommands_->Load(); },
+      [this] { return textCommands_->Save(); });
+  commands_->SetTextCommands(textCommands_.get());
 }
 
 // The first accepted "$MyINFO" moves the login on: it completes now when
@@ -240,6 +257,8 @@ TKavroRoot::~TKavroRoot() {
   operatorMessages_.reset();
   messageHandlers_.reset();
   chatHooks_.reset();
+  commands_->SetTextCommands(nullptr);
+  textCommands_.reset();
   commands_.reset();
   history_.reset();
   myINFO_->SetHooks(nullptr);

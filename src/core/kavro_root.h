@@ -38,6 +38,7 @@ class TSettings;
 class TSettingsFileSet;
 class TSettingsFileWatcher;
 class TStats;
+class TTextCommands;
 class TShareTrace;
 class TTmpBanList;
 class TUserRegistered;
@@ -84,6 +85,7 @@ class TKavroRoot {
   TSendResult& LinkQuality();
   TTmpBanList& TmpBans() { return *tmpBans_; }
   TCommandDelegator& Commands() { return *commands_; }
+  TTextCommands& TextCommands() { return *textCommands_; }
   THubCore& HubCore() { return *hubCore_; }
   // The hub as the program's start-up and shutdown drive it.
   TLifecycleHub& Hub();
@@ -112,6 +114,7 @@ class TKavroRoot {
   void Build();
   void BuildLists();
   void BuildHub();
+  void BuildTextCommands();
   bool HandleMyINFO(THubSocket& user, std::string_view message);
 
   EventLoop& loop_;
@@ -148,6 +151,7 @@ class TKavroRoot {
   std::unique_ptr<TMyINFOProcessor> myINFO_;
   std::unique_ptr<THistoryManager> history_;
   std::unique_ptr<TCommandDelegator> commands_;
+  std::unique_ptr<TTextCommands> textCommands_;
   std::unique_ptr<TChatHooks> chatHooks_;
   std::unique_ptr<TMessageHandlers> messageHandlers_;
   std::unique_ptr<TOperatorMessages> operatorMessages_;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/ban_gate.h"
+#include "core/commands/text_commands.h"
 #include "core/hub_core.h"
 #include "core/hub_feed.h"
 #include "core/hub_socket.h"
@@ -126,6 +127,10 @@ bool TRootHub::Stop(bool keepSockets) { return core_.Stop(keepSockets); }
 
 void TRootHub::SetTerminating() { feed_.SetTerminating(true); }
 
+void TRootHub::RunScheduledWork() {
+  if (textCommands_ != nullptr) textCommands_->RunScheduled();
+}
+
 void TRootAccountUsers::BindNewAccount(const std::shared_ptr<TAccount>& account) {
   list_.BindNewAccount(account);
 }
@@ -141,6 +146,14 @@ void TRootAccountUsers::RefreshAccounts() {
     THubSocket* user = core_.ConnectionAt(i);
     if (user->LifeState == lsInitialised && !user->IsLoggedIn()) list_.RebindAccount(*user);
   }
+}
+
+void TRootCoreEvents::KeyAccepted(THubSocket& user) {
+  if (textCommands_ != nullptr) textCommands_->RunOnConnect(user);
+}
+
+void TRootCoreEvents::LoggedIn(THubSocket& user) {
+  if (textCommands_ != nullptr) textCommands_->RunOnLogin(user);
 }
 
 void TRootCoreEvents::Disconnected(THubSocket& user) { handlers_.Chat().Forget(user); }

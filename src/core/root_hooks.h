@@ -23,6 +23,7 @@ class TSettings;
 class TShareTrace;
 class TSettingsFileWatcher;
 class TStats;
+class TTextCommands;
 
 // The settings record's side of the other subsystems, as the composition
 // root wires them. Owns nothing; the user list and the hub core join once
@@ -106,11 +107,16 @@ class TRootCoreEvents final : public TCoreEvents {
     settings_ = settings;
     clock_ = std::move(clock);
   }
+  // Null: no text commands run on connect or at login.
+  void SetTextCommands(TTextCommands* commands) { textCommands_ = commands; }
+  void KeyAccepted(THubSocket& user) override;
+  void LoggedIn(THubSocket& user) override;
   void Disconnected(THubSocket& user) override;
   void Purge() override;
 
  private:
   TMessageHandlers& handlers_;
+  TTextCommands* textCommands_ = nullptr;
   TShareTrace* shareTrace_ = nullptr;
   const TSettings* settings_ = nullptr;
   TClock clock_;
@@ -130,6 +136,9 @@ class TRootHub final : public TLifecycleHub {
   bool Start() override;
   bool Stop(bool keepSockets) override;
   void SetTerminating() override;
+  // Null: nothing timed runs.
+  void SetTextCommands(TTextCommands* commands) { textCommands_ = commands; }
+  void RunScheduledWork() override;
 
  private:
   // Adds a listener for each port of `ports` (";"-separated) not yet held.
@@ -138,5 +147,6 @@ class TRootHub final : public TLifecycleHub {
   THubCore& core_;
   TSettings& settings_;
   THubFeed& feed_;
+  TTextCommands* textCommands_ = nullptr;
   std::string listenAddress_;
 };
