@@ -108,6 +108,8 @@ class TTextCommands final : public TTextCommandRunner {
   void RunScheduled();
   void WarnOnConnectRegOnly();
 
+  // The schedule's clock, for tests.
+  void SetClock(std::function<std::uint64_t()> clock) { ctx_.Clock = std::move(clock); }
   // The random line's choice, for tests.
   void SeedRandom(std::uint32_t seed) { random_.seed(seed); }
 

@@ -1,0 +1,38 @@
+// The root wires the text commands: the delegator asks them, the hub's
+// periodic work runs the timed ones, and their file is one of the set.
+
+#include <gtest/gtest.h>
+
+#include "core/commands/command_delegator.h"
+#include "core/commands/text_commands.h"
+#include "core/kavro_root.h"
+#include "core/program_lifecycle.h"
+#include "core/settings_file_set.h"
+#include "platform/event_loop.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+class KavroRootTextCommandsTest : public testing::Test {
+ protected:
+  TTempFolder home_{"kavro-root-"};
+  EventLoop loop_;
+  TKavroRoot root_{loop_, home_.String()};
+};
+
+TEST_F(KavroRootTextCommandsTest, TheHubsPeriodicWorkRunsTimedCommands) {
+  TTextCommands& commands = root_.TextCommands();
+  commands.SetClock([] { return std::uint64_t{3600000}; });
+  TTextCommand& timed = *commands.Add("timed");
+  timed.BroadCast = 2;
+  commands.SetSchedule(timed, 1);
+  timed.LastRun = 0;  // long overdue
+  root_.Hub().RunScheduledWork();
+  EXPECT_NE(timed.LastRun, 0u);
+}
+
+TEST_F(KavroRootTextCommandsTest, TheFileBelongsToTheSet) {
+  EXPECT_TRUE(root_.SettingsFiles().Registered(TSettingsList::TextCommands));
+}
+
+}  // namespace
