@@ -4,6 +4,7 @@
 
 #include "core/dns_lookup.h"
 #include "core/chat_hooks.h"
+#include "core/commands/chat_rooms.h"
 #include "core/commands/command_delegator.h"
 #include "core/commands/text_commands.h"
 #include "core/greeting_gate.h"
@@ -124,7 +125,9 @@ void TKavroRoot::BuildHub() {
       *stats_, *bans_, *history_, shareTrace_.get(), registered_.get(), [] { return NowLocal(); },
       [this] { return hubCore_->Uptime(); }});
   BuildTextCommands();
-  chatHooks_ = std::make_unique<TRootChatSide>(*commands_);
+  auto chatSide = std::make_unique<TRootChatSide>(*commands_);
+  chatSide->SetRooms(chatRooms_.get());
+  chatHooks_ = std::move(chatSide);
   messageHandlers_ = std::make_unique<TMessageHandlers>(
       TChatContext{*settings_, *language_, *nickList_, *hubMessages_, *accounts_,
                    hubCore_->Protocol(), coreSides_->Hooks(), *stats_, *history_, *chatHooks_});
@@ -146,17 +149,26 @@ void TKavroRoot::BuildHub() {
   coreEvents_ = std::make_unique<TRootCoreEvents>(*messageHandlers_);
   coreEvents_->SetShareTrace(shareTrace_.get(), settings_.get(), [] { return NowLocal(); });
   coreEvents_->SetTextCommands(textCommands_.get());
+  coreEvents_->SetRooms(chatRooms_.get());
   coreSides_->Hooks().SetEvents(coreEvents_.get());
 
   hub_ = std::make_unique<TRootHub>(*hubCore_, *settings_, *feed_);
   hub_->SetTextCommands(textCommands_.get());
 }
 
-// The "+" lines, the runs on connect and at login, and the timed ones.
+// The chat rooms; the "+" lines, the runs on connect and at login, and the
+// timed ones.
 void TKavroRoot::BuildTextCommands() {
+  chatRooms_ = std::make_unique<TChatRooms>(TChatRoomsContext{
+      *settings_, *language_, *nickList_, *nicksInUse_, *profiles_, *hubMessages_, *feed_});
+  files_->Register(
+      TSettingsList::ChatRooms, [this] { return chatRooms_->Load(); },
+      [this] { return chatRooms_->Save(); });
+  nickList_->SetRooms(chatRooms_.get());
+  accountUsers_->SetRooms(chatRooms_.get());
   textCommands_ = std::make_unique<TTextCommands>(TTextCommandsContext{
       *settings_, *language_, *nickList_, *hubMessages_, *stats_, feed_.get(),
-      [] { return false; }, [this] { return hubCore_->Uptime(); }, [] { return NowLocal(); },
+      [this] { return chatRooms_ != nullptr && chatRooms_->FeedRoom() != nullptr; }, [this] { return hubCore_->Uptime(); }, [] { return NowLocal(); },
       {}, [this](const std::string& line) { ReportGUI(line); },
       [this](const std::string& line) { ReportError(line); }});
   files_->Register(
@@ -201,7 +213,13 @@ void TKavroRoot::BuildLists() {
   profiles_ = std::make_unique<TProfiles>(*settings_, nullptr, error);
   accounts_ = std::make_unique<TAccounts>(*profiles_, nullptr, error);
   files_->Register(
-      TSettingsList::Profiles, [this] { return profiles_->Load(); },
+      TSettingsList::Profiles,
+      [this] {
+        const bool loaded = profiles_->Load();
+        // The rooms hold profiles by name across a reload.
+        if (chatRooms_) chatRooms_->RelinkProfiles();
+        return loaded;
+      },
       [this] { return profiles_->Save(); });
   files_->Register(
       TSettingsList::Accounts, [this] { return accounts_->Load(); },
@@ -259,6 +277,9 @@ TKavroRoot::~TKavroRoot() {
   chatHooks_.reset();
   commands_->SetTextCommands(nullptr);
   textCommands_.reset();
+  accountUsers_->SetRooms(nullptr);
+  nickList_->SetRooms(nullptr);
+  chatRooms_.reset();
   commands_.reset();
   history_.reset();
   myINFO_->SetHooks(nullptr);

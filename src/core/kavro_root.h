@@ -13,6 +13,7 @@ class THistoryManager;
 class TMessageHandlers;
 class TRootCoreEvents;
 class TChatHooks;
+class TChatRooms;
 class TCommandDelegator;
 class THubCore;
 class THubFeed;
@@ -86,6 +87,7 @@ class TKavroRoot {
   TTmpBanList& TmpBans() { return *tmpBans_; }
   TCommandDelegator& Commands() { return *commands_; }
   TTextCommands& TextCommands() { return *textCommands_; }
+  TChatRooms& ChatRooms() { return *chatRooms_; }
   THubCore& HubCore() { return *hubCore_; }
   // The hub as the program's start-up and shutdown drive it.
   TLifecycleHub& Hub();
@@ -151,6 +153,7 @@ class TKavroRoot {
   std::unique_ptr<TMyINFOProcessor> myINFO_;
   std::unique_ptr<THistoryManager> history_;
   std::unique_ptr<TCommandDelegator> commands_;
+  std::unique_ptr<TChatRooms> chatRooms_;
   std::unique_ptr<TTextCommands> textCommands_;
   std::unique_ptr<TChatHooks> chatHooks_;
   std::unique_ptr<TMessageHandlers> messageHandlers_;

@@ -14,14 +14,18 @@
 class TLanguage;
 class TSettings;
 
-// The chat rooms' part of what a user is sent about the other users. The
-// rooms register themselves later; until then they add nothing.
+// The chat rooms' part of what a user is sent about the other users: only
+// the rooms `viewer` may see. The rooms register themselves later; until
+// then they add nothing.
 class TNickListRooms {
  public:
   virtual ~TNickListRooms() = default;
-  virtual void AppendNickList(TWriteBuffer& /*out*/) {}  // each room's name + "$$"
-  virtual void AppendOpList(TWriteBuffer& /*out*/) {}    // rooms shown as operators + "$$"
-  virtual void AppendMyINFO(TWriteBuffer& /*out*/) {}    // each room's complete "$MyINFO"
+  // Each room's name + "$$".
+  virtual void AppendNickList(const THubSocket& /*viewer*/, TWriteBuffer& /*out*/) {}
+  // Rooms shown as operators + "$$".
+  virtual void AppendOpList(const THubSocket& /*viewer*/, TWriteBuffer& /*out*/) {}
+  // Each room's complete "$MyINFO".
+  virtual void AppendMyINFO(const THubSocket& /*viewer*/, TWriteBuffer& /*out*/) {}
 };
 
 // What the user list asks of subsystems it does not own. The defaults let

@@ -34,7 +34,7 @@ void TNickList::SendNickList(THubSocket& user) {
       out.AppendString(user.Nick);
       out.AppendString("$$");
     }
-    rooms_->AppendNickList(out);
+    rooms_->AppendNickList(user, out);
     for (int i = 0; i < sorted_.Count(); ++i) {
       const THubSocket& other = *sorted_.GetObject(i);
       if (!MaySee(user, other)) continue;
@@ -62,11 +62,11 @@ void TNickList::SendNickList(THubSocket& user) {
     out.AppendString(user.Nick);
     out.AppendString("$$");
   }
-  rooms_->AppendOpList(out);
+  rooms_->AppendOpList(user, out);
   out.AppendChar('|');
 
   out.AppendString(settings_.BotMyINFO());
-  rooms_->AppendMyINFO(out);
+  rooms_->AppendMyINFO(user, out);
 
   // Every user gets its own text once: an operator in the walk, everyone
   // else after it, so the client always finds itself in the list.

@@ -5,6 +5,7 @@
 
 #include "core/chat_hooks.h"
 
+class TChatRooms;
 class TCommandDelegator;
 
 // The chat handlers' side of the other subsystems as the composition root
@@ -16,7 +17,11 @@ class TRootChatSide final : public TChatHooks {
 
   bool DelegateCommand(THubSocket& user, std::string_view message, std::size_t textStart,
                        TCommandMode mode) override;
+  // Null: no rooms take private messages.
+  void SetRooms(TChatRooms* rooms) { rooms_ = rooms; }
+  bool RoomMessage(THubSocket& user, std::string_view room, std::string_view message) override;
 
  private:
   TCommandDelegator& commands_;
+  TChatRooms* rooms_ = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/ban_gate.h"
+#include "core/commands/chat_rooms.h"
 #include "core/commands/text_commands.h"
 #include "core/hub_core.h"
 #include "core/hub_feed.h"
@@ -11,6 +12,7 @@
 #include "core/hub_stats.h"
 #include "core/nicks_in_use.h"
 #include "core/share_trace.h"
+#include "security/account.h"
 #include "security/isp_list.h"
 #include "security/profile.h"
 #include "settings/settings.h"
@@ -138,6 +140,9 @@ void TRootAccountUsers::BindNewAccount(const std::shared_ptr<TAccount>& account)
 void TRootAccountUsers::AccountProfileChanged(const std::shared_ptr<TAccount>& account,
                                               const std::shared_ptr<TProfile>& oldProfile) {
   list_.AccountProfileChanged(account, oldProfile);
+  if (rooms_ == nullptr) return;
+  THubSocket* user = list_.FindUser(account->Nick);
+  if (user != nullptr) rooms_->RefreshUserRooms(*user);
 }
 
 void TRootAccountUsers::RefreshAccounts() {
@@ -150,6 +155,14 @@ void TRootAccountUsers::RefreshAccounts() {
 
 void TRootCoreEvents::KeyAccepted(THubSocket& user) {
   if (textCommands_ != nullptr) textCommands_->RunOnConnect(user);
+}
+
+void TRootCoreEvents::RoomsAnnounce(THubSocket& user) {
+  if (rooms_ != nullptr) rooms_->AutoJoin(user);
+}
+
+void TRootCoreEvents::LeaveRooms(THubSocket& user) {
+  if (rooms_ != nullptr) rooms_->RemoveUser(user);
 }
 
 void TRootCoreEvents::LoggedIn(THubSocket& user) {

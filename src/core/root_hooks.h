@@ -23,6 +23,7 @@ class TSettings;
 class TShareTrace;
 class TSettingsFileWatcher;
 class TStats;
+class TChatRooms;
 class TTextCommands;
 
 // The settings record's side of the other subsystems, as the composition
@@ -87,10 +88,13 @@ class TRootAccountUsers final : public TAccountUsers {
   void AccountProfileChanged(const std::shared_ptr<TAccount>& account,
                              const std::shared_ptr<TProfile>& oldProfile) override;
   void RefreshAccounts() override;
+  // Null: no rooms to show or hide after a profile change.
+  void SetRooms(TChatRooms* rooms) { rooms_ = rooms; }
 
  private:
   TNickList& list_;
   THubCore& core_;
+  TChatRooms* rooms_ = nullptr;
 };
 
 // What the core tells of connections coming and going, for the units that
@@ -109,14 +113,19 @@ class TRootCoreEvents final : public TCoreEvents {
   }
   // Null: no text commands run on connect or at login.
   void SetTextCommands(TTextCommands* commands) { textCommands_ = commands; }
+  // Null: no rooms to join or leave.
+  void SetRooms(TChatRooms* rooms) { rooms_ = rooms; }
   void KeyAccepted(THubSocket& user) override;
+  void RoomsAnnounce(THubSocket& user) override;
   void LoggedIn(THubSocket& user) override;
+  void LeaveRooms(THubSocket& user) override;
   void Disconnected(THubSocket& user) override;
   void Purge() override;
 
  private:
   TMessageHandlers& handlers_;
   TTextCommands* textCommands_ = nullptr;
+  TChatRooms* rooms_ = nullptr;
   TShareTrace* shareTrace_ = nullptr;
   const TSettings* settings_ = nullptr;
   TClock clock_;

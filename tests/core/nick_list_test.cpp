@@ -280,9 +280,9 @@ TEST_F(NickListTest, TheFloodGateMayDropARequest) {
 
 class TwoRooms : public TNickListRooms {
  public:
-  void AppendNickList(TWriteBuffer& out) override { out.AppendString("#room$$"); }
-  void AppendOpList(TWriteBuffer& out) override { out.AppendString("#room$$"); }
-  void AppendMyINFO(TWriteBuffer& out) override {
+  void AppendNickList(const THubSocket&, TWriteBuffer& out) override { out.AppendString("#room$$"); }
+  void AppendOpList(const THubSocket&, TWriteBuffer& out) override { out.AppendString("#room$$"); }
+  void AppendMyINFO(const THubSocket&, TWriteBuffer& out) override {
     out.AppendString("$MyINFO $ALL #room x$ $ \x01$$0$|");
   }
 };
