@@ -120,10 +120,11 @@ void TKavroRoot::BuildHub() {
   // The handlers of a logged-in user's chat, messages, searches and
   // connection requests.
   history_ = std::make_unique<THistoryManager>(*language_);
+  BuildChatRooms();
   commands_ = std::make_unique<TCommandDelegator>(TCommandContext{
       *settings_, *language_, *nickList_, *hubMessages_, *nicksInUse_, coreSides_->Hooks(),
       *stats_, *bans_, *history_, shareTrace_.get(), registered_.get(), [] { return NowLocal(); },
-      [this] { return hubCore_->Uptime(); }});
+      [this] { return hubCore_->Uptime(); }, chatRooms_.get()});
   BuildTextCommands();
   auto chatSide = std::make_unique<TRootChatSide>(*commands_);
   chatSide->SetRooms(chatRooms_.get());
@@ -156,9 +157,9 @@ void TKavroRoot::BuildHub() {
   hub_->SetTextCommands(textCommands_.get());
 }
 
-// The chat rooms; the "+" lines, the runs on connect and at login, and the
-// timed ones.
-void TKavroRoot::BuildTextCommands() {
+// The rooms: in every user list, taking their private messages, and the
+// operator commands' to create and delete.
+void TKavroRoot::BuildChatRooms() {
   chatRooms_ = std::make_unique<TChatRooms>(TChatRoomsContext{
       *settings_, *language_, *nickList_, *nicksInUse_, *profiles_, *hubMessages_, *feed_});
   files_->Register(
@@ -166,10 +167,14 @@ void TKavroRoot::BuildTextCommands() {
       [this] { return chatRooms_->Save(); });
   nickList_->SetRooms(chatRooms_.get());
   accountUsers_->SetRooms(chatRooms_.get());
+}
+
+// The "+" lines, the runs on connect and at login, and the timed ones.
+void TKavroRoot::BuildTextCommands() {
   textCommands_ = std::make_unique<TTextCommands>(TTextCommandsContext{
       *settings_, *language_, *nickList_, *hubMessages_, *stats_, feed_.get(),
-      [this] { return chatRooms_ != nullptr && chatRooms_->FeedRoom() != nullptr; }, [this] { return hubCore_->Uptime(); }, [] { return NowLocal(); },
-      {}, [this](const std::string& line) { ReportGUI(line); },
+      [this] { return chatRooms_ != nullptr && chatRooms_->FeedRoom() != nullptr; },
+      [this] { return hubCore_->Uptime(); }, [] { return NowLocal(); }, {}, [this](const std::string& line) { ReportGUI(line); },
       [this](const std::string& line) { ReportError(line); }});
   files_->Register(
       TSettingsList::TextCommands, [this] { return textCommands_->Load(); },
@@ -277,10 +282,10 @@ TKavroRoot::~TKavroRoot() {
   chatHooks_.reset();
   commands_->SetTextCommands(nullptr);
   textCommands_.reset();
+  commands_.reset();
   accountUsers_->SetRooms(nullptr);
   nickList_->SetRooms(nullptr);
   chatRooms_.reset();
-  commands_.reset();
   history_.reset();
   myINFO_->SetHooks(nullptr);
   myINFO_.reset();

@@ -116,6 +116,7 @@ class TKavroRoot {
   void Build();
   void BuildLists();
   void BuildHub();
+  void BuildChatRooms();
   void BuildTextCommands();
   bool HandleMyINFO(THubSocket& user, std::string_view message);
 
@@ -152,8 +153,8 @@ class TKavroRoot {
   std::unique_ptr<TRootAccountUsers> accountUsers_;
   std::unique_ptr<TMyINFOProcessor> myINFO_;
   std::unique_ptr<THistoryManager> history_;
-  std::unique_ptr<TCommandDelegator> commands_;
   std::unique_ptr<TChatRooms> chatRooms_;
+  std::unique_ptr<TCommandDelegator> commands_;
   std::unique_ptr<TTextCommands> textCommands_;
   std::unique_ptr<TChatHooks> chatHooks_;
   std::unique_ptr<TMessageHandlers> messageHandlers_;

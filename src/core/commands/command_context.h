@@ -6,6 +6,7 @@
 #include "base/date_time.h"
 
 class TBanList;
+class TChatRooms;
 class TCoreHooks;
 class THistoryManager;
 class TLanguage;
@@ -32,4 +33,5 @@ struct TCommandContext {
   TUserRegistered* Registered = nullptr;      // protected nicks; null: no one may register
   std::function<TDateTime()> Today;           // local date; empty: the system's
   std::function<std::string()> Uptime;        // the hub's uptime text; empty: none
+  TChatRooms* ChatRooms = nullptr;            // null: no rooms to create or delete
 };

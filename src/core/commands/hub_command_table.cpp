@@ -163,8 +163,8 @@ std::span<const THubCommandRow> HubCommandRows() {
     {{"textcommand", "enablecmd", "enabletextcommand"}, &THubCommands::HandlePending, One(R::MayAdminTextFiles), K::Level, 2, 0},
     {{"setcmd", "settextcommand"}, &THubCommands::HandlePending, One(R::MayAdminTextFiles), K::Level, 1, 0},
     {{"showcmd", "showtextcommand"}, &THubCommands::HandlePending, One(R::MayAdminTextFiles), K::Level, 1, 0},
-    {{"addchatroom", "createchatroom"}, &THubCommands::HandlePending, One(R::MayAdminChatRooms), K::OnOff, 1, 0},
-    {{"deletechatroom", "delchatroom"}, &THubCommands::HandlePending, One(R::MayAdminChatRooms), K::OnOff, 1, 0},
+    {{"addchatroom", "createchatroom"}, &THubCommands::HandleAddChatRoom, One(R::MayAdminChatRooms), K::OnOff, 1, 0},
+    {{"deletechatroom", "delchatroom"}, &THubCommands::HandleDeleteChatRoom, One(R::MayAdminChatRooms), K::OnOff, 1, 0},
   };
   // clang-format on
   return rows;

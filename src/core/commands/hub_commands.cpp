@@ -1,5 +1,8 @@
 #include "core/commands/hub_commands.h"
 
+#include "core/commands/chat_rooms.h"
+#include "utils/protocol_text.h"
+
 #include <exception>
 
 #include "base/exceptions.h"
@@ -133,4 +136,14 @@ void THubCommands::HandlePrefixOnly() {
 
 void THubCommands::HandleKick() {
   KickUser(session_, tokens_.Get(1), session_.RestOfLine(2));
+}
+
+void THubCommands::HandleAddChatRoom() {
+  if (ctx_.ChatRooms == nullptr) return;
+  ctx_.ChatRooms->CreateRoom(ProtocolSafeText(session_.RestOfLine(1)), true, false,
+                             session_.Sender());
+}
+
+void THubCommands::HandleDeleteChatRoom() {
+  if (ctx_.ChatRooms != nullptr) ctx_.ChatRooms->DeleteRoom(tokens_.Get(1), session_.Sender());
 }

@@ -68,6 +68,8 @@ class THubCommands {
   void HandleHelp();
   void HandlePrefixOnly();
   void HandleKick();
+  void HandleAddChatRoom();
+  void HandleDeleteChatRoom();
   // The groups still to be built: the checks alone.
   void HandlePending() {}
 
