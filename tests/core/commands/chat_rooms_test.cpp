@@ -305,6 +305,10 @@ TEST_F(ChatRoomsTest, TheFileRoundTripsAndReadsOldRules) {
   EXPECT_EQ(old.AutoJoins.size(), 1u);
   EXPECT_TRUE(rooms_->Find("locked")->Locked);
   EXPECT_FALSE(rooms_->Find("wins")->Locked);
+  // The no-break space stays that byte in the file.
+  ASSERT_TRUE(rooms_->Save());
+  ReadFileBytes(TChatRooms::FilePath(), text);
+  EXPECT_NE(text.find("<Name>old\xA0one</Name>"), std::string::npos) << text;
   // Deleting a skipped room's name never frees the bot's.
   EXPECT_FALSE(rooms_->Delete("HubBot"));
   EXPECT_TRUE(nicksInUse_.Exists("HubBot"));

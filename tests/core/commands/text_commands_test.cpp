@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/commands/commands_fixture.h"
 #include "core/commands/text_commands.h"
@@ -58,7 +59,8 @@ class TextCommandsTest : public TCommandsFixture {
   TTextCommands commands_{TTextCommandsContext{
       settings_, language_, nickList_, messages_, stats_, &hubFeed_, [this] { return feedRoom_; },
       [] { return std::string("0:01:02"); }, [this] { return now_; }, [this] { return clock_; },
-      {}, {}}};
+      [this](const std::string& line) { gui_.push_back(line); }, {}}};
+  std::vector<std::string> gui_;
   std::string message_;
   THubSocket* op_ = nullptr;
   THubSocket* user_ = nullptr;
@@ -306,4 +308,16 @@ TEST_F(TextCommandsTest, RenameAndDeleteKeepTheListsInStep) {
   EXPECT_EQ(commands_.AutorunCount(), 0);
   EXPECT_FALSE(commands_.Delete("gamma"));
   EXPECT_EQ(commands_.GetCount(), 1);
+}
+
+TEST_F(TextCommandsTest, ARegisteredOnlyHubWarnsOfConnectTexts) {
+  commands_.SetAutorun(Make("hello", "x"), 1);
+  commands_.SetAutorun(Make("motd", "x"), 2);
+  commands_.WarnOnConnectRegOnly();
+  EXPECT_TRUE(gui_.empty());
+  settings_.RegOnlyHub = true;
+  commands_.WarnOnConnectRegOnly();
+  EXPECT_EQ(gui_, (std::vector<std::string>{
+                      "Warning! TextCommand: [hello] is sended in OnConnect but hub is for reg "
+                      "only users!"}));
 }
