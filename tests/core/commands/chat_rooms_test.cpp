@@ -334,3 +334,17 @@ TEST_F(ChatRoomsTest, AutoJoinAndProfileChanges) {
   rooms_->RefreshUserRooms(*alice_);
   EXPECT_EQ(Out(*alice_), "$Quit #talk|");
 }
+
+TEST_F(ChatRoomsTest, RenamingMovesTheReservedNick) {
+  TChatRoom& room = MakeRoom();
+  EXPECT_FALSE(rooms_->Rename(room, "HubBot"));
+  MakeRoom("#other");
+  EXPECT_FALSE(rooms_->Rename(room, "#OTHER"));
+  EXPECT_TRUE(rooms_->Rename(room, "#chat"));
+  EXPECT_EQ(rooms_->Find("#talk"), nullptr);
+  EXPECT_EQ(rooms_->Find("#chat"), &room);
+  EXPECT_FALSE(nicksInUse_.Exists("#talk"));
+  EXPECT_TRUE(nicksInUse_.Exists("#chat"));
+  EXPECT_EQ(Out(*alice_), "$Quit #talk|$Hello #chat|$MyINFO $ALL #chat [0] users$ $\x01$$0$|");
+  EXPECT_EQ(Out(*eve_), "");
+}
