@@ -49,13 +49,14 @@ TEST(KavrodRunTest, FreshHomeStopsCleanlyAndSavesEveryFile) {
   }
 }
 
-// The files holding accounts and passwords end owner-only after a run,
+// The settings and list files end owner-only after a run,
 // even when someone widened them while the hub was down.
-TEST(KavrodRunTest, SecretFilesAreOwnerOnlyAfterTheShutdownSave) {
+TEST(KavrodRunTest, ListFilesAreOwnerOnlyAfterTheShutdownSave) {
   namespace fs = std::filesystem;
   const char* const files[] = {"settings/settings.xml", "settings/profiles.xml",
                                "settings/accounts.xml", "settings/bans.xml",
-                               "settings/isps.xml", "settings/protected.xml"};
+                               "settings/isps.xml", "settings/protected.xml",
+                               "settings/text_commands.xml", "settings/chat_rooms.xml"};
   TE2EHome home;
   home.WriteSettings();
   home.AddAccount("alice", "secret");

@@ -110,5 +110,5 @@ bool TChatRooms::Save() {
     WriteSet(element, "AutoJoins", room.AutoJoins);
     WriteSet(element, "Admins", room.Admins);
   }
-  return WriteFileAtomic(FilePath(), document.SaveToString());
+  return WriteFileAtomicPrivate(FilePath(), document.SaveToString());
 }

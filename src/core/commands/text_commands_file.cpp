@@ -92,5 +92,5 @@ bool TTextCommands::Save() {
     WriteXMLInteger(element, "Parameters", command.Parameters);
     WriteXMLString(element, "Content", command.Content);
   }
-  return WriteFileAtomic(FilePath(), document.SaveToString());
+  return WriteFileAtomicPrivate(FilePath(), document.SaveToString());
 }

@@ -12,6 +12,7 @@
 #include "security/profiles.h"
 #include "support/temp_folder.h"
 #include "utils/program_folder.h"
+#include "support/owner_only.h"
 
 class ChatRoomsTest : public TCommandsFixture {
  protected:
@@ -258,6 +259,12 @@ TEST_F(ChatRoomsTest, OperatorCommandsCreateAndDelete) {
   EXPECT_EQ(Out(*boss_), Bot("Chatroom not found!"));
   EXPECT_TRUE(rooms_->DeleteRoom("#NEW", *boss_));
   EXPECT_EQ(Out(*eve_), "$Quit #new|" + Bot("boss deleted the chatroom #new"));
+}
+
+TEST_F(ChatRoomsTest, WrittenForTheOwnerOnly) {
+  rooms_->Load();
+  MakeRoom("#a");
+  ExpectSavedOwnerOnly(TChatRooms::FilePath(), [this] { return rooms_->Save(); });
 }
 
 TEST_F(ChatRoomsTest, TheFileRoundTripsAndReadsOldRules) {

@@ -9,6 +9,7 @@
 #include "platform/file_io.h"
 #include "support/temp_folder.h"
 #include "utils/program_folder.h"
+#include "support/owner_only.h"
 
 class TextCommandsFileTest : public TCommandsFixture {
  protected:
@@ -43,6 +44,13 @@ TEST_F(TextCommandsFileTest, SavingWaitsForTheFirstLoadAndAMissingFileAllowsIt) 
   EXPECT_EQ(commands.GetCount(), 1);
   EXPECT_TRUE(commands.Save());
   EXPECT_TRUE(FileExists(TTextCommands::FilePath()));
+}
+
+TEST_F(TextCommandsFileTest, WrittenForTheOwnerOnly) {
+  TTextCommands commands = Make();
+  commands.Load();
+  commands.Add("rules");
+  ExpectSavedOwnerOnly(TTextCommands::FilePath(), [&commands] { return commands.Save(); });
 }
 
 TEST_F(TextCommandsFileTest, ARoundTripKeepsEveryFieldInItsOrder) {
