@@ -156,15 +156,16 @@ bool TAcceptThread::AcceptBurst(int& error) {
       return false;
     }
     const uint64_t tick = MonotonicMs();
-    bool taken = true;
+    TUniqueFd socket(fd);
+    bool taken = false;
     if (handshaker_) {
-      taken = handshaker_->Add(fd, tick);  // closes it when full
+      taken = handshaker_->Add(socket, tick);  // takes it only when there is room
     } else if (held_.size() < maxHeld_) {
-      held_.push_back({TUniqueFd(fd), tick});
-    } else {
-      TUniqueFd refused(fd);
-      taken = false;
+      held_.push_back({std::move(socket), tick});
+      taken = true;
     }
+    // Counted before `socket` closes a refused one: whoever sees the close
+    // sees the count.
     if (!taken) refused_.fetch_add(1, std::memory_order_relaxed);
   }
   return true;

@@ -55,12 +55,11 @@ TTlsHandshaker::~TTlsHandshaker() {
   thread_.join();
 }
 
-bool TTlsHandshaker::Add(int fd, uint64_t acceptTick) {
-  TUniqueFd owned(fd);
+bool TTlsHandshaker::Add(TUniqueFd& socket, uint64_t acceptTick) {
   {
     std::lock_guard lock(mutex_);
-    if (count_ >= maxPending_) return false;  // `owned` closes the socket
-    incoming_.push_back({std::move(owned), acceptTick});
+    if (count_ >= maxPending_) return false;  // the caller keeps and closes it
+    incoming_.push_back({std::move(socket), acceptTick});
     ++count_;
   }
   wake_.Signal();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/client_socket.h"
+#include "platform/unique_fd.h"
 
 class TTlsServerContext;
 
@@ -45,10 +46,11 @@ class TTlsHandshaker {
   TTlsHandshaker(const TTlsHandshaker&) = delete;
   TTlsHandshaker& operator=(const TTlsHandshaker&) = delete;
 
-  // Takes ownership of `fd` (an accepted non-blocking socket) and starts its
-  // hand-shake at once. When `maxPending` hand-shakes are under way the
-  // socket is closed instead and false is returned. Any thread.
-  bool Add(int fd, uint64_t acceptTick);
+  // Takes `socket` (an accepted non-blocking socket) and starts its
+  // hand-shake at once. When `maxPending` hand-shakes are under way it is
+  // left with the caller, who counts and closes it, and false is returned.
+  // Any thread.
+  bool Add(TUniqueFd& socket, uint64_t acceptTick);
 
  private:
   struct TIncoming {
