@@ -54,6 +54,11 @@ void ReplaceNick(std::string& text, std::string_view nick) {
   }
 }
 
+// The scanner files write their flags as the texts "true" and "false".
+void WriteFlag(TXMLNode& node, std::string_view name, bool value) {
+  WriteXMLString(node, name, value ? "true" : "false");
+}
+
 }  // namespace
 
 bool ParseTimeOfDay(std::string_view text, int& seconds) {
@@ -367,11 +372,11 @@ bool TMCScanner::Save() {
   for (const auto& item : items_) {
     TXMLNode& element = *root.AddChild(std::string(kItemName));
     WriteXMLString(element, "Name", item->Name);
-    WriteXMLBoolean(element, "Enable", item->Enable);
-    WriteXMLBoolean(element, "RestrictStart", item->RestrictStart);
-    WriteXMLBoolean(element, "RestrictStop", item->RestrictStop);
-    WriteXMLBoolean(element, "ExpandStart", item->ExpandStart);
-    WriteXMLBoolean(element, "ExpandStop", item->ExpandStop);
+    WriteFlag(element, "Enable", item->Enable);
+    WriteFlag(element, "RestrictStart", item->RestrictStart);
+    WriteFlag(element, "RestrictStop", item->RestrictStop);
+    WriteFlag(element, "ExpandStart", item->ExpandStart);
+    WriteFlag(element, "ExpandStop", item->ExpandStop);
     TXMLNode& actions = *element.AddChild(std::string(kActionsName));
     for (int j = 0; j < item->GetActionCount(); ++j) {
       const TMCScannerItemAction& action = item->GetAction(j);
@@ -379,7 +384,7 @@ bool TMCScanner::Save() {
       WriteXMLInteger(node, "Level", action.Level);
       WriteXMLInteger(node, "Action", action.Action);
       WriteXMLString(node, "Replace", action.GetReplaceText());
-      WriteXMLBoolean(node, "UseTime", action.UseTime);
+      WriteFlag(node, "UseTime", action.UseTime);
       WriteXMLString(node, "Start", FormatTimeOfDay(action.Start));
       WriteXMLString(node, "Stop", FormatTimeOfDay(action.Stop));
     }

@@ -18,6 +18,11 @@ constexpr std::string_view kRootName = "PrivateMessageScanner";
 constexpr std::string_view kItemName = "Item";
 constexpr std::string_view kVersion = "version";
 
+// The scanner files write their flags as the texts "true" and "false".
+void WriteFlag(TXMLNode& node, std::string_view name, bool value) {
+  WriteXMLString(node, name, value ? "true" : "false");
+}
+
 }  // namespace
 
 template <typename Item>
@@ -160,9 +165,9 @@ bool TWordScanner<Item>::Save() {
     TXMLNode& element = *root.AddChild(std::string(kItemName));
     WriteXMLString(element, "Name", item->Name);
     WriteXMLInteger(element, "Level", item->Level);
-    WriteXMLBoolean(element, "Enable", item->Enable);
-    WriteXMLBoolean(element, "RestrictStart", item->RestrictStart);
-    WriteXMLBoolean(element, "RestrictStop", item->RestrictStop);
+    WriteFlag(element, "Enable", item->Enable);
+    WriteFlag(element, "RestrictStart", item->RestrictStart);
+    WriteFlag(element, "RestrictStop", item->RestrictStop);
     WriteXMLInteger(element, "Action", item->Action);
     WriteXMLString(element, "Reason", item->Reason);
   }

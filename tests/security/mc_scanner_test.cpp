@@ -35,6 +35,19 @@ struct ItemSpec {
   bool enable = true;
 };
 
+// The document without the layout's blanks between elements.
+std::string Compact(std::string_view xml) {
+  std::string out;
+  bool between = false;
+  for (const char c : xml) {
+    if (c == '<') between = false;
+    if (between && (c == ' ' || c == '\r' || c == '\n')) continue;
+    out += c;
+    if (c == '>') between = true;
+  }
+  return out;
+}
+
 class MCScannerTest : public SettingsHomeTest {
  protected:
   void Add(const ItemSpec& spec) { AddTo(scanner_, spec); }
@@ -246,6 +259,10 @@ TEST_F(MCScannerTest, FileRoundTrip) {
   EXPECT_LT(bytes.find("abc"), bytes.find("zed"));
   EXPECT_NE(bytes.find("no|swearing"), std::string::npos);
   EXPECT_NE(bytes.find("22:00:00"), std::string::npos);
+  EXPECT_NE(bytes.find("<RestrictStart>true</RestrictStart>"), std::string::npos);
+  EXPECT_NE(Compact(bytes).find("<Actions><Action><Level>3</Level><Action>6</Action>"),
+            std::string::npos)
+      << bytes;
 
   TMCScanner loaded{settings_, language_, luna_, kenny_};
   ASSERT_TRUE(loaded.Load());
