@@ -56,6 +56,20 @@ TEST(LunarizeTest, CaseParityCountsFromTheEnd) {
   EXPECT_TRUE(seen[0] && seen[1]);
 }
 
+// The same draw on texts of odd and even length: the last byte's case
+// matches, as the parity counts from the end.
+TEST(LunarizeTest, LastByteCaseIsTheSameForAnyLength) {
+  for (unsigned seed = 0; seed < 16; ++seed) {
+    TLunarize even;
+    even.Seed(seed);
+    TLunarize odd;
+    odd.Seed(seed);
+    const std::string a = even.LunarizeText("ab");
+    const std::string b = odd.LunarizeText("abc");
+    EXPECT_EQ(a[1] == 'B', b[2] == 'C') << a << " " << b;
+  }
+}
+
 TEST(LunarizeTest, LaughAboutOneInFour) {
   int laughs = 0;
   TLunarize luna;
