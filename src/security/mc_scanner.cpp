@@ -389,5 +389,6 @@ bool TMCScanner::Save() {
       WriteXMLString(node, "Stop", FormatTimeOfDay(action.Stop));
     }
   }
-  return WriteFileAtomic(FilePath(), document.SaveToString());
+  // Owner-only, as the other list files.
+  return WriteFileAtomicPrivate(FilePath(), document.SaveToString());
 }

@@ -171,7 +171,8 @@ bool TWordScanner<Item>::Save() {
     WriteXMLInteger(element, "Action", item->Action);
     WriteXMLString(element, "Reason", item->Reason);
   }
-  return WriteFileAtomic(FilePath(), document.SaveToString());
+  // Owner-only, as the other list files.
+  return WriteFileAtomicPrivate(FilePath(), document.SaveToString());
 }
 
 template class TWordScanner<TPMScannerItem>;

@@ -11,6 +11,7 @@
 #include "settings/language.h"
 #include "settings/settings.h"
 #include "settings/settings_test_home.h"
+#include "support/owner_only.h"
 
 namespace {
 
@@ -263,6 +264,8 @@ TEST_F(MCScannerTest, FileRoundTrip) {
   EXPECT_NE(Compact(bytes).find("<Actions><Action><Level>3</Level><Action>6</Action>"),
             std::string::npos)
       << bytes;
+
+  ExpectSavedOwnerOnly(TMCScanner::FilePath(), [this] { return scanner_.Save(); });
 
   TMCScanner loaded{settings_, language_, luna_, kenny_};
   ASSERT_TRUE(loaded.Load());

@@ -9,6 +9,7 @@
 #include "security/word_scanner.h"
 #include "settings/settings.h"
 #include "settings/settings_test_home.h"
+#include "support/owner_only.h"
 
 namespace {
 
@@ -88,6 +89,9 @@ TEST_F(WordScannerTest, FilesRoundTripWithTheSharedRoot) {
   EXPECT_NE(bytes.find("No spam|ads"), std::string::npos);
   EXPECT_LT(bytes.find("abc"), bytes.find("warez"));
   EXPECT_NE(TSearchScanner::FilePath(), TPMScanner::FilePath());
+
+  ExpectSavedOwnerOnly(TSearchScanner::FilePath(), [this] { return search_.Save(); });
+  ExpectSavedOwnerOnly(TPMScanner::FilePath(), [this] { return pm_.Save(); });
 
   TSearchScanner loaded{settings_};
   ASSERT_TRUE(loaded.Load());
