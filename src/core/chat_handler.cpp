@@ -129,14 +129,17 @@ void TChatHandler::Broadcast(THubSocket& user, std::string_view message, std::si
                    text.size() > static_cast<std::size_t>(limit.Value);
   if (cut) text = text.substr(0, static_cast<std::size_t>(limit.Value));
 
-  const TScanVerdict verdict = ctx_.Chat.ScanMainChat(user, text);
+  scanned_.assign(text);
+  const TScanVerdict verdict = ctx_.Chat.ScanMainChat(user, scanned_);
   if (verdict == TScanVerdict::Refuse) return;
+  const bool changed = scanned_ != text;
+  if (changed) text = scanned_;
   const TUserInfo& info = user.UserInfo();
   const bool kennylize = verdict == TScanVerdict::Kennylize || info.Kennylized;
   const bool lunarize = !kennylize && (verdict == TScanVerdict::Lunarize || info.Lunarized);
 
   std::string_view line = body;
-  if (cut || kennylize || lunarize) {
+  if (cut || changed || kennylize || lunarize) {
     line_.assign(body.substr(0, textStart));
     if (kennylize) line_ += ctx_.Chat.Kennylize(text);
     else if (lunarize) line_ += ctx_.Chat.Lunarize(text);

@@ -69,5 +69,6 @@ class TChatHandler {
 
   TChatContext ctx_;
   std::string line_;  // a rebuilt line
+  std::string scanned_;  // the text the scanner may change
   std::unordered_map<std::uint64_t, TKeptKick> kicks_;
 };

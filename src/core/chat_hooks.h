@@ -55,14 +55,23 @@ class TChatHooks {
     return false;
   }
 
-  virtual TScanVerdict ScanMainChat(THubSocket& /*user*/, std::string_view /*text*/) {
+  // The main-chat scanner may change `text` (the line's text after the
+  // length cut); a refusal has already told the writer.
+  virtual TScanVerdict ScanMainChat(THubSocket& /*user*/, std::string& /*text*/) {
     return TScanVerdict::Accept;
   }
-  // True: the scanner refuses the message or search.
-  virtual bool RefusePrivateMessage(THubSocket& /*user*/, std::string_view /*text*/) {
+  // True: the scanner refuses the private message to `target` (the writer
+  // has had the reason).
+  virtual bool RefusePrivateMessage(THubSocket& /*user*/, std::string_view /*target*/,
+                                    std::string_view /*text*/) {
     return false;
   }
-  virtual bool RefuseSearch(THubSocket& /*user*/, std::string_view /*pattern*/) { return false; }
+  // True: the scanner refuses the search; a non-empty `reason` goes back to
+  // the searcher as a made-up result.
+  virtual bool RefuseSearch(THubSocket& /*user*/, std::string_view /*pattern*/,
+                            std::string& /*reason*/) {
+    return false;
+  }
 
   // The text penalties' transforms of a main-chat text.
   virtual std::string Kennylize(std::string_view text) { return std::string(text); }

@@ -19,6 +19,7 @@
 #include "core/operator_messages.h"
 #include "core/protocol_message.h"
 #include "core/root_chat_side.h"
+#include "core/scanner_side.h"
 #include "core/root_core_sides.h"
 #include "core/root_hooks.h"
 #include "core/settings_file_set.h"
@@ -30,6 +31,8 @@
 #include "security/accounts.h"
 #include "security/ban_list.h"
 #include "security/isp_list.h"
+#include "security/mc_scanner.h"
+#include "security/text_penalties.h"
 #include "security/profiles.h"
 #include "security/tmp_ban_list.h"
 #include "security/user_registered.h"
@@ -126,8 +129,12 @@ void TKavroRoot::BuildHub() {
       *stats_, *bans_, *history_, shareTrace_.get(), registered_.get(), [] { return NowLocal(); },
       [this] { return hubCore_->Uptime(); }, chatRooms_.get()});
   BuildTextCommands();
+  scannerSide_ = std::make_unique<TScannerSide>(
+      TScannerSide::TParts{*hubMessages_, *tmpBans_, *mcScanner_, *pmScanner_, *searchScanner_,
+                           *lunarize_, *kennylize_, [] { return NowLocal(); }});
   auto chatSide = std::make_unique<TRootChatSide>(*commands_);
   chatSide->SetRooms(chatRooms_.get());
+  chatSide->SetScanners(scannerSide_.get());
   chatHooks_ = std::move(chatSide);
   messageHandlers_ = std::make_unique<TMessageHandlers>(
       TChatContext{*settings_, *language_, *nickList_, *hubMessages_, *accounts_,
@@ -235,6 +242,20 @@ void TKavroRoot::BuildLists() {
   isps_ = std::make_unique<TISPList>(*language_, error);
   files_->Register(
       TSettingsList::ISPs, [this] { return isps_->Load(); }, [this] { return isps_->Save(); });
+  lunarize_ = std::make_unique<TLunarize>();
+  kennylize_ = std::make_unique<TKennylize>();
+  mcScanner_ = std::make_unique<TMCScanner>(*settings_, *language_, *lunarize_, *kennylize_, error);
+  pmScanner_ = std::make_unique<TPMScanner>(*settings_, error);
+  searchScanner_ = std::make_unique<TSearchScanner>(*settings_, error);
+  files_->Register(
+      TSettingsList::MCScanner, [this] { return mcScanner_->Load(); },
+      [this] { return mcScanner_->Save(); });
+  files_->Register(
+      TSettingsList::PMScanner, [this] { return pmScanner_->Load(); },
+      [this] { return pmScanner_->Save(); });
+  files_->Register(
+      TSettingsList::SearchScanner, [this] { return searchScanner_->Load(); },
+      [this] { return searchScanner_->Save(); });
   registered_ = std::make_unique<TUserRegistered>(error);
   files_->Register(
       TSettingsList::Registered, [this] { return registered_->Load(); },

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "security/word_scanner.h"
+
 class EventLoop;
 class TAccounts;
 class TBanList;
@@ -43,6 +45,10 @@ class TTextCommands;
 class TShareTrace;
 class TTmpBanList;
 class TUserRegistered;
+class TKennylize;
+class TLunarize;
+class TMCScanner;
+class TScannerSide;
 class TUserStatic;
 struct TUserDefaults;
 
@@ -76,6 +82,9 @@ class TKavroRoot {
   TBanList& Bans() { return *bans_; }
   TISPList& ISPs() { return *isps_; }
   TUserRegistered& Registered() { return *registered_; }
+  TMCScanner& MCScanner() { return *mcScanner_; }
+  TPMScanner& PMScanner() { return *pmScanner_; }
+  TSearchScanner& SearchScanner() { return *searchScanner_; }
   TNicksInUse& NicksInUse() { return *nicksInUse_; }
   TNickList& NickList() { return *nickList_; }
   TProtocolMessage& HubMessages() { return *hubMessages_; }
@@ -161,6 +170,14 @@ class TKavroRoot {
   std::unique_ptr<TOperatorMessages> operatorMessages_;
   std::unique_ptr<TRootCoreEvents> coreEvents_;
   std::unique_ptr<TRootHub> hub_;
+  // The scanners and penalties; the chat side points at them, so they go
+  // after it.
+  std::unique_ptr<TLunarize> lunarize_;
+  std::unique_ptr<TKennylize> kennylize_;
+  std::unique_ptr<TMCScanner> mcScanner_;
+  std::unique_ptr<TPMScanner> pmScanner_;
+  std::unique_ptr<TSearchScanner> searchScanner_;
+  std::unique_ptr<TScannerSide> scannerSide_;
 };
 
 // The current root; EAssertionFailed when none exists.

@@ -71,7 +71,7 @@ bool TPrivateMessageHandler::HandlePrivateMessage(THubSocket& user, std::string_
     ctx_.Chat.DelegateCommand(user, message, textStart, TCommandMode::PrivateMessage);
     return true;
   }
-  if (ctx_.Chat.RefusePrivateMessage(user, text)) return true;
+  if (ctx_.Chat.RefusePrivateMessage(user, target, text)) return true;
   if (ctx_.Chat.RoomMessage(user, target, message)) return true;
   THubSocket* to = ctx_.NickList.FindUser(target);
   if (to == nullptr || to->LifeState != lsInitialised) return true;

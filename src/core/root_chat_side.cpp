@@ -2,6 +2,7 @@
 
 #include "core/commands/chat_rooms.h"
 #include "core/commands/command_delegator.h"
+#include "core/scanner_side.h"
 
 bool TRootChatSide::DelegateCommand(THubSocket& user, std::string_view message,
                                     std::size_t textStart, TCommandMode mode) {
@@ -12,4 +13,26 @@ bool TRootChatSide::DelegateCommand(THubSocket& user, std::string_view message,
 bool TRootChatSide::RoomMessage(THubSocket& user, std::string_view room,
                                 std::string_view message) {
   return rooms_ != nullptr && rooms_->HandlePrivateMessage(user, room, message);
+}
+
+TScanVerdict TRootChatSide::ScanMainChat(THubSocket& user, std::string& text) {
+  return scanners_ ? scanners_->ScanMainChat(user, text) : TScanVerdict::Accept;
+}
+
+bool TRootChatSide::RefusePrivateMessage(THubSocket& user, std::string_view target,
+                                         std::string_view text) {
+  return scanners_ && scanners_->RefusePrivateMessage(user, target, text);
+}
+
+bool TRootChatSide::RefuseSearch(THubSocket& user, std::string_view pattern,
+                                 std::string& reason) {
+  return scanners_ && scanners_->RefuseSearch(user, pattern, reason);
+}
+
+std::string TRootChatSide::Kennylize(std::string_view text) {
+  return scanners_ ? scanners_->Kennylize(text) : std::string(text);
+}
+
+std::string TRootChatSide::Lunarize(std::string_view text) {
+  return scanners_ ? scanners_->Lunarize(text) : std::string(text);
 }

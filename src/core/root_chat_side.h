@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "core/chat_hooks.h"
 
 class TChatRooms;
 class TCommandDelegator;
+class TScannerSide;
 
 // The chat handlers' side of the other subsystems as the composition root
 // wires them: lines go to the command delegator; everything else keeps the
@@ -21,7 +23,17 @@ class TRootChatSide final : public TChatHooks {
   void SetRooms(TChatRooms* rooms) { rooms_ = rooms; }
   bool RoomMessage(THubSocket& user, std::string_view room, std::string_view message) override;
 
+  // The scanners and penalties; null: every line passes untouched.
+  void SetScanners(TScannerSide* scanners) { scanners_ = scanners; }
+  TScanVerdict ScanMainChat(THubSocket& user, std::string& text) override;
+  bool RefusePrivateMessage(THubSocket& user, std::string_view target,
+                            std::string_view text) override;
+  bool RefuseSearch(THubSocket& user, std::string_view pattern, std::string& reason) override;
+  std::string Kennylize(std::string_view text) override;
+  std::string Lunarize(std::string_view text) override;
+
  private:
   TCommandDelegator& commands_;
   TChatRooms* rooms_ = nullptr;
+  TScannerSide* scanners_ = nullptr;
 };

@@ -105,7 +105,11 @@ bool TSearchHandler::HandleSearch(THubSocket& user, std::string_view message) {
     if (!CheckSenderIP(ctx_, user, query.Address.substr(0, colon))) return true;
     if (colon != std::string_view::npos) port = query.Address.substr(colon + 1);
   }
-  if (ctx_.Chat.RefuseSearch(user, query.Pattern)) return true;
+  std::string reason;
+  if (ctx_.Chat.RefuseSearch(user, query.Pattern, reason)) {
+    if (!reason.empty()) SendSearchNotice(user, query.Pattern, reason);
+    return true;
+  }
   if (!query.Passive && !IsPort(port)) return true;
 
   Deliver(user, message, query.Passive);

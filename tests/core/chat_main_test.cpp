@@ -157,6 +157,22 @@ TEST_F(ChatMainTest, PenaltiesTransformOnlyTheText) {
   }
 }
 
+// A text the scanner changed is relayed rebuilt, and then penalised.
+TEST_F(ChatMainTest, ScannerChangesTheRelayedText) {
+  THubSocket& alice = Online("alice");
+  THubSocket& bob = Online("bob");
+  chat_.ScanReplace = "hi Joe";
+  EXPECT_TRUE(Send(alice, "<alice> hi word|"));
+  EXPECT_EQ(Output(bob), "<alice> hi Joe|");
+  chat_.Verdict = TScanVerdict::Lunarize;
+  EXPECT_TRUE(Send(alice, "<alice> hi word|"));
+  EXPECT_EQ(Output(bob), "<alice> luna(hi Joe)|");
+  chat_.Verdict = TScanVerdict::Refuse;
+  EXPECT_TRUE(Send(alice, "<alice> hi word|"));
+  EXPECT_EQ(Output(bob), "");
+  EXPECT_EQ(history_.BuildHistory(5).find("hi word"), std::string::npos);
+}
+
 TEST_F(ChatMainTest, CommandsGetTheTextAfterTheNick) {
   THubSocket& alice = Online("alice");
   chat_.TakeCommands = true;

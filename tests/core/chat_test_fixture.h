@@ -36,9 +36,19 @@ class TRecordingChatHooks : public TChatHooks {
     return TakeCommands;
   }
   bool RoomMessage(THubSocket&, std::string_view, std::string_view) override { return TakeRoom; }
-  TScanVerdict ScanMainChat(THubSocket&, std::string_view) override { return Verdict; }
-  bool RefusePrivateMessage(THubSocket&, std::string_view) override { return RefusePM; }
-  bool RefuseSearch(THubSocket&, std::string_view) override { return RefuseSearches; }
+  std::string ScanReplace;  // not empty: the scanner's new text
+  TScanVerdict ScanMainChat(THubSocket&, std::string& text) override {
+    if (!ScanReplace.empty()) text = ScanReplace;
+    return Verdict;
+  }
+  bool RefusePrivateMessage(THubSocket&, std::string_view, std::string_view) override {
+    return RefusePM;
+  }
+  std::string SearchReason;
+  bool RefuseSearch(THubSocket&, std::string_view, std::string& reason) override {
+    reason = SearchReason;
+    return RefuseSearches;
+  }
   std::string Kennylize(std::string_view text) override { return "mmph(" + std::string(text) + ")"; }
   std::string Lunarize(std::string_view text) override { return "luna(" + std::string(text) + ")"; }
   void KickAnnounced(THubSocket&, std::string_view victim, std::string_view reason) override {

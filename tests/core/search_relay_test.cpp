@@ -248,3 +248,24 @@ TEST_F(SearchRelayTest, FloodGateRefusesAtItsCount) {
 }
 
 }  // namespace
+
+namespace {
+
+class SearchScannerReasonTest : public SearchRelayTest {};
+
+// A refusal with a reason answers the searcher alone with one made-up result.
+TEST_F(SearchScannerReasonTest, ReasonBecomesTheOnlyResult) {
+  settings_.CheckSenderIPOnSearchAndConnectToMe = false;
+  THubSocket& alice = Online("alice");
+  THubSocket& bob = Online("bob");
+  chat_.RefuseSearches = true;
+  chat_.SearchReason = "No warez";
+  EXPECT_TRUE(Send(alice, "$Search 10.0.0.1:412 F?T?0?1?foo$warez|"));
+  EXPECT_EQ(Output(bob), "");
+  EXPECT_EQ(Output(alice), "$SR " + settings_.BotName() +
+                               " restrictions\\foo\\warez\\No warez.txt\x05" + "0 9/30\x05" +
+                               "TTH:LWPNACQDBZRYXW3VHJVCJ64QBZNGHOHHHZWCLNQ (" +
+                               std::string(kLocalIP) + ")|");
+}
+
+}  // namespace
