@@ -113,6 +113,7 @@ class THubSocket {
   bool Listed = false;  // on the user list
   bool Registered = false;
   bool CountedInStats = false;
+  bool StatsLogin = false;  // the user statistics recorded this login
 
   TDateTime ConnectTime{};
   std::uint64_t ConnectTick = 0;

@@ -118,6 +118,12 @@ class TUserInfo {
   bool Lunarized = false;
   bool Kennylized = false;
   bool Blocked = false;
+  // The profile level of the operator who imposed each penalty; -1 = none.
+  // Statistics store them between a nick's visits.
+  int MutedLevel = -1;
+  int LunarizedLevel = -1;
+  int KennylizedLevel = -1;
+  int BlockedLevel = -1;
   bool AllowedToSpeak = false;  // may talk while main chat is locked
 
   std::string Tag;  // "<" .. ">" inclusive
