@@ -15,6 +15,7 @@
 #include "platform/heap_tuning.h"
 #include "platform/open_file_limit.h"
 #include "platform/stop_signals.h"
+#include "stats/user_stats_module.h"
 #include "base/exceptions.h"
 #include "utils/program_folder.h"
 
@@ -86,7 +87,7 @@ int Run(const TOptions& options) {
     if (rootForSignals != nullptr) rootForSignals->ReportEvent(name + " received, shutting down");
     loop.Stop();
   });
-  TKavroRoot root(loop, options.Home);
+  TKavroRoot root(loop, options.Home, MakeUserStats);
   rootForSignals = &root;
   root.SetLineSink(PrintLine);
   root.SetListenAddress(options.ListenAddress);

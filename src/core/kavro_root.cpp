@@ -25,6 +25,7 @@
 #include "core/settings_file_set.h"
 #include "core/share_trace.h"
 #include "core/user_defaults.h"
+#include "core/user_stats_side.h"
 #include "platform/event_loop.h"
 #include "platform/local_clock.h"
 #include "security/account.h"
@@ -47,8 +48,8 @@ namespace {
 TKavroRoot* currentRoot = nullptr;
 }  // namespace
 
-TKavroRoot::TKavroRoot(EventLoop& loop, std::string homeFolder)
-    : loop_(loop), homeFolder_(std::move(homeFolder)) {
+TKavroRoot::TKavroRoot(EventLoop& loop, std::string homeFolder, TUserStatsFactory userStats)
+    : loop_(loop), homeFolder_(std::move(homeFolder)), userStatsFactory_(std::move(userStats)) {
   KAVRO_CHECK(currentRoot == nullptr, "a second composition root");
   SetProgramFolder(homeFolder_);
   currentRoot = this;  // units may reach their neighbours while being built
@@ -154,13 +155,18 @@ void TKavroRoot::BuildHub() {
   hubMessages_->SetRedirectCounter([this] {
     if (stats_) ++stats_->Protocol.Redirects;
   });
+  userStats_ = userStatsFactory_ ? userStatsFactory_(*this) : nullptr;
+  if (!userStats_) userStats_ = std::make_unique<TUserStatsSide>();
+  settingsHooks_->SetUserStats(userStats_.get());
   coreEvents_ = std::make_unique<TRootCoreEvents>(*messageHandlers_);
+  coreEvents_->SetUserStats(userStats_.get());
   coreEvents_->SetShareTrace(shareTrace_.get(), settings_.get(), [] { return NowLocal(); });
   coreEvents_->SetTextCommands(textCommands_.get());
   coreEvents_->SetRooms(chatRooms_.get());
   coreSides_->Hooks().SetEvents(coreEvents_.get());
 
   hub_ = std::make_unique<TRootHub>(*hubCore_, *settings_, *feed_);
+  hub_->SetUserStats(userStats_.get());
   hub_->SetTextCommands(textCommands_.get());
 }
 
@@ -296,6 +302,8 @@ TKavroRoot::~TKavroRoot() {
   hub_.reset();
   coreSides_->Hooks().SetEvents(nullptr);
   coreEvents_.reset();
+  settingsHooks_->SetUserStats(nullptr);
+  userStats_.reset();
   coreSides_->Hooks().SetHandlers(nullptr);
   messageHandlers_->SetFallback(nullptr);
   operatorMessages_.reset();

@@ -50,6 +50,7 @@ class TLunarize;
 class TMCScanner;
 class TScannerSide;
 class TUserStatic;
+class TUserStatsSide;
 struct TUserDefaults;
 
 // The composition root: owns the process-wide singletons of every subsystem,
@@ -63,9 +64,11 @@ class TKavroRoot {
   // A feed line as the feed file holds it (the headless program prints
   // them).
   using TLineSink = std::function<void(std::string_view line)>;
+  // Builds the user statistics (they sit above the core); empty: none.
+  using TUserStatsFactory = std::function<std::unique_ptr<TUserStatsSide>(TKavroRoot&)>;
 
   // Sets the program folder to `homeFolder` and builds every singleton.
-  TKavroRoot(EventLoop& loop, std::string homeFolder);
+  TKavroRoot(EventLoop& loop, std::string homeFolder, TUserStatsFactory userStats = {});
   ~TKavroRoot();
   TKavroRoot(const TKavroRoot&) = delete;
   TKavroRoot& operator=(const TKavroRoot&) = delete;
@@ -97,6 +100,7 @@ class TKavroRoot {
   TCommandDelegator& Commands() { return *commands_; }
   TTextCommands& TextCommands() { return *textCommands_; }
   TChatRooms& ChatRooms() { return *chatRooms_; }
+  TUserStatsSide& UserStats() { return *userStats_; }
   THubCore& HubCore() { return *hubCore_; }
   // The hub as the program's start-up and shutdown drive it.
   TLifecycleHub& Hub();
@@ -131,6 +135,7 @@ class TKavroRoot {
 
   EventLoop& loop_;
   const std::string homeFolder_;
+  TUserStatsFactory userStatsFactory_;
   TLineSink lineSink_;
 
   // Built in this order, freed in reverse.
@@ -168,6 +173,7 @@ class TKavroRoot {
   std::unique_ptr<TChatHooks> chatHooks_;
   std::unique_ptr<TMessageHandlers> messageHandlers_;
   std::unique_ptr<TOperatorMessages> operatorMessages_;
+  std::unique_ptr<TUserStatsSide> userStats_;
   std::unique_ptr<TRootCoreEvents> coreEvents_;
   std::unique_ptr<TRootHub> hub_;
   // The scanners and penalties; the chat side points at them, so they go

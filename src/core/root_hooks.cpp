@@ -13,6 +13,7 @@
 #include "core/nicks_in_use.h"
 #include "core/share_trace.h"
 #include "security/account.h"
+#include "core/user_stats_side.h"
 #include "security/isp_list.h"
 #include "security/profile.h"
 #include "settings/settings.h"
@@ -50,6 +51,10 @@ void TRootSettingsHooks::AnnounceBot(const TBotAnnouncement& announcement) {
     }
   }
   if (nickList_ != nullptr) nickList_->RebuildOpList();
+}
+
+void TRootSettingsHooks::SelectUserStats(int type) {
+  if (userStats_ != nullptr) userStats_->Select(type);
 }
 
 void TRootSettingsHooks::CollectPeaks(TSettingsPeaks& peaks) {
@@ -133,6 +138,14 @@ void TRootHub::RunScheduledWork() {
   if (textCommands_ != nullptr) textCommands_->RunScheduled();
 }
 
+void TRootHub::CloseStatistics() {
+  if (userStats_ != nullptr) userStats_->Close();
+}
+
+void TRootHub::HourlyStatisticsStep() {
+  if (userStats_ != nullptr) userStats_->HourlyStep();
+}
+
 void TRootAccountUsers::BindNewAccount(const std::shared_ptr<TAccount>& account) {
   list_.BindNewAccount(account);
 }
@@ -166,7 +179,13 @@ void TRootCoreEvents::LeaveRooms(THubSocket& user) {
 }
 
 void TRootCoreEvents::LoggedIn(THubSocket& user) {
+  // The stored penalties are in force before the login commands run.
+  if (userStats_ != nullptr) userStats_->LoggedIn(user);
   if (textCommands_ != nullptr) textCommands_->RunOnLogin(user);
+}
+
+void TRootCoreEvents::LoggedOut(THubSocket& user) {
+  if (userStats_ != nullptr) userStats_->LoggedOut(user);
 }
 
 void TRootCoreEvents::Disconnected(THubSocket& user) { handlers_.Chat().Forget(user); }

@@ -25,6 +25,7 @@ class TSettingsFileWatcher;
 class TStats;
 class TChatRooms;
 class TTextCommands;
+class TUserStatsSide;
 
 // The settings record's side of the other subsystems, as the composition
 // root wires them. Owns nothing; the user list and the hub core join once
@@ -36,6 +37,7 @@ class TRootSettingsHooks final : public TSettingsHooks {
   void SetNickList(TNickList* nickList) { nickList_ = nickList; }
   void SetHubCore(THubCore* core) { core_ = core; }
   void SetStats(TStats* stats) { stats_ = stats; }
+  void SetUserStats(TUserStatsSide* userStats) { userStats_ = userStats; }
 
   void SetHubSpeed(int workPace) override;
   void SendToAll(std::string_view message) override;
@@ -45,6 +47,7 @@ class TRootSettingsHooks final : public TSettingsHooks {
   void SetSettingsWatcherEnabled(bool enabled) override;
   void AnnounceBot(const TBotAnnouncement& announcement) override;
   void CollectPeaks(TSettingsPeaks& peaks) override;
+  void SelectUserStats(int type) override;
 
  private:
   TSettings& settings_;
@@ -53,6 +56,7 @@ class TRootSettingsHooks final : public TSettingsHooks {
   TNickList* nickList_ = nullptr;
   THubCore* core_ = nullptr;
   TStats* stats_ = nullptr;
+  TUserStatsSide* userStats_ = nullptr;
 };
 
 // The user list's and the "$MyINFO" handler's flood gate (the protocol
@@ -119,6 +123,8 @@ class TRootCoreEvents final : public TCoreEvents {
   void RoomsAnnounce(THubSocket& user) override;
   void LoggedIn(THubSocket& user) override;
   void LeaveRooms(THubSocket& user) override;
+  void SetUserStats(TUserStatsSide* userStats) { userStats_ = userStats; }
+  void LoggedOut(THubSocket& user) override;
   void Disconnected(THubSocket& user) override;
   void Purge() override;
 
@@ -126,6 +132,7 @@ class TRootCoreEvents final : public TCoreEvents {
   TMessageHandlers& handlers_;
   TTextCommands* textCommands_ = nullptr;
   TChatRooms* rooms_ = nullptr;
+  TUserStatsSide* userStats_ = nullptr;
   TShareTrace* shareTrace_ = nullptr;
   const TSettings* settings_ = nullptr;
   TClock clock_;
@@ -140,6 +147,7 @@ class TRootHub final : public TLifecycleHub {
 
   // "" listens on every local address.
   void SetListenAddress(std::string address) { listenAddress_ = std::move(address); }
+  void SetUserStats(TUserStatsSide* userStats) { userStats_ = userStats; }
 
   bool StartListening() override;
   bool Start() override;
@@ -148,6 +156,8 @@ class TRootHub final : public TLifecycleHub {
   // Null: nothing timed runs.
   void SetTextCommands(TTextCommands* commands) { textCommands_ = commands; }
   void RunScheduledWork() override;
+  void CloseStatistics() override;
+  void HourlyStatisticsStep() override;
 
  private:
   // Adds a listener for each port of `ports` (";"-separated) not yet held.
@@ -158,4 +168,5 @@ class TRootHub final : public TLifecycleHub {
   THubFeed& feed_;
   TTextCommands* textCommands_ = nullptr;
   std::string listenAddress_;
+  TUserStatsSide* userStats_ = nullptr;
 };

@@ -1,0 +1,18 @@
+#pragma once
+
+class THubSocket;
+
+// What the composition root asks of the user statistics, which sit above
+// the core: the back end chosen by the settings, logins and logouts, the
+// hourly prune and the close at program end. The defaults do nothing, so a
+// root built without statistics runs as before.
+class TUserStatsSide {
+ public:
+  virtual ~TUserStatsSide() = default;
+  // settings.xml was read: 1 in memory, 2 MySQL (0 keeps the back end).
+  virtual void Select(int /*type*/) {}
+  virtual void LoggedIn(THubSocket& /*user*/) {}
+  virtual void LoggedOut(THubSocket& /*user*/) {}
+  virtual void HourlyStep() {}
+  virtual void Close() {}
+};
