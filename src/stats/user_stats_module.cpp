@@ -5,9 +5,12 @@
 #include "platform/local_clock.h"
 #include "settings/settings.h"
 #include "stats/user_stats_local.h"
+#include "utils/hub_time.h"
 
-TUserStatsModule::TUserStatsModule(TUserStatsContext context)
-    : ctx_(context), local_(std::make_unique<TUserStatsLocal>(std::move(context))) {
+TUserStatsModule::TUserStatsModule(TUserStatsContext context, TTrafficStats::TTickClock ticks)
+    : ctx_(context),
+      local_(std::make_unique<TUserStatsLocal>(context)),
+      traffic_(context.NickList, context.Language, std::move(ticks)) {
   active_ = local_.get();
 }
 
@@ -35,5 +38,6 @@ std::unique_ptr<TUserStatsSide> MakeUserStats(TKavroRoot& root) {
   return std::make_unique<TUserStatsModule>(TUserStatsContext{
       root.Settings(), root.Language(), root.NickList(), root.Accounts(), root.HubMessages(),
       [&root](const std::string& line) { root.Feed().PostAction(line); },
-      [] { return NowLocal(); }});
+      [] { return NowLocal(); }},
+      [] { return TTime::Now(); });
 }

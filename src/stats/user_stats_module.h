@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "core/user_stats_side.h"
+#include "stats/traffic_stats.h"
 #include "stats/user_stats.h"
 
 class TKavroRoot;
@@ -14,7 +15,7 @@ class TUserStatsLocal;
 // `UserStatsAutoPrune` is enabled and above 0. Main thread only.
 class TUserStatsModule final : public TUserStatsSide {
  public:
-  explicit TUserStatsModule(TUserStatsContext context);
+  TUserStatsModule(TUserStatsContext context, TTrafficStats::TTickClock ticks);
   ~TUserStatsModule() override;
 
   void Select(int type) override;
@@ -24,11 +25,13 @@ class TUserStatsModule final : public TUserStatsSide {
 
   TUserStats& Active() { return *active_; }
   TUserStatsLocal& Local() { return *local_; }
+  TTrafficStats& Traffic() { return traffic_; }
 
  private:
   TUserStatsContext ctx_;
   std::unique_ptr<TUserStatsLocal> local_;
   TUserStats* active_ = nullptr;
+  TTrafficStats traffic_;
 };
 
 // The factory the program entries hand to the composition root.

@@ -20,7 +20,7 @@ namespace {
 
 class UserStatsModuleTest : public TStatsFixture {
  protected:
-  TUserStatsModule module_{Context()};
+  TUserStatsModule module_{Context(), [] { return std::uint64_t{0}; }};
 };
 
 TEST_F(UserStatsModuleTest, HourlyPruneOnlyWhileEnabledAndAboveZero) {
