@@ -4,11 +4,11 @@
 KAVRO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Debian packages the build and the tests need.
-KAVRO_PACKAGES=(cmake ninja-build g++ ccache zlib1g-dev libgtest-dev libssl-dev openssl)
+KAVRO_PACKAGES=(cmake ninja-build g++ ccache zlib1g-dev libgtest-dev libssl-dev openssl libmariadb-dev)
 # The fuzz stage of the tests: clang's libFuzzer.
 KAVRO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Only the tests use these; a test whose tool is missing skips and says so.
-KAVRO_TEST_PACKAGES=(microdc2)
+KAVRO_TEST_PACKAGES=(microdc2 mariadb-server)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
