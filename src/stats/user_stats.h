@@ -1,11 +1,13 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
 #include "base/date_time.h"
 
+class EventLoop;
 class TAccounts;
 class THubSocket;
 class TLanguage;
@@ -23,6 +25,11 @@ struct TUserStatsContext {
   TProtocolMessage& Messages;
   std::function<void(const std::string&)> ActionFeed;
   std::function<TDateTime()> Clock;
+  // For the database back end: the Error feed, the loop its worker posts
+  // to, and connections found again by id.
+  std::function<void(const std::string&)> ErrorFeed = {};
+  EventLoop* Loop = nullptr;
+  std::function<THubSocket*(std::uint64_t)> FindConnection = {};
 };
 
 // Per-nick and per-IP statistics: who logged in from where and when, kicks,

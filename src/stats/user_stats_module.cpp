@@ -5,28 +5,66 @@
 #include "platform/local_clock.h"
 #include "settings/settings.h"
 #include "stats/user_stats_local.h"
+#include "stats/user_stats_mysql.h"
+#include "core/hub_core.h"
+#include "core/hub_socket.h"
 #include "utils/hub_time.h"
 
 TUserStatsModule::TUserStatsModule(TUserStatsContext context, TTrafficStats::TTickClock ticks)
     : ctx_(context),
       local_(std::make_unique<TUserStatsLocal>(context)),
+      mysql_(std::make_unique<TUserStatsMySQL>(context)),
       traffic_(context.NickList, context.Language, std::move(ticks)) {
   active_ = local_.get();
+  mysql_->SetFailureHandler([this] { SwitchToLocal(); });
 }
 
 TUserStatsModule::~TUserStatsModule() = default;
 
-// TODO(#17): type 2 selects the MySQL back end once it exists; until then
-// its statistics stay in memory.
+void TUserStatsModule::SwitchToLocal() {
+  if (active_ != local_.get() && ctx_.ErrorFeed) {
+    ctx_.ErrorFeed("MySQL connection failed, switching to local mode.");
+  }
+  active_ = local_.get();
+}
+
+// TODO(#17): a reload that selects MySQL while the hub serves should start
+// it as the worker's first job; it now keeps the back end of the start-up.
 void TUserStatsModule::Select(int type) {
-  if (type == 1 || type == 2) active_ = local_.get();
+  if (type == 1) {
+    active_ = local_.get();
+    return;
+  }
+  if (type != 2) return;
+  if (!mysqlTried_) {
+    mysqlTried_ = true;
+    const TSettings& s = ctx_.Settings;
+    if (mysql_->Connect(s.UserStatsMySQLHost, s.UserStatsMySQLUser, s.UserStatsMySQLPort,
+                        s.UserStatsMySQLDatabase, s.UserStatsMySQLPassword)) {
+      active_ = mysql_.get();
+    } else {
+      active_ = mysql_.get();
+      SwitchToLocal();
+    }
+    return;
+  }
+  if (mysql_->Connected()) active_ = mysql_.get();
+}
+
+void TUserStatsModule::Close() {
+  if (mysql_->Connected()) mysql_->Shutdown();
 }
 
 void TUserStatsModule::LoggedIn(THubSocket& user) {
   if (ctx_.Settings.UserStatsType != 0) active_->UserLoggedIn(user);
 }
 
-void TUserStatsModule::LoggedOut(THubSocket& user) { active_->UserLoggedOut(user); }
+// A logout goes where its login went: users recorded in MySQL before a
+// fallback only lose their flag.
+void TUserStatsModule::LoggedOut(THubSocket& user) {
+  if (mysql_->Recorded(user.Id())) mysql_->UserLoggedOut(user);
+  else local_->UserLoggedOut(user);
+}
 
 void TUserStatsModule::HourlyStep() {
   const TEnabledInt& prune = ctx_.Settings.UserStatsAutoPrune;
@@ -38,6 +76,8 @@ std::unique_ptr<TUserStatsSide> MakeUserStats(TKavroRoot& root) {
   return std::make_unique<TUserStatsModule>(TUserStatsContext{
       root.Settings(), root.Language(), root.NickList(), root.Accounts(), root.HubMessages(),
       [&root](const std::string& line) { root.Feed().PostAction(line); },
-      [] { return NowLocal(); }},
+      [] { return NowLocal(); },
+      [&root](const std::string& line) { root.Feed().PostError(line); }, &root.Loop(),
+      [&root](std::uint64_t id) { return root.HubCore().FindConnection(id); }},
       [] { return TTime::Now(); });
 }

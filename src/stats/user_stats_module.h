@@ -8,9 +8,13 @@
 
 class TKavroRoot;
 class TUserStatsLocal;
+class TUserStatsMySQL;
 
 // The statistics as the composition root holds them: owns the back ends and
-// points at the active one (in memory at start). Logins are recorded only
+// points at the active one (in memory at start). The first selection of
+// MySQL (settings.xml read at start-up, before the ports open) connects;
+// when that fails, or the server is lost later, the statistics stay in
+// memory for the rest of the run while settings.xml keeps the choice. Logins are recorded only
 // while `UserStatsType` is not 0; the hourly prune runs only while
 // `UserStatsAutoPrune` is enabled and above 0. Main thread only.
 class TUserStatsModule final : public TUserStatsSide {
@@ -22,14 +26,20 @@ class TUserStatsModule final : public TUserStatsSide {
   void LoggedIn(THubSocket& user) override;
   void LoggedOut(THubSocket& user) override;
   void HourlyStep() override;
+  void Close() override;
 
   TUserStats& Active() { return *active_; }
   TUserStatsLocal& Local() { return *local_; }
+  TUserStatsMySQL& MySQL() { return *mysql_; }
   TTrafficStats& Traffic() { return traffic_; }
 
  private:
+  void SwitchToLocal();
+
   TUserStatsContext ctx_;
   std::unique_ptr<TUserStatsLocal> local_;
+  std::unique_ptr<TUserStatsMySQL> mysql_;
+  bool mysqlTried_ = false;
   TUserStats* active_ = nullptr;
   TTrafficStats traffic_;
 };

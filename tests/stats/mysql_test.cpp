@@ -80,7 +80,7 @@ TEST_F(MySQLTest, IdleLinkIsReconnectedBeforeTheNextStatement) {
   db_.Query("INSERT INTO c VALUES (1)");
   EXPECT_EQ(db_.ErrorNumber(), 0) << db_.ErrorText();
   EXPECT_EQ(One(db_, "SELECT COUNT(*) FROM c"), "1");
-  EXPECT_EQ(One(db_, "SELECT DATABASE()"), database_);
+  EXPECT_EQ(One(db_, "SELECT DATABASE()"), database_.Name());
   EXPECT_TRUE(std::regex_match(db_.Duration(), std::regex(R"(\d+\.\d\d ms)"))) << db_.Duration();
 }
 

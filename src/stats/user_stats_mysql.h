@@ -1,0 +1,90 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_set>
+
+#include "stats/mysql.h"
+#include "stats/user_stats.h"
+
+class TThreadPool;
+class TWriteBuffer;
+
+namespace mysqlstats {
+struct TWorkObj;
+}
+
+// The statistics in four MySQL tables, so that they outlive the process.
+// Every operation becomes a job (everything it needs copied in) run by one
+// worker thread against the owned connection; completions come back on the
+// loop's thread and find their connections by id. Connect, Start and
+// Shutdown use the connection from the loop's thread only while no job
+// runs: at start-up before the ports open, and after the hub stopped.
+class TUserStatsMySQL final : public TUserStats {
+ public:
+  // Called once when the database failed while serving.
+  using TFailure = std::function<void()>;
+
+  explicit TUserStatsMySQL(TUserStatsContext context);
+  ~TUserStatsMySQL() override;
+
+  // Connects, creates the database when missing and starts; false (the
+  // error kept) on any failure.
+  bool Connect(const std::string& host, const std::string& user, int port,
+               const std::string& database, const std::string& password);
+  // After the hub stopped: waits for the worker, then marks everyone
+  // offline.
+  void Shutdown();
+  void SetFailureHandler(TFailure failure) { failure_ = std::move(failure); }
+  bool Connected() const { return connected_; }
+  const std::string& ConnectionError() const { return connectionError_; }
+  // Blocks until the worker's queue is empty (tests, benchmark).
+  bool WaitForQueue(std::uint64_t limitMs);
+
+  void Cleanup(TDateTime cutOff) override;
+  void UserLoggedIn(THubSocket& user) override;
+  void UserLoggedOut(THubSocket& user) override;
+  void ReportUserInfo(THubSocket& issuer, std::string_view pattern, bool isPM,
+                      int offset) override;
+  void ReportIPInfo(THubSocket& issuer, std::string_view pattern, bool isPM, int offset) override;
+  void ReportNickInfo(THubSocket& issuer, std::string_view pattern, bool isPM,
+                      int offset) override;
+  void ClearBlocked(THubSocket& issuer, std::string_view nick, bool isPM) override;
+  void ClearMuted(THubSocket& issuer, std::string_view nick, bool isPM) override;
+  void ClearLunarized(THubSocket& issuer, std::string_view nick, bool isPM) override;
+  void ClearKennylized(THubSocket& issuer, std::string_view nick, bool isPM) override;
+
+  int NickCount() const override { return nickCount_; }
+  int IPCount() const override { return ipCount_; }
+  TDateTime StartTime() const { return startTime_; }
+  // The connection's login was recorded here (its logout belongs here too).
+  bool Recorded(std::uint64_t connectionId) const { return recorded_.contains(connectionId); }
+
+  // The table option for a server version.
+  static std::string TableOption(unsigned long serverVersion);
+
+ private:
+  bool Start();
+  void Queue(std::unique_ptr<mysqlstats::TWorkObj> job);
+  void Done(std::unique_ptr<mysqlstats::TWorkObj> job);
+  void ReportFailure(int number, const std::string& text, const std::string& query);
+  void Clear(THubSocket& issuer, std::string_view nick, bool isPM, int kind);
+
+  TMySQL db_;
+  std::unique_ptr<TThreadPool> pool_;
+  bool connected_ = false;
+  bool started_ = false;
+  std::string connectionError_;
+  std::string database_;
+  TDateTime startTime_{};
+  int nickCount_ = -1;
+  int ipCount_ = -1;
+  std::atomic<bool> failed_{false};
+  TFailure failure_;
+  // Logins whose stored values have not yet reached the user.
+  std::unordered_set<std::uint64_t> pendingLogins_;
+  std::unordered_set<std::uint64_t> recorded_;  // connections this back end logged in
+};

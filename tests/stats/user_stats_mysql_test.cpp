@@ -1,0 +1,205 @@
+#include "stats/user_stats_mysql.h"
+
+#include <chrono>
+
+#include "mysql_test_server.h"
+#include "platform/event_loop.h"
+#include "security/profile.h"
+#include "stats/user_stats_local.h"
+#include "stats/user_stats_module.h"
+#include "stats_fixture.h"
+#include "support/loop_runner.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class UserStatsMySQLTest : public TStatsFixture {
+ protected:
+  void SetUp() override {
+    if (const std::string why = TTestDatabase::SkipReason(); !why.empty()) GTEST_SKIP() << why;
+    database_.Reserve();  // the back end creates it (error 1049)
+    op_->SetRight(TProfileRight::MayShowUserInfo, 3);
+    op_->SetRight(TProfileRight::MayUseMuteUser, 3);
+    issuer_ = &Online("op", "10.0.0.9", "Op");
+  }
+
+  TUserStatsContext MySQLContext() {
+    TUserStatsContext context = Context();
+    context.ErrorFeed = [this](const std::string& line) { errors_.push_back(line); };
+    context.Loop = &loop_;
+    context.FindConnection = [this](std::uint64_t id) -> THubSocket* {
+      for (auto& user : users_) {
+        if (user->Id() == id && !user->IsClosed()) return user.get();
+      }
+      return nullptr;
+    };
+    return context;
+  }
+
+  bool Connect(TUserStatsMySQL& stats) {
+    return stats.Connect("127.0.0.1", TTestDatabase::User(), TTestDatabase::Port(),
+                         database_.Name(), TTestDatabase::Password());
+  }
+
+  // Lets the worker finish and its completions run.
+  void Settle() {
+    ASSERT_TRUE(stats_.WaitForQueue(10000));
+    RunLoopFor(loop_, 30ms);
+  }
+
+  THubSocket& LogIn(std::string_view nick, std::string_view ip = "10.0.0.1") {
+    THubSocket& user = Online(nick, ip);
+    stats_.UserLoggedIn(user);
+    return user;
+  }
+  void LogOut(THubSocket& user) {
+    Leave(user);
+    stats_.UserLoggedOut(user);
+  }
+
+  std::string Stored(const std::string& column, const std::string& nick) {
+    return database_.One("SELECT " + column + " FROM `nickstats` WHERE `nick` = \"" +
+                         EscapeText(nick) + "\"");
+  }
+
+  EventLoop loop_;
+  TTestDatabase database_;
+  std::vector<std::string> errors_;
+  TUserStatsMySQL stats_{MySQLContext()};
+  THubSocket* issuer_ = nullptr;
+};
+
+// Latin1 MyISAM tables on a utf8mb4 server, and a second start on them.
+TEST_F(UserStatsMySQLTest, TablesAndASecondStart) {
+  ASSERT_TRUE(Connect(stats_)) << stats_.ConnectionError();
+  for (const char* table : {"ipstats", "ipstats_nicks", "nickstats", "nickstats_login"}) {
+    EXPECT_EQ(database_.One("SELECT CONCAT(ENGINE, ' ', TABLE_COLLATION) FROM "
+                            "information_schema.TABLES WHERE TABLE_SCHEMA = \"" +
+                            database_.Name() + "\" AND TABLE_NAME = \"" + table + "\""),
+              "MyISAM latin1_swedish_ci")
+        << table;
+  }
+  LogIn("first");
+  Settle();
+  TUserStatsMySQL again(MySQLContext());
+  ASSERT_TRUE(Connect(again)) << again.ConnectionError();
+  EXPECT_EQ(again.NickCount(), 1);
+  EXPECT_EQ(again.IPCount(), 1);
+  EXPECT_EQ(Stored("`online`", "first"), "n");  // a start marks everyone offline
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_EQ(TUserStatsMySQL::TableOption(50000), "ENGINE=MyISAM");
+  EXPECT_EQ(TUserStatsMySQL::TableOption(49999), "TYPE=MyISAM");
+}
+
+// Values are cut to their columns and clamped, so strict mode never fails
+// a job; text goes in byte-exact; the penalties come back at the next
+// login.
+TEST_F(UserStatsMySQLTest, LogoutStoresTheVisitAndLoginBringsItBack) {
+  ASSERT_TRUE(Connect(stats_)) << stats_.ConnectionError();
+  const std::string nick = "Bj\xF6rn";
+  THubSocket& user = LogIn(nick);
+  Settle();
+  TUserInfo& info = user.UserInfo();
+  info.Description = std::string(300, 'd') ;
+  info.Description[0] = '"';
+  info.Description[1] = '\\';
+  info.Description[2] = '\'';
+  info.Description[3] = '\0';
+  info.Hubs = 70000;
+  info.Slots = -3;
+  info.Muted = true;
+  info.MutedLevel = 300;
+  info.KickCount = 2;
+  LogOut(user);
+  Settle();
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_EQ(database_.One("SELECT HEX(`nick`) FROM `nickstats`"), "426AF6726E");
+  EXPECT_EQ(Stored("`description`", nick), info.Description.substr(0, 200));
+  EXPECT_EQ(Stored("`hubs`", nick), "65535");
+  EXPECT_EQ(Stored("`slots`", nick), "0");
+  EXPECT_EQ(Stored("`muted`", nick), "127");
+  EXPECT_EQ(Stored("`kicked_times`", nick), "2");
+  EXPECT_NE(database_.One("SELECT `logout` FROM `nickstats_login`"), "<none>");
+
+  THubSocket& back = LogIn(nick);
+  EXPECT_FALSE(back.UserInfo().Muted);
+  Settle();
+  EXPECT_TRUE(back.UserInfo().Muted);
+  EXPECT_EQ(back.UserInfo().KickCount, 2);
+}
+
+// One logout is one user of the IP less.
+TEST_F(UserStatsMySQLTest, IPOnlineCountsUsers) {
+  ASSERT_TRUE(Connect(stats_)) << stats_.ConnectionError();
+  THubSocket& a = LogIn("a", "10.1.1.1");
+  LogIn("b", "10.1.1.1");
+  Settle();
+  LogOut(a);
+  Settle();
+  EXPECT_EQ(database_.One("SELECT `online` FROM `ipstats`"), "1");
+}
+
+// A disconnect before the login's values reached the user keeps what is
+// stored.
+TEST_F(UserStatsMySQLTest, QuickDisconnectKeepsStoredPenalties) {
+  ASSERT_TRUE(Connect(stats_)) << stats_.ConnectionError();
+  THubSocket& first = LogIn("quick");
+  Settle();
+  first.UserInfo().Muted = true;
+  first.UserInfo().MutedLevel = 5;
+  LogOut(first);
+  Settle();
+  ASSERT_EQ(Stored("`muted`", "quick"), "5");
+  THubSocket& again = LogIn("quick");
+  LogOut(again);  // before the login's completion
+  Settle();
+  EXPECT_EQ(Stored("`muted`", "quick"), "5");
+}
+
+TEST_F(UserStatsMySQLTest, UnmutingMatchesTheNickExactly) {
+  ASSERT_TRUE(Connect(stats_)) << stats_.ConnectionError();
+  for (const char* nick : {"a_b", "axb"}) {
+    THubSocket& user = LogIn(nick);
+    Settle();
+    user.UserInfo().Muted = true;
+    user.UserInfo().MutedLevel = 1;
+    LogOut(user);
+  }
+  Settle();
+  stats_.ClearMuted(*issuer_, "a_b", true);
+  Settle();
+  EXPECT_NE(Output(*issuer_).find("a_b has been unmuted"), std::string::npos);
+  EXPECT_EQ(Stored("`muted`", "a_b"), "-1");
+  EXPECT_EQ(Stored("`muted`", "axb"), "1");
+  EXPECT_EQ(actions_, std::vector<std::string>{"a_b unmuted op"});
+}
+
+// With one row left after the offset, the row at the offset is shown.
+TEST_F(UserStatsMySQLTest, OffsetShowsTheRowAtTheOffset) {
+  ASSERT_TRUE(Connect(stats_)) << stats_.ConnectionError();
+  for (const char* nick : {"u1", "u2", "u3", "u4", "u5"}) LogOut(LogIn(nick));
+  Settle();
+  stats_.ReportUserInfo(*issuer_, "u*", false, 4);
+  Settle();
+  const std::string out = Chat(*issuer_);
+  EXPECT_NE(out.find("Showing information on: u5"), std::string::npos) << out;
+  stats_.ReportUserInfo(*issuer_, "u%*", false, 0);  // "%" is no wildcard
+  Settle();
+  EXPECT_NE(Chat(*issuer_).find("total hits: 0"), std::string::npos);
+}
+
+TEST_F(UserStatsMySQLTest, ServerDownAtStartFallsBackToMemory) {
+  settings_.UserStatsMySQLHost = "127.0.0.1";
+  settings_.UserStatsMySQLPort = 1;  // nothing listens there
+  settings_.UserStatsType = 2;
+  TUserStatsModule module(MySQLContext(), [] { return std::uint64_t{0}; });
+  module.Select(2);
+  ASSERT_EQ(errors_.size(), 2U);
+  EXPECT_EQ(errors_[0].rfind("MySQL error(2", 0), 0U) << errors_[0];
+  EXPECT_EQ(errors_[1], "MySQL connection failed, switching to local mode.");
+  EXPECT_EQ(&module.Active(), static_cast<TUserStats*>(&module.Local()));
+  EXPECT_EQ(settings_.UserStatsType, 2);  // the next start tries again
+}
+
+}  // namespace
