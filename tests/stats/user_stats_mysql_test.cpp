@@ -203,3 +203,46 @@ TEST_F(UserStatsMySQLTest, ServerDownAtStartFallsBackToMemory) {
 }
 
 }  // namespace
+
+namespace {
+
+// The database vanishes while users come and go: one report, then memory
+// for the rest of the run; the users recorded there only lose their flag.
+TEST_F(UserStatsMySQLTest, LostDatabaseIsReportedOnceThenMemoryServes) {
+  settings_.UserStatsMySQLHost = "127.0.0.1";
+  settings_.UserStatsMySQLPort = TTestDatabase::Port();
+  settings_.UserStatsMySQLUser = TTestDatabase::User();
+  settings_.UserStatsMySQLPassword = TTestDatabase::Password();
+  settings_.UserStatsMySQLDatabase = database_.Name();
+  settings_.UserStatsType = 2;
+  TUserStatsModule module(MySQLContext(), [] { return std::uint64_t{0}; });
+  module.Select(2);
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  ASSERT_EQ(&module.Active(), static_cast<TUserStats*>(&module.MySQL()));
+  database_.Drop();
+  std::vector<THubSocket*> users;
+  for (const char* nick : {"c1", "c2", "c3"}) {
+    users.push_back(&Online(nick, "10.8.8.8"));
+    module.LoggedIn(*users.back());
+  }
+  ASSERT_TRUE(module.MySQL().WaitForQueue(10000));
+  RunLoopFor(loop_, 30ms);
+  ASSERT_EQ(errors_.size(), 3U);
+  EXPECT_EQ(errors_[0].rfind("MySQL query: SELECT", 0), 0U) << errors_[0];
+  EXPECT_EQ(errors_[1].rfind("MySQL error(1049)", 0) == 0 || errors_[1].rfind("MySQL error(1146)", 0) == 0, true)
+      << errors_[1];
+  EXPECT_EQ(errors_[2], "MySQL connection failed, switching to local mode.");
+  EXPECT_EQ(&module.Active(), static_cast<TUserStats*>(&module.Local()));
+  THubSocket& later = Online("later", "10.8.8.8");
+  module.LoggedIn(later);
+  ASSERT_NE(module.Local().FindNick("later"), nullptr);
+  for (THubSocket* user : users) {
+    Leave(*user);
+    module.LoggedOut(*user);
+    EXPECT_FALSE(user->StatsLogin);
+  }
+  EXPECT_EQ(module.Local().FindIP("10.8.8.8")->Online, 1);
+  EXPECT_EQ(errors_.size(), 3U);
+}
+
+}  // namespace
