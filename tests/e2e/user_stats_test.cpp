@@ -64,6 +64,10 @@ TEST(UserStatsE2ETest, AStoredMuteSilencesTheReturningNick) {
   // The shutdown marked everyone offline.
   EXPECT_EQ(db.One("SELECT COUNT(*) FROM `nickstats` WHERE `online` = \"y\""), "0");
   EXPECT_EQ(db.One("SELECT `muted` FROM `nickstats` WHERE `nick` = \"loud\""), "0");
+  // With its full date-time, no logout comes before its login.
+  EXPECT_EQ(db.One("SELECT COUNT(*) FROM `nickstats_login` WHERE `logout` IS NULL OR "
+                   "`logout` < `login`"),
+            "0");
 }
 
 }  // namespace

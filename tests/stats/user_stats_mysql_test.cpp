@@ -157,6 +157,35 @@ TEST_F(UserStatsMySQLTest, QuickDisconnectKeepsStoredPenalties) {
   EXPECT_EQ(Stored("`muted`", "quick"), "5");
 }
 
+// Sessions still open at program end get the full date-time.
+TEST_F(UserStatsMySQLTest, ShutdownClosesOpenSessions) {
+  ASSERT_TRUE(Connect(stats_)) << stats_.ConnectionError();
+  LogIn("stay", "10.2.2.2");
+  Settle();
+  now_.Seconds += 90;
+  stats_.Shutdown();
+  EXPECT_EQ(database_.One("SELECT `logout` FROM `nickstats_login`"), "2024-05-06 12:01:30");
+  EXPECT_EQ(Stored("`online`", "stay"), "n");
+  EXPECT_EQ(Stored("`last_used`", "stay"), "2024-05-06 12:01:30");
+  EXPECT_EQ(database_.One("SELECT `online` FROM `ipstats`"), "0");
+}
+
+// Another client's table lock is waited for, not taken for a lost server.
+TEST_F(UserStatsMySQLTest, ATableLockIsWaitedFor) {
+  ASSERT_TRUE(Connect(stats_)) << stats_.ConnectionError();
+  TMySQL locker;
+  ASSERT_TRUE(TTestDatabase::ConnectTo(locker));
+  ASSERT_TRUE(locker.SelectDatabase(database_.Name()));
+  locker.Query("LOCK TABLES `nickstats` WRITE");
+  ASSERT_EQ(locker.ErrorNumber(), 0) << locker.ErrorText();
+  LogOut(LogIn("brief"));
+  RunLoopFor(loop_, 500ms);
+  locker.Query("UNLOCK TABLES");
+  Settle();
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_EQ(Stored("`online`", "brief"), "n");
+}
+
 TEST_F(UserStatsMySQLTest, UnmutingMatchesTheNickExactly) {
   ASSERT_TRUE(Connect(stats_)) << stats_.ConnectionError();
   for (const char* nick : {"a_b", "axb"}) {
