@@ -493,7 +493,7 @@ void TUserStatsMySQL::Shutdown() {
   TSession s(db_, job);
   const std::string now = s.Q(Stamp(Context().Clock()));
   s.Run("UPDATE `nickstats` SET `online` = \"n\", `last_used` = " + now + " WHERE `online` = \"y\"");
-  s.Run("UPDATE `nickstats_login` SET `logout` = " + now + " WHERE `logout` IS NULL AND `login` > " +
+  s.Run("UPDATE `nickstats_login` SET `logout` = " + now + " WHERE `logout` IS NULL AND `login` >= " +
         s.Q(Stamp(startTime_)));
   s.Run("UPDATE `ipstats` SET `online` = 0, `last_used` = " + now + " WHERE `online` <> 0");
   s.Run("UPDATE `ipstats_nicks` SET `online` = \"n\" WHERE (`online` = \"y\")");
