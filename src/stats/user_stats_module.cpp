@@ -28,7 +28,7 @@ void TUserStatsModule::SwitchToLocal() {
   active_ = local_.get();
 }
 
-// TODO(#17): a reload that selects MySQL while the hub serves should start
+// Still to come: a reload that selects MySQL while the hub serves should start
 // it as the worker's first job; it now keeps the back end of the start-up.
 void TUserStatsModule::Select(int type) {
   if (type == 1) {
