@@ -1,5 +1,7 @@
 #include "core/kavro_root.h"
 
+#include "core/hub_control.h"
+
 #include <vector>
 
 #include "core/dns_lookup.h"
@@ -125,10 +127,12 @@ void TKavroRoot::BuildHub() {
   // connection requests.
   history_ = std::make_unique<THistoryManager>(*language_);
   BuildChatRooms();
+  hubControl_ = std::make_unique<TCoreHubControl>(*hubCore_, *files_,
+                                                  [this] { return hub_->StartListening(); });
   commands_ = std::make_unique<TCommandDelegator>(TCommandContext{
       *settings_, *language_, *nickList_, *hubMessages_, *nicksInUse_, coreSides_->Hooks(),
       *stats_, *bans_, *history_, shareTrace_.get(), registered_.get(), [] { return NowLocal(); },
-      [this] { return hubCore_->Uptime(); }, chatRooms_.get()});
+      [this] { return hubCore_->Uptime(); }, chatRooms_.get(), hubControl_.get()});
   BuildTextCommands();
   scannerSide_ = std::make_unique<TScannerSide>(
       TScannerSide::TParts{*hubMessages_, *tmpBans_, *mcScanner_, *pmScanner_, *searchScanner_,

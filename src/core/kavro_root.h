@@ -33,6 +33,7 @@ class TProtocolFunctions;
 class TProtocolMessage;
 class TRootCoreSides;
 class TRootHub;
+class TCoreHubControl;
 class TRootSettingsHooks;
 class TRootUserHooks;
 class TRootAccountUsers;
@@ -168,6 +169,7 @@ class TKavroRoot {
   std::unique_ptr<TMyINFOProcessor> myINFO_;
   std::unique_ptr<THistoryManager> history_;
   std::unique_ptr<TChatRooms> chatRooms_;
+  std::unique_ptr<TCoreHubControl> hubControl_;
   std::unique_ptr<TCommandDelegator> commands_;
   std::unique_ptr<TTextCommands> textCommands_;
   std::unique_ptr<TChatHooks> chatHooks_;

@@ -8,6 +8,7 @@
 class TBanList;
 class TChatRooms;
 class TCoreHooks;
+class THubControl;
 class THistoryManager;
 class TLanguage;
 class TNickList;
@@ -34,4 +35,5 @@ struct TCommandContext {
   std::function<TDateTime()> Today;           // local date; empty: the system's
   std::function<std::string()> Uptime;        // the hub's uptime text; empty: none
   TChatRooms* ChatRooms = nullptr;            // null: no rooms to create or delete
+  THubControl* Control = nullptr;             // lock and save-all; null: neither
 };

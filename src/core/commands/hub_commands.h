@@ -70,6 +70,11 @@ class THubCommands {
   void HandleKick();
   void HandleAddChatRoom();
   void HandleDeleteChatRoom();
+  void HandleLock();
+  void HandleTopic();
+  void HandleSaveSettings();
+  void HandleSetRedirect();
+  void HandleShowRedirects();
   // The groups still to be built: the checks alone.
   void HandlePending() {}
 
