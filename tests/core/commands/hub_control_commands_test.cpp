@@ -43,6 +43,7 @@ class HubControlCommandsTest : public TCommandsFixture {
  protected:
   HubControlCommandsTest() {
     control_.stats = &stats_;
+    settings_.HubCommandsShowCommandToSelf = false;
     master_ = &Online("Master", MakeProfile("Master", kMasterRights, 9, 3));
     op_ = &Online("Op", MakeProfile("Op", kMasterRights, 5, 1));
     guide_ = &Online("Guide", MakeProfile("Guide", {R::MayRedirectChangeOnNoTag}, 3));
@@ -125,24 +126,25 @@ TEST_F(HubControlCommandsTest, LockClosesAndUnlockReopensOrSaysItFailed) {
 TEST_F(HubControlCommandsTest, TopicSetAndDeletedByLevelWithRepliesOnlyByPM) {
   settings_.TopicMaxMessageLength = {true, 12};
   Run(*op_, "!topic  two  words ");
-  EXPECT_EQ(settings_.Topic(), " two  words ");  // the rest of the line as typed
+  EXPECT_EQ(settings_.Topic(), "two  words ");  // the rest of the line as typed
   EXPECT_EQ(settings_.TopicLevel, 5);
   EXPECT_EQ(settings_.TopicSetBy, "Op");
-  const std::string broadcast = Bot("The topic has been changed by Op to:  two  words ");
+  const std::string broadcast = Bot("The topic has been changed by Op to: two  words ");
   EXPECT_EQ(Said(*op_), broadcast);  // no reply in main chat: the broadcast shows it
   EXPECT_EQ(Out(*guide_), broadcast);
-  EXPECT_EQ(feed_.Actions, std::vector<std::string>{"Topic updated by Op to:  two  words "});
+  EXPECT_EQ(feed_.Actions, std::vector<std::string>{"Topic updated by Op to: two  words "});
 
   // Lower level, no delete; the topic stays.
   Run(*guide_, "!topic");
   EXPECT_EQ(Said(*guide_), Bot(Text(TLanguageKey::ForbiddenCommand)));
   Run(*op_, "!topic");  // Op's right is "lower": its own level is not below
   EXPECT_EQ(Said(*op_), Bot("The topic has been set by someone stronger than you"));
-  EXPECT_EQ(settings_.Topic(), " two  words ");
+  EXPECT_EQ(settings_.Topic(), "two  words ");
 
+  Out(*master_);
   Run(*master_, "!topic 1234567890123");
   EXPECT_EQ(Said(*master_), Bot("Your topic is too long, please choose a shorter one."));
-  EXPECT_EQ(settings_.Topic(), " two  words ");
+  EXPECT_EQ(settings_.Topic(), "two  words ");
 
   feed_.Actions.clear();
   Out(*guide_);
@@ -183,32 +185,32 @@ TEST_F(HubControlCommandsTest, SaveSettingsFailsOnAnErrorLineOrAFailedSave) {
 
 TEST_F(HubControlCommandsTest, SetRedirectStoresWithBarsAndShowsWithSemicolons) {
   struct TCase {
-    THubSocket* THubControlCommandsTest::*User;
+    bool ByGuide;
     std::string_view Line, Reply, Feed;
   };
   const TCase cases[] = {
-      {&HubControlCommandsTest::master_, "!setredirect",
+      {false, "!setredirect",
        "Available types are: full, isp, lowshare, highshare, regonly, passive, notag, hubs, "
        "lowslots, highslots, slotratio, banned and all", ""},
-      {&HubControlCommandsTest::guide_, "!setredirect", "Available types are: notag and all", ""},
-      {&HubControlCommandsTest::master_, "!setredirect FULL a.test&#124;b.test",
+      {true, "!setredirect", "Available types are: notag and all", ""},
+      {false, "!setredirect FULL a.test&#124;b.test",
        "You've updated the redirect address to: a.test;b.test on hub full",
        "Master updated the redirect address to: a.test;b.test on hub full"},
-      {&HubControlCommandsTest::master_, "!setredirect banned c.test",
+      {false, "!setredirect banned c.test",
        "You've updated the redirect address to: c.test when banned",
        "Master updated the redirect address to: c.test when banned"},
-      {&HubControlCommandsTest::master_, "!setredirect full", "You've removed redirect on hub full",
+      {false, "!setredirect full", "You've removed redirect on hub full",
        "Master removed redirect on hub full"},
-      {&HubControlCommandsTest::guide_, "!setredirect full x.test",
+      {true, "!setredirect full x.test",
        "You don't have access to this command", ""},
-      {&HubControlCommandsTest::guide_, "!setredirect all n.test",
+      {true, "!setredirect all n.test",
        "You've updated the redirect address to: n.test on following types: notag",
        "Guide updated the redirect address to: n.test on following types: notag"},
-      {&HubControlCommandsTest::master_, "!setredirect foo x.test", "", ""},
+      {false, "!setredirect foo x.test", "", ""},
   };
   for (const TCase& c : cases) {
     feed_.Actions.clear();
-    THubSocket& user = *(this->*c.User);
+    THubSocket& user = c.ByGuide ? *guide_ : *master_;
     Run(user, c.Line);
     EXPECT_EQ(Said(user), c.Reply.empty() ? std::string() : Bot(c.Reply)) << c.Line;
     EXPECT_EQ(feed_.Actions, c.Feed.empty() ? std::vector<std::string>{}
