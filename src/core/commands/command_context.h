@@ -5,14 +5,17 @@
 
 #include "base/date_time.h"
 
+class TAccounts;
 class TBanList;
 class TChatRooms;
 class TCoreHooks;
 class THubControl;
 class THistoryManager;
+class TISPList;
 class TLanguage;
 class TNickList;
 class TNicksInUse;
+class TProfiles;
 class TProtocolMessage;
 class TSettings;
 class TShareTrace;
@@ -36,4 +39,7 @@ struct TCommandContext {
   std::function<std::string()> Uptime;        // the hub's uptime text; empty: none
   TChatRooms* ChatRooms = nullptr;            // null: no rooms to create or delete
   THubControl* Control = nullptr;             // lock and save-all; null: neither
+  TAccounts* Accounts = nullptr;              // null: the account commands do nothing
+  TProfiles* Profiles = nullptr;
+  TISPList* ISPs = nullptr;                   // null: the ISP commands do nothing
 };

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -9,10 +10,15 @@
 #include "core/commands/command_session.h"
 #include "core/commands/hub_command_table.h"
 #include "core/write_buffer.h"
+#include "security/profile.h"
+#include "settings/language.h"
 #include "utils/hashed_method_list.h"
 #include "utils/string_list.h"
 
+class TAccount;
 class THubSocket;
+struct TISP;
+struct TUserRegItem;
 
 // The operator commands: 186 names on 106 handlers, each with its right and
 // its least number of arguments, answered by the hub bot. Owns its name
@@ -75,6 +81,60 @@ class THubCommands {
   void HandleSaveSettings();
   void HandleSetRedirect();
   void HandleShowRedirects();
+  // Accounts and protected nicks.
+  void HandleHideShare();
+  void HandleHideMe();
+  bool OnOffWord(bool current, TLanguageKey invalid, bool& wanted);
+  void ResendMyINFO(THubSocket& user);
+  void HandleShowProfiles();
+  void HandleAddAccount();
+  void HandleDeleteAccount();
+  void HandleChangeAccount();
+  void HandleShowAccounts();
+  void HandleSetAccountProfile();
+  void HandleSetAccountIP();
+  void HandleShowAccountIP();
+  void HandleSetAccountComment();
+  void HandleSetAccountGreeting();
+  void HandleSetAccountExpireDate();
+  void HandleSetAccountOwner();
+  void HandleSetAccountPass();
+  void HandleShowAccountPass();
+  void HandleUserAddReg();
+  void HandleUserDelReg();
+  void HandleUserSetPass();
+  void HandleUserShowPass();
+  void HandleUserShowReg();
+  // The account named by word 1 when the sender may act on its level; else
+  // null after the refusal.
+  std::shared_ptr<TAccount> AccountToChange(TProfileRight right, TLanguageKey denied);
+  void StampAccount(TAccount& account);
+  void SetAccountText(TProfileRight right, TLanguageKey denied, std::string TAccount::*field,
+                      TLanguageKey success, TLanguageKey removed);
+  // The protected nick of word 1; null after the refusal.
+  TUserRegItem* ProtectedNick();
+  TDateTime Now() const;
+
+  // ISPs.
+  void HandleAddISP();
+  void HandleDeleteISP();
+  void HandleShowISP();
+  void HandleSearchISP();
+  void HandleMatchISP();
+  void HandleISPIPList();
+  void HandleISPMinShare();
+  void HandleISPMaxShare();
+  void HandleISPMaxHubs();
+  void HandleISPMinSlots();
+  void HandleISPMaxSlots();
+  void HandleISPSlotRatio();
+  void HandleAddIP();
+  void HandleDeleteIP();
+  // The ISP named by word `word`; null after the refusal.
+  TISP* FindISP(int word);
+  // One of the six limits, in the order of the handlers above.
+  void SetISPLimit(int which);
+
   // The groups still to be built: the checks alone.
   void HandlePending() {}
 

@@ -17,6 +17,10 @@ TCommandsFixture::TCommandsFixture()
            [] { return std::string("1:02:03:04"); }} {
   TryEncodeDateTime({2024, 5, 6, 12, 34, 56}, now_);
   hooks_.SetFeed(&feed_);
+  accounts_.SetClock([this] { return now_; });
+  ctx_.Accounts = &accounts_;
+  ctx_.Profiles = &profiles_;
+  ctx_.ISPs = &isps_;
   hooks_.SetLogin(&login_);
   settings_.SetBotName(kBot);
   nicksInUse_.Add(kBot);

@@ -17,8 +17,11 @@
 #include "core/nick_list.h"
 #include "core/nicks_in_use.h"
 #include "core/protocol_message.h"
+#include "security/accounts.h"
 #include "security/ban_list.h"
+#include "security/isp_list.h"
 #include "security/profile.h"
+#include "security/profiles.h"
 #include "security/user_registered.h"
 #include "settings/language.h"
 #include "settings/settings.h"
@@ -94,6 +97,9 @@ class TCommandsFixture : public testing::Test {
   TBanList bans_{language_, {}, [this] { return now_; }};
   THistoryManager history_{language_, [this] { return now_; }};
   TUserRegistered registered_{{}, [this] { return now_; }};
+  TProfiles profiles_{settings_};
+  TAccounts accounts_{profiles_};
+  TISPList isps_{language_};
   TCommandContext ctx_;
   std::vector<std::unique_ptr<THubSocket>> users_;
 };
