@@ -5,6 +5,7 @@
 
 #include "base/date_time.h"
 
+class TAccounts;
 class TBanList;
 class TChatRooms;
 class TCoreHooks;
@@ -13,11 +14,14 @@ class THistoryManager;
 class TLanguage;
 class TNickList;
 class TNicksInUse;
+class TProfiles;
 class TProtocolMessage;
 class TSettings;
 class TShareTrace;
 class TStats;
+class TTextCommands;
 class TUserRegistered;
+class TUserStatsSide;
 
 // The collaborators of the command sets; all must outlive them.
 struct TCommandContext {
@@ -36,4 +40,9 @@ struct TCommandContext {
   std::function<std::string()> Uptime;        // the hub's uptime text; empty: none
   TChatRooms* ChatRooms = nullptr;            // null: no rooms to create or delete
   THubControl* Control = nullptr;             // lock and save-all; null: neither
+  TAccounts* Accounts = nullptr;              // null: "say" speaks any offline nick as typed
+  TProfiles* Profiles = nullptr;              // null: "pmprofile" finds no profile
+  // Built after the commands, so asked for when needed; empty or null: none.
+  std::function<TTextCommands*()> TextCommands{};
+  std::function<TUserStatsSide*()> UserStats{};  // stored penalties of away nicks
 };

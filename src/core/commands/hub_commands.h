@@ -13,6 +13,8 @@
 #include "utils/string_list.h"
 
 class THubSocket;
+class TTextCommand;
+struct TChatPenalty;
 
 // The operator commands: 186 names on 106 handlers, each with its right and
 // its least number of arguments, answered by the hub bot. Owns its name
@@ -75,6 +77,31 @@ class THubCommands {
   void HandleSaveSettings();
   void HandleSetRedirect();
   void HandleShowRedirects();
+  // Chat control and text commands (hub_commands_chat.cpp).
+  void HandleMute();
+  void HandleUnMute();
+  void HandleKennylize();
+  void HandleUnKennylize();
+  void HandleLunarize();
+  void HandleUnLunarize();
+  void HandleSay();
+  void HandleMainChat();
+  void HandleWarn();
+  void HandleInform();
+  void HandlePMAll();
+  void HandlePMProfile();
+  void HandleOperatorPM();
+  void HandleListTextCommands();
+  void HandleEnableTextCommand();
+  void HandleShowTextCommand();
+  void HandleSetTextCommand();
+  void SetPenalty(const TChatPenalty& penalty);
+  void ClearPenalty(const TChatPenalty& penalty);
+  void Announce(bool allButTarget, const THubSocket& target, const std::string& text);
+  // The named text command when the sender may edit it; else replied.
+  TTextCommand* EditableTextCommand(TLanguageKey accessError);
+  // A language text for others than the sender (no prefix filled in).
+  std::string Feed(TLanguageKey key) const;
   // The groups still to be built: the checks alone.
   void HandlePending() {}
 
