@@ -133,7 +133,8 @@ void TKavroRoot::BuildHub() {
       *settings_, *language_, *nickList_, *hubMessages_, *nicksInUse_, coreSides_->Hooks(),
       *stats_, *bans_, *history_, shareTrace_.get(), registered_.get(), [] { return NowLocal(); },
       [this] { return hubCore_->Uptime(); }, chatRooms_.get(), hubControl_.get(), accounts_.get(),
-      profiles_.get(), isps_.get()});
+      profiles_.get(), isps_.get(), [this] { return textCommands_.get(); },
+      [this] { return userStats_.get(); }});
   BuildTextCommands();
   scannerSide_ = std::make_unique<TScannerSide>(
       TScannerSide::TParts{*hubMessages_, *tmpBans_, *mcScanner_, *pmScanner_, *searchScanner_,

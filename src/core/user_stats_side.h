@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 class THubSocket;
 
 // What the composition root asks of the user statistics, which sit above
@@ -15,4 +17,9 @@ class TUserStatsSide {
   virtual void LoggedOut(THubSocket& /*user*/) {}
   virtual void HourlyStep() {}
   virtual void Close() {}
+  // The stored penalty of a nick that is not online is lifted; the back
+  // end answers the issuer (by private message when `isPM`).
+  virtual void ClearMuted(THubSocket& /*issuer*/, std::string_view /*nick*/, bool /*isPM*/) {}
+  virtual void ClearLunarized(THubSocket& /*issuer*/, std::string_view /*nick*/, bool /*isPM*/) {}
+  virtual void ClearKennylized(THubSocket& /*issuer*/, std::string_view /*nick*/, bool /*isPM*/) {}
 };

@@ -27,6 +27,15 @@ class TUserStatsModule final : public TUserStatsSide {
   void LoggedOut(THubSocket& user) override;
   void HourlyStep() override;
   void Close() override;
+  void ClearMuted(THubSocket& issuer, std::string_view nick, bool isPM) override {
+    active_->ClearMuted(issuer, nick, isPM);
+  }
+  void ClearLunarized(THubSocket& issuer, std::string_view nick, bool isPM) override {
+    active_->ClearLunarized(issuer, nick, isPM);
+  }
+  void ClearKennylized(THubSocket& issuer, std::string_view nick, bool isPM) override {
+    active_->ClearKennylized(issuer, nick, isPM);
+  }
 
   TUserStats& Active() { return *active_; }
   TUserStatsLocal& Local() { return *local_; }

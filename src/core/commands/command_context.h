@@ -20,7 +20,9 @@ class TProtocolMessage;
 class TSettings;
 class TShareTrace;
 class TStats;
+class TTextCommands;
 class TUserRegistered;
+class TUserStatsSide;
 
 // The collaborators of the command sets; all must outlive them.
 struct TCommandContext {
@@ -40,6 +42,9 @@ struct TCommandContext {
   TChatRooms* ChatRooms = nullptr;            // null: no rooms to create or delete
   THubControl* Control = nullptr;             // lock and save-all; null: neither
   TAccounts* Accounts = nullptr;              // null: the account commands do nothing
-  TProfiles* Profiles = nullptr;
+  TProfiles* Profiles = nullptr;              // null: neither they nor "pmprofile" find one
   TISPList* ISPs = nullptr;                   // null: the ISP commands do nothing
+  // Built after the commands, so asked for when needed; empty or null: none.
+  std::function<TTextCommands*()> TextCommands{};
+  std::function<TUserStatsSide*()> UserStats{};  // stored penalties of away nicks
 };

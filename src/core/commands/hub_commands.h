@@ -19,6 +19,8 @@ class TAccount;
 class THubSocket;
 struct TISP;
 struct TUserRegItem;
+class TTextCommand;
+struct TChatPenalty;
 
 // The operator commands: 186 names on 106 handlers, each with its right and
 // its least number of arguments, answered by the hub bot. Owns its name
@@ -135,6 +137,31 @@ class THubCommands {
   // One of the six limits, in the order of the handlers above.
   void SetISPLimit(int which);
 
+  // Chat control and text commands (hub_commands_chat.cpp).
+  void HandleMute();
+  void HandleUnMute();
+  void HandleKennylize();
+  void HandleUnKennylize();
+  void HandleLunarize();
+  void HandleUnLunarize();
+  void HandleSay();
+  void HandleMainChat();
+  void HandleWarn();
+  void HandleInform();
+  void HandlePMAll();
+  void HandlePMProfile();
+  void HandleOperatorPM();
+  void HandleListTextCommands();
+  void HandleEnableTextCommand();
+  void HandleShowTextCommand();
+  void HandleSetTextCommand();
+  void SetPenalty(const TChatPenalty& penalty);
+  void ClearPenalty(const TChatPenalty& penalty);
+  void Announce(bool allButTarget, const THubSocket& target, const std::string& text);
+  // The named text command when the sender may edit it; else replied.
+  TTextCommand* EditableTextCommand(TLanguageKey accessError);
+  // A language text for others than the sender (no prefix filled in).
+  std::string Feed(TLanguageKey key) const;
   // The groups still to be built: the checks alone.
   void HandlePending() {}
 

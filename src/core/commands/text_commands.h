@@ -95,6 +95,11 @@ class TTextCommands final : public TTextCommandRunner {
   void SetAutorun(TTextCommand& command, int autorun);
 
   int GetCount() const { return all_.Count(); }
+  // The name-order indexes matching `search` ('*' is the wildcard).
+  TMatchRange MatchNames(std::string_view search) const {
+    if (search == "*") return {0, all_.Count() - 1};
+    return all_.FindMatchRange(search);
+  }
   TTextCommand& GetItem(int index) const { return *all_.GetObject(index); }
   int ScheduledCount() const { return scheduled_.Count(); }
   int AutorunCount() const { return autorun_.Count(); }
