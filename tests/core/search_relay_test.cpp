@@ -144,7 +144,7 @@ TEST_F(SearchRelayTest, RefusalsComeBackAsMadeUpResults) {
 TEST_F(SearchRelayTest, MinimumLengthChecksFollowTheirOwnSwitches) {
   struct TCase {
     bool anyOn;
-    bool specOn;
+    bool minLengthOn;
     const char* type;
     const char* pattern;
     bool relayed;
@@ -163,7 +163,7 @@ TEST_F(SearchRelayTest, MinimumLengthChecksFollowTheirOwnSwitches) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::string(c.type) + " " + c.pattern);
     settings_.SearchMinLengthAny.Enabled = c.anyOn;
-    settings_.SearchMinLengthSpec.Enabled = c.specOn;
+    settings_.SearchMinLengthSpec.Enabled = c.minLengthOn;
     THubSocket& alice = Online("alice");
     THubSocket& bob = Online("bob");
     const std::string search = std::string("$Search Hub:alice F?T?0?") + c.type + "?" + c.pattern + "|";

@@ -24,31 +24,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Adds a profile with `rights` (levels at paSame) and a password account of
-// it to the hub's files.
-void AddAccount(const std::string& home, const std::string& nick, const std::string& password,
-                const std::string& profileName, int level,
-                std::initializer_list<TProfileRight> rights) {
-  SetProgramFolder(home);
-  TSettings settings;
-  settings.Load();
-  TProfiles profiles(settings);
-  profiles.Load();
-  TAccounts accounts(profiles);
-  accounts.Load();
-  if (!profiles.Find(profileName)) {
-    const std::shared_ptr<TProfile> profile = profiles.Add(profileName);
-    profile->ProfileLevel = level;
-    for (const TProfileRight right : rights)
-      profile->SetRight(right, ProfileRightInfo(right).Kind == TRightKind::Level ? paSame : 1);
-  }
-  const std::shared_ptr<TAccount> account = accounts.Add(nick, profileName);
-  ASSERT_NE(account, nullptr);
-  account->Pass = password;
-  ASSERT_TRUE(profiles.Save());
-  ASSERT_TRUE(accounts.Save());
-}
-
 }  // namespace
 
 TEST(AccountCommandsE2E, AnAddedAccountLogsInWithItsPassword) {
@@ -59,10 +34,10 @@ TEST(AccountCommandsE2E, AnAddedAccountLogsInWithItsPassword) {
     settings.AutoBanIncorrectPassword.Enabled = false;
   });
   using R = TProfileRight;
-  AddAccount(home.Folder(), "master", "mpw", "Master", 9,
+  home.AddAccount("master", "mpw", "Master", 9,
              {R::IsOperator, R::MayUseHubCommands, R::MayAccountsAdd, R::MayAccountsDel,
               R::MayISPAddISP, R::MayISPAddIP});
-  AddAccount(home.Folder(), "member0", "m0", "Member", 1, {});
+  home.AddAccount("member0", "m0", "Member", 1, {});
   ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
 
   auto master = TNmdcClient::Connect(home.Port());

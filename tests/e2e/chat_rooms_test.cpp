@@ -29,30 +29,6 @@ const std::string kEmpty = "$MyINFO $ALL #talk [0] users$ $\x01$$0$|";
 const std::string kOne = "$MyINFO $ALL #talk [1] user$ $\x01$$0$|";
 const std::string kTwo = "$MyINFO $ALL #talk [2] users$ $\x01$$0$|";
 
-// A profile with `rights` and a password account of it.
-void AddAccount(const std::string& home, const std::string& nick, const std::string& password,
-                const std::string& profileName, int level,
-                std::initializer_list<TProfileRight> rights) {
-  SetProgramFolder(home);
-  TSettings settings;
-  settings.Load();
-  TProfiles profiles(settings);
-  profiles.Load();
-  TAccounts accounts(profiles);
-  accounts.Load();
-  if (!profiles.Find(profileName)) {
-    const std::shared_ptr<TProfile> profile = profiles.Add(profileName);
-    profile->ProfileLevel = level;
-    for (const TProfileRight right : rights)
-      profile->SetRight(right, ProfileRightInfo(right).Kind == TRightKind::Level ? paSame : 1);
-  }
-  const std::shared_ptr<TAccount> account = accounts.Add(nick, profileName);
-  ASSERT_NE(account, nullptr);
-  account->Pass = password;
-  ASSERT_TRUE(profiles.Save());
-  ASSERT_TRUE(accounts.Save());
-}
-
 std::string From(std::string_view to, std::string_view sender, std::string_view text) {
   return "$To: " + std::string(to) + " From: #talk $<" + std::string(sender) + "> " +
          std::string(text) + "|";
@@ -66,11 +42,11 @@ class ChatRoomsE2ETest : public testing::Test {
     home_ = new TE2EHome();
     home_->WriteSettings([](TSettings& settings) { settings.SetBotName("HubBot"); });
     using R = TProfileRight;
-    AddAccount(home_->Folder(), "oper1", "opw", "Op", 5,
+    home_->AddAccount("oper1", "opw", "Op", 5,
                {R::IsOperator, R::MayUseHubCommands, R::MayAdminChatRooms,
                 R::MayReceiveActionFeed});
-    AddAccount(home_->Folder(), "alice", "pw", "Member", 2, {});
-    AddAccount(home_->Folder(), "carol", "pw", "Member", 2, {});
+    home_->AddAccount("alice", "pw", "Member", 2, {});
+    home_->AddAccount("carol", "pw", "Member", 2, {});
     ASSERT_TRUE(WriteFileAtomic(
         home_->File("settings/chat_rooms.xml"),
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Chatrooms version=\"1.040\">\n"

@@ -29,31 +29,6 @@ using namespace std::chrono_literals;
 
 std::string Bot(std::string_view text) { return "<HubBot> " + std::string(text) + "|"; }
 
-// Adds a profile with `rights` (levels at paSame) and a password account of
-// it to the hub's files.
-void AddAccount(const std::string& home, const std::string& nick, const std::string& password,
-                const std::string& profileName, int level,
-                std::initializer_list<TProfileRight> rights) {
-  SetProgramFolder(home);
-  TSettings settings;
-  settings.Load();
-  TProfiles profiles(settings);
-  profiles.Load();
-  TAccounts accounts(profiles);
-  accounts.Load();
-  if (!profiles.Find(profileName)) {
-    const std::shared_ptr<TProfile> profile = profiles.Add(profileName);
-    profile->ProfileLevel = level;
-    for (const TProfileRight right : rights)
-      profile->SetRight(right, ProfileRightInfo(right).Kind == TRightKind::Level ? paSame : 1);
-  }
-  const std::shared_ptr<TAccount> account = accounts.Add(nick, profileName);
-  ASSERT_NE(account, nullptr);
-  account->Pass = password;
-  ASSERT_TRUE(profiles.Save());
-  ASSERT_TRUE(accounts.Save());
-}
-
 // The chat lines and private messages `client` reads until `sentinel`
 // arrives (exclusive), user-list traffic left out; nullopt when it never
 // does.
@@ -80,7 +55,7 @@ class CommandsTest : public testing::Test {
       settings.SaveFeedToDisk = true;
     });
     using R = TProfileRight;
-    AddAccount(home_->Folder(), "oper1", "opw", "Op", 5,
+    home_->AddAccount("oper1", "opw", "Op", 5,
                {R::IsOperator, R::MayUseHubCommands, R::MayKickUser, R::MayNeverBeKicked});
     started_ = home_->StartHub();
   }

@@ -1,5 +1,7 @@
 #include "e2e/e2e_home.h"
 
+#include <gtest/gtest.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -66,6 +68,29 @@ void TE2EHome::AddAccount(const std::string& nick, const std::string& password, 
   if (account) account->Pass = password;
   profiles.Save();
   accounts.Save();
+}
+
+void TE2EHome::AddAccount(const std::string& nick, const std::string& password,
+                          const std::string& profileName, int level,
+                          std::initializer_list<TProfileRight> rights) {
+  SetProgramFolder(folder_);
+  TSettings settings;
+  settings.Load();
+  TProfiles profiles(settings);
+  profiles.Load();
+  TAccounts accounts(profiles);
+  accounts.Load();
+  if (!profiles.Find(profileName)) {
+    const std::shared_ptr<TProfile> profile = profiles.Add(profileName);
+    profile->ProfileLevel = level;
+    for (const TProfileRight right : rights)
+      profile->SetRight(right, ProfileRightInfo(right).Kind == TRightKind::Level ? paSame : 1);
+  }
+  const std::shared_ptr<TAccount> account = accounts.Add(nick, profileName);
+  ASSERT_NE(account, nullptr);
+  account->Pass = password;
+  ASSERT_TRUE(profiles.Save());
+  ASSERT_TRUE(accounts.Save());
 }
 
 bool TE2EHome::MakeCertificate() {

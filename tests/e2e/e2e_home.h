@@ -1,11 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "e2e/kavrod_process.h"
+#include "security/profile.h"
 #include "support/temp_folder.h"
 
 class TSettings;
@@ -29,6 +31,11 @@ class TE2EHome {
   // "Operator" with the operator right) to settings/profiles.xml and
   // settings/accounts.xml.
   void AddAccount(const std::string& nick, const std::string& password, bool op = false);
+  // Adds a password account of `profileName`; a profile not there yet is
+  // made with `level` and `rights` (level rights at paSame).
+  void AddAccount(const std::string& nick, const std::string& password,
+                  const std::string& profileName, int level,
+                  std::initializer_list<TProfileRight> rights);
   // A throw-away certificate in cert/ (openssl req -x509 ...); false when
   // the openssl tool failed.
   bool MakeCertificate();

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int H = 3600;
 
-struct ActSpec {
+struct ActRow {
   int level = 10;
   int action = mcaReplaceWord;
   std::string replace = {};
@@ -26,9 +26,9 @@ struct ActSpec {
   int stop = kLastSecondOfDay;
 };
 
-struct ItemSpec {
+struct ItemRow {
   std::string name = {};
-  std::vector<ActSpec> acts;
+  std::vector<ActRow> acts;
   bool restrictStart = false;
   bool restrictStop = false;
   bool expandStart = false;
@@ -51,16 +51,16 @@ std::string Compact(std::string_view xml) {
 
 class MCScannerTest : public SettingsHomeTest {
  protected:
-  void Add(const ItemSpec& spec) { AddTo(scanner_, spec); }
-  static void AddTo(TMCScanner& scanner, const ItemSpec& spec) {
-    TMCScannerItem* item = scanner.Add(spec.name);
-    ASSERT_NE(item, nullptr) << spec.name;
-    item->Enable = spec.enable;
-    item->RestrictStart = spec.restrictStart;
-    item->RestrictStop = spec.restrictStop;
-    item->ExpandStart = spec.expandStart;
-    item->ExpandStop = spec.expandStop;
-    for (const ActSpec& a : spec.acts) {
+  void Add(const ItemRow& row) { AddTo(scanner_, row); }
+  static void AddTo(TMCScanner& scanner, const ItemRow& row) {
+    TMCScannerItem* item = scanner.Add(row.name);
+    ASSERT_NE(item, nullptr) << row.name;
+    item->Enable = row.enable;
+    item->RestrictStart = row.restrictStart;
+    item->RestrictStop = row.restrictStop;
+    item->ExpandStart = row.expandStart;
+    item->ExpandStop = row.expandStop;
+    for (const ActRow& a : row.acts) {
       auto action = std::make_unique<TMCScannerItemAction>();
       action->Level = a.level;
       action->Action = a.action;
@@ -87,7 +87,7 @@ class MCScannerTest : public SettingsHomeTest {
 TEST_F(MCScannerTest, LinesAgainstItems) {
   struct Case {
     const char* what;
-    std::vector<ItemSpec> items;
+    std::vector<ItemRow> items;
     std::string line;
     int level;
     int time;
@@ -98,8 +98,8 @@ TEST_F(MCScannerTest, LinesAgainstItems) {
     bool luna = false;
     bool kenny = false;
   };
-  const ItemSpec bounded{"bad", {{10, 0, "good"}}, true, true};
-  const ItemSpec expanding{"bad", {{10, 0, "***"}}, false, false, true, true};
+  const ItemRow bounded{"bad", {{10, 0, "good"}}, true, true};
+  const ItemRow expanding{"bad", {{10, 0, "***"}}, false, false, true, true};
   const std::vector<Case> cases = {
       {"replace word", {{"bad", {{10, 0, "good"}}}}, "a bad day", 0, 12 * H, true, "a good day"},
       {"nick filled in", {{"word", {{10, 0, "hi <nick>"}}}}, "xx word yy", 0, 12 * H, true,
@@ -156,7 +156,7 @@ TEST_F(MCScannerTest, LinesAgainstItems) {
   };
   for (const Case& c : cases) {
     scanner_.Clear();
-    for (const ItemSpec& item : c.items) Add(item);
+    for (const ItemRow& item : c.items) Add(item);
     std::string line = c.line;
     const TMCScanOutcome out = Scan(line, c.level, c.time);
     EXPECT_EQ(out.Pass, c.pass) << c.what;
@@ -204,7 +204,7 @@ TEST_F(MCScannerTest, WordPenaltiesUseTheTransforms) {
 TEST_F(MCScannerTest, WindowsOverlap) {
   struct Case {
     const char* what;
-    std::vector<ActSpec> held;
+    std::vector<ActRow> held;
     bool useTime;
     int start;
     int stop;
