@@ -36,20 +36,6 @@ std::string MyINFOWithTag(std::string_view nick, std::string_view tag) {
          "$ $20\x01$$0$|";
 }
 
-// What the hub sent in answer to "$ValidateNick": the messages after its
-// "$Supports" answer, less the hub name and greeting that answer the key.
-std::vector<std::string> AfterTheNick(const TNmdcClient& client) {
-  std::vector<std::string> after;
-  bool seen = false;
-  for (const std::string& message : client.Received()) {
-    if (seen && !message.starts_with("$HubName ") &&
-        !message.starts_with("<-Kavro-> This hub is running "))
-      after.push_back(message);
-    if (message.starts_with("$Supports ")) seen = true;
-  }
-  return after;
-}
-
 // Writes settings/bans.xml as the hub's list would: the bans `fill` adds.
 // Runs in the test process, so its clock is the hub's.
 void WriteBans(const std::string& home, const std::function<void(TBanList&)>& fill) {
@@ -140,7 +126,7 @@ TEST_F(BanTest, NickAndIPBansRefuseAtTheNick) {
     auto client = From(c.source);
     ASSERT_TRUE(client && client->Handshake(c.nick));
     EXPECT_TRUE(client->WaitClosed());
-    EXPECT_EQ(AfterTheNick(*client),
+    EXPECT_EQ(client->AfterTheNick(),
               (std::vector<std::string>{c.refusal, std::string("$ForceMove ") + kRedirect + "|"}))
         << client->ReceivedText();
   }

@@ -33,20 +33,6 @@ std::string MyINFOWithHubs(std::string_view nick, int hubs) {
          std::to_string(hubs) + "/0/0,S:3>$ $20\x01$$0$|";
 }
 
-// What the hub sent in answer to "$ValidateNick": the messages after its
-// "$Supports" answer, less the hub name and greeting that answer the key.
-std::vector<std::string> AfterTheNick(const TNmdcClient& client) {
-  std::vector<std::string> after;
-  bool seen = false;
-  for (const std::string& message : client.Received()) {
-    if (seen && !message.starts_with("$HubName ") &&
-        !message.starts_with("<-Kavro-> This hub is running "))
-      after.push_back(message);
-    if (message.starts_with("$Supports ")) seen = true;
-  }
-  return after;
-}
-
 // Writes settings/isps.xml as the hub's list would: the ISPs `fill` adds.
 void WriteISPs(const std::string& home, const std::function<void(TISPList&)>& fill) {
   SetProgramFolder(home);
@@ -137,7 +123,7 @@ TEST_F(ISPTest, RefusalsAtTheNick) {
     auto client = From(home_->Port(), c.source);
     ASSERT_TRUE(client && client->Handshake(c.nick));
     EXPECT_TRUE(client->WaitClosed());
-    EXPECT_EQ(AfterTheNick(*client), c.after) << client->ReceivedText();
+    EXPECT_EQ(client->AfterTheNick(), c.after) << client->ReceivedText();
   }
 
   // An account is checked once its password is right.

@@ -206,3 +206,15 @@ bool TNmdcClient::Login(std::string_view nick, std::optional<std::string_view> p
   if (!Send("$Version 1,0091|$GetNickList|" + MyINFO(nick))) return false;
   return ReadUntil("$MyINFO $ALL " + std::string(nick) + " ").has_value();
 }
+
+std::vector<std::string> TNmdcClient::AfterTheNick() const {
+  std::vector<std::string> after;
+  bool seen = false;
+  for (const std::string& message : received_) {
+    if (seen && !message.starts_with("$HubName ") &&
+        !message.starts_with("<-Kavro-> This hub is running "))
+      after.push_back(message);
+    if (message.starts_with("$Supports ")) seen = true;
+  }
+  return after;
+}

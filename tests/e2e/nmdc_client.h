@@ -45,6 +45,9 @@ class TNmdcClient {
 
   // Every message read so far, and whether one starts with `prefix`.
   const std::vector<std::string>& Received() const { return received_; }
+  // What the hub sent in answer to "$ValidateNick": the messages after its
+  // "$Supports" answer, less the hub name and greeting that answer the key.
+  std::vector<std::string> AfterTheNick() const;
   bool Got(std::string_view prefix) const;
   std::string ReceivedText() const;
 
