@@ -19,13 +19,6 @@
 
 namespace {
 
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  for (std::size_t at = text.find(from); at != std::string::npos;
-       at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-}
-
 // ISP names and prefixes come from files and commands and go out inside a
 // chat line, which a '|' would end.
 std::string WireText(std::string_view text) {

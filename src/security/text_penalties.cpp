@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/case_tables.h"
+#include "utils/general.h"
 
 namespace {
 
@@ -44,22 +45,6 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 31> kSlang{{
     {"ck", "kk"},
     {"igt", "it"},
 }};
-
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-  std::size_t at = text.find(from);
-  if (at == std::string::npos) return;
-  std::string out;
-  out.reserve(text.size());
-  std::size_t done = 0;
-  while (at != std::string::npos) {
-    out.append(text, done, at - done);
-    out += to;
-    done = at + from.size();
-    at = text.find(from, done);
-  }
-  out.append(text, done, std::string::npos);
-  text = std::move(out);
-}
 
 constexpr std::string_view kMuffle = "mflu";
 

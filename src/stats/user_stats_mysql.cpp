@@ -553,40 +553,29 @@ void TUserStatsMySQL::UserLoggedOut(THubSocket& user) {
   Queue(std::move(job));
 }
 
+void TUserStatsMySQL::Report(THubSocket& issuer, std::string_view pattern, bool isPM, int offset,
+                             int kind) {
+  auto job = std::make_unique<TWorkObj>();
+  job->Kind = kind;
+  job->ConnectionId = issuer.Id();
+  job->Pattern = std::string(pattern);
+  job->IsPM = isPM;
+  job->Offset = std::max(0, offset);
+  job->MaxHits = Context().Settings.MaxHitsOnSearch;
+  Queue(std::move(job));
+}
+
 void TUserStatsMySQL::ReportUserInfo(THubSocket& issuer, std::string_view pattern, bool isPM,
                                      int offset) {
-  auto job = std::make_unique<TWorkObj>();
-  job->Kind = mysqlstats::kUserInfo;
-  job->ConnectionId = issuer.Id();
-  job->Pattern = std::string(pattern);
-  job->IsPM = isPM;
-  job->Offset = std::max(0, offset);
-  job->MaxHits = Context().Settings.MaxHitsOnSearch;
-  Queue(std::move(job));
+  Report(issuer, pattern, isPM, offset, mysqlstats::kUserInfo);
 }
-
 void TUserStatsMySQL::ReportIPInfo(THubSocket& issuer, std::string_view pattern, bool isPM,
                                    int offset) {
-  auto job = std::make_unique<TWorkObj>();
-  job->Kind = mysqlstats::kIPInfo;
-  job->ConnectionId = issuer.Id();
-  job->Pattern = std::string(pattern);
-  job->IsPM = isPM;
-  job->Offset = std::max(0, offset);
-  job->MaxHits = Context().Settings.MaxHitsOnSearch;
-  Queue(std::move(job));
+  Report(issuer, pattern, isPM, offset, mysqlstats::kIPInfo);
 }
-
 void TUserStatsMySQL::ReportNickInfo(THubSocket& issuer, std::string_view pattern, bool isPM,
                                      int offset) {
-  auto job = std::make_unique<TWorkObj>();
-  job->Kind = mysqlstats::kNickInfo;
-  job->ConnectionId = issuer.Id();
-  job->Pattern = std::string(pattern);
-  job->IsPM = isPM;
-  job->Offset = std::max(0, offset);
-  job->MaxHits = Context().Settings.MaxHitsOnSearch;
-  Queue(std::move(job));
+  Report(issuer, pattern, isPM, offset, mysqlstats::kNickInfo);
 }
 
 void TUserStatsMySQL::Clear(THubSocket& issuer, std::string_view nick, bool isPM, int kind) {

@@ -71,6 +71,8 @@ class TUserStatsMySQL final : public TUserStats {
   void Queue(std::unique_ptr<mysqlstats::TWorkObj> job);
   void Done(std::unique_ptr<mysqlstats::TWorkObj> job);
   void ReportFailure(int number, const std::string& text, const std::string& query);
+  // A report job of `kind` for the issuer.
+  void Report(THubSocket& issuer, std::string_view pattern, bool isPM, int offset, int kind);
   void Clear(THubSocket& issuer, std::string_view nick, bool isPM, int kind);
 
   TMySQL db_;

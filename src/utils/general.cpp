@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <utility>
 
 #include "base/case_tables.h"
 
@@ -121,3 +122,20 @@ std::uint64_t ReadTimeStampCounter() {
 std::string_view MainChatScannerActionName(int action) { return NameAt(kMainChatActions, action); }
 std::string_view PrivateScannerActionName(int action) { return NameAt(kPrivateActions, action); }
 std::string_view SearchScannerActionName(int action) { return NameAt(kSearchActions, action); }
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  if (from.empty()) return;
+  std::size_t at = text.find(from);
+  if (at == std::string::npos) return;
+  std::string out;
+  out.reserve(text.size());
+  std::size_t done = 0;
+  while (at != std::string::npos) {
+    out.append(text, done, at - done);
+    out += to;
+    done = at + from.size();
+    at = text.find(from, done);
+  }
+  out.append(text, done, std::string::npos);
+  text = std::move(out);
+}

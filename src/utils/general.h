@@ -26,6 +26,10 @@ bool MatchPrefixList(std::string_view prefixes, std::string_view text, bool case
 // The non-empty ';'-separated entries joined by " <orWord> ".
 std::string FormatOrList(std::string_view list, std::string_view orWord);
 
+// Replaces every `from` in `text` by `to`, left to right; replaced text is
+// not searched again. An empty `from` changes nothing.
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to);
+
 // Characters from the first `c` to the end, `c` included; -1 without `c`.
 std::ptrdiff_t CharTailLength(std::string_view text, char c);
 

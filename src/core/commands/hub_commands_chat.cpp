@@ -21,6 +21,7 @@
 #include "settings/language.h"
 #include "settings/settings.h"
 #include "utils/text_format.h"
+#include "utils/general.h"
 
 using L = TLanguageKey;
 using R = TProfileRight;
@@ -69,14 +70,6 @@ constexpr TChatPenalty kLunarize{
     L::UnLunarizedAllUsers, L::UnLunarizedAllUsersFeed, L::UnLunarizedSuccess,
     L::UnLunarizedFeed, L::UnLunarizedTooStrongLunarize, L::UnLunarizedNotLunarized,
     &TUserStatsSide::ClearLunarized};
-
-void ReplaceAll(std::string& text, std::string_view what, std::string_view with) {
-  std::size_t at = 0;
-  while ((at = text.find(what, at)) != std::string::npos) {
-    text.replace(at, what.size(), with);
-    at += with.size();
-  }
-}
 
 constexpr int kDashes = 105;
 

@@ -16,6 +16,7 @@
 #include "utils/hub_time.h"
 #include "utils/string_list.h"
 #include "utils/text_format.h"
+#include "utils/general.h"
 
 namespace {
 
@@ -33,14 +34,6 @@ constexpr std::array<TSectionMarker, 4> kSections{{
     {"<[all]>", "</[all]>", TTextTarget::All},
     {"<[feed]>", "</[feed]>", TTextTarget::Feed},
 }};
-
-void ReplaceAll(std::string& text, std::string_view what, std::string_view with) {
-  std::size_t at = 0;
-  while ((at = text.find(what, at)) != std::string::npos) {
-    text.replace(at, what.size(), with);
-    at += with.size();
-  }
-}
 
 bool InRange(int value, int min, int max) { return value >= min && value <= max; }
 
