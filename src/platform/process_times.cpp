@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <sys/sysinfo.h>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <string>
@@ -80,6 +81,18 @@ bool ReadProcessMemory(TProcessMemory& out) {
   return ParseProcessStatus(status, out);
 }
 
+bool ParseMemAvailable(std::string_view text, std::uint64_t& bytes) {
+  constexpr std::string_view kKey = "MemAvailable:";
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    const std::string_view line = text.substr(at, end - at);
+    if (line.substr(0, kKey.size()) == kKey) return ParseKilobytes(line.substr(kKey.size()), bytes);
+    at = end + 1;
+  }
+  return false;
+}
+
 bool ReadSystemMemory(TSystemMemory& out) {
   struct sysinfo info {};
   if (::sysinfo(&info) != 0) return false;
@@ -88,5 +101,8 @@ bool ReadSystemMemory(TSystemMemory& out) {
   out.FreeBytes = static_cast<std::uint64_t>(info.freeram) * unit;
   out.TotalSwapBytes = static_cast<std::uint64_t>(info.totalswap) * unit;
   out.FreeSwapBytes = static_cast<std::uint64_t>(info.freeswap) * unit;
+  std::string meminfo;
+  if (!ReadFileBytes("/proc/meminfo", meminfo) || !ParseMemAvailable(meminfo, out.AvailableBytes))
+    out.AvailableBytes = out.FreeBytes;
   return true;
 }

@@ -36,8 +36,13 @@ bool ParseProcessStatus(std::string_view text, TProcessMemory& out);
 struct TSystemMemory {
   std::uint64_t TotalBytes = 0;
   std::uint64_t FreeBytes = 0;
+  std::uint64_t AvailableBytes = 0;  // MemAvailable: free plus what the kernel can reclaim
   std::uint64_t TotalSwapBytes = 0;
   std::uint64_t FreeSwapBytes = 0;
 };
 
+// AvailableBytes falls back to FreeBytes on kernels without MemAvailable.
 bool ReadSystemMemory(TSystemMemory& out);
+
+// The MemAvailable figure of a /proc/meminfo text, in bytes; false when absent.
+bool ParseMemAvailable(std::string_view text, std::uint64_t& bytes);

@@ -44,6 +44,24 @@ TEST(ProcessTimesTest, MalformedStatusLinesAreSkipped) {
   }
 }
 
+TEST(ProcessTimesTest, MemAvailableIsReadFromItsOwnLine) {
+  const struct {
+    const char* text;
+    bool found;
+    std::uint64_t bytes;
+  } cases[] = {
+      {"MemTotal:       16000 kB\nMemFree:  100 kB\nMemAvailable:    2048 kB\n", true, 2048u * 1024},
+      {"MemAvailable: 7 kB", true, 7u * 1024},
+      {"MemTotal: 5 kB\nMemFree: 3 kB\n", false, 0},
+      {"MemAvailable: lots\n", false, 0},
+  };
+  for (const auto& c : cases) {
+    std::uint64_t bytes = 0;
+    EXPECT_EQ(ParseMemAvailable(c.text, bytes), c.found) << c.text;
+    EXPECT_EQ(bytes, c.bytes) << c.text;
+  }
+}
+
 TEST(ProcessTimesTest, OwnFiguresAreReadable) {
   TProcessTimes before;
   ASSERT_TRUE(ReadProcessTimes(before));
@@ -59,6 +77,7 @@ TEST(ProcessTimesTest, OwnFiguresAreReadable) {
   TSystemMemory system;
   ASSERT_TRUE(ReadSystemMemory(system));
   EXPECT_GT(system.TotalBytes, memory.ResidentBytes);
+  EXPECT_GT(system.AvailableBytes, 0u);
 }
 
 }  // namespace
