@@ -30,6 +30,8 @@ struct TUserStatsContext {
   std::function<void(const std::string&)> ErrorFeed = {};
   EventLoop* Loop = nullptr;
   std::function<THubSocket*(std::uint64_t)> FindConnection = {};
+  // True once the hub serves: the database is then only touched by the worker.
+  std::function<bool()> Serving = {};
 };
 
 // Per-nick and per-IP statistics: who logged in from where and when, kicks,

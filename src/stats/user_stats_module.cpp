@@ -17,19 +17,22 @@ TUserStatsModule::TUserStatsModule(TUserStatsContext context, TTrafficStats::TTi
       traffic_(context.NickList, context.Language, std::move(ticks)) {
   active_ = local_.get();
   mysql_->SetFailureHandler([this] { SwitchToLocal(); });
+  mysql_->SetStartedHandler([this] {
+    if (ctx_.Settings.UserStatsType == 2) active_ = mysql_.get();
+  });
 }
 
 TUserStatsModule::~TUserStatsModule() = default;
 
+// The database failed: at start-up, in a later start or while serving.
 void TUserStatsModule::SwitchToLocal() {
-  if (active_ != local_.get() && ctx_.ErrorFeed) {
-    ctx_.ErrorFeed("MySQL connection failed, switching to local mode.");
-  }
+  if (ctx_.ErrorFeed) ctx_.ErrorFeed("MySQL connection failed, switching to local mode.");
   active_ = local_.get();
 }
 
-// Still to come: a reload that selects MySQL while the hub serves should start
-// it as the worker's first job; it now keeps the back end of the start-up.
+// The first selection of MySQL connects: on the spot before the hub serves,
+// else as the worker's first job while the statistics stay in memory until
+// it succeeded.
 void TUserStatsModule::Select(int type) {
   if (type == 1) {
     active_ = local_.get();
@@ -39,11 +42,15 @@ void TUserStatsModule::Select(int type) {
   if (!mysqlTried_) {
     mysqlTried_ = true;
     const TSettings& s = ctx_.Settings;
+    if (ctx_.Serving && ctx_.Serving()) {
+      mysql_->ConnectLater(s.UserStatsMySQLHost, s.UserStatsMySQLUser, s.UserStatsMySQLPort,
+                           s.UserStatsMySQLDatabase, s.UserStatsMySQLPassword);
+      return;
+    }
     if (mysql_->Connect(s.UserStatsMySQLHost, s.UserStatsMySQLUser, s.UserStatsMySQLPort,
                         s.UserStatsMySQLDatabase, s.UserStatsMySQLPassword)) {
       active_ = mysql_.get();
     } else {
-      active_ = mysql_.get();
       SwitchToLocal();
     }
     return;
@@ -78,6 +85,7 @@ std::unique_ptr<TUserStatsSide> MakeUserStats(TKavroRoot& root) {
       [&root](const std::string& line) { root.Feed().PostAction(line); },
       [] { return NowLocal(); },
       [&root](const std::string& line) { root.Feed().PostError(line); }, &root.Loop(),
-      [&root](std::uint64_t id) { return root.HubCore().FindConnection(id); }},
+      [&root](std::uint64_t id) { return root.HubCore().FindConnection(id); },
+      [&root] { return root.HubCore().Started(); }},
       [] { return TTime::Now(); });
 }

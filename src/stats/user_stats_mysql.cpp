@@ -63,6 +63,9 @@ struct TWorkObj final : TThreadJob {
   int IssuerLevel = 0;
   int FoundLevel = -2;
   std::int64_t FoundId = 0;
+  // A start: where to connect.
+  std::string Host, User, Password, Database;
+  int Port = 0;
   // Filled by the worker.
   int ErrorNumber = 0;
   std::string ErrorText, Query;
@@ -194,7 +197,10 @@ void StartTables(TSession& s, TWorkObj& job) {
   for (const char* table : kTables) s.Run(table + option);
   if (!s.Ok()) return;
   const auto accept1060 = [&] {
-    if (job.ErrorNumber == 1060) job.ErrorNumber = 0;
+    if (job.ErrorNumber != 1060) return;
+    job.ErrorNumber = 0;
+    job.ErrorText.clear();
+    job.Query.clear();
   };
   s.Run("ALTER TABLE `ipstats` ADD `online` SMALLINT UNSIGNED NOT NULL AFTER `ip`");
   accept1060();
@@ -206,6 +212,34 @@ void StartTables(TSession& s, TWorkObj& job) {
   s.Run("UPDATE `ipstats_nicks` SET `online` = \"n\"");
   s.Run("UPDATE `ipstats` SET `online` = 0");
   ReadCounts(s, job);
+}
+
+// Connects, creates the database when missing and starts the tables; the
+// outcome is kept in the job (an error text without a number for a
+// missing database name). Runs on the loop before the hub serves, or as the
+// worker's first job after.
+void OpenAndStart(TMySQL& db, TWorkObj& job) {
+  if (!db.Connect(job.Host, job.User, job.Port, job.Password)) {
+    job.ErrorNumber = db.ErrorNumber();
+    job.ErrorText = db.ErrorText();
+    return;
+  }
+  if (job.Database.empty()) {
+    job.ErrorText = "Database name required.";
+    return;
+  }
+  if (!db.SelectDatabase(job.Database) && db.ErrorNumber() == 1049) {
+    db.Query("CREATE DATABASE " + QuoteName(job.Database));
+    if (db.ErrorNumber() == 0) db.SelectDatabase(job.Database);
+  }
+  if (db.ErrorNumber() != 0) {
+    job.ErrorNumber = db.ErrorNumber();
+    job.ErrorText = db.ErrorText();
+    job.Query = db.LastQuery();
+    return;
+  }
+  TSession session(db, job);
+  StartTables(session, job);
 }
 
 void RunLoggedIn(TSession& s, TWorkObj& job) {
@@ -401,44 +435,51 @@ bool TUserStatsMySQL::Connect(const std::string& host, const std::string& user, 
                               const std::string& database, const std::string& password) {
   connected_ = false;
   pool_.reset();
-  if (!db_.Connect(host, user, port, password)) {
-    connectionError_ = db_.ErrorText();
-    ReportFailure(db_.ErrorNumber(), db_.ErrorText(), "");
-    return false;
-  }
-  if (database.empty()) {
-    connectionError_ = "Database name required.";
-    return false;
-  }
-  database_ = database;
-  if (!db_.SelectDatabase(database) && db_.ErrorNumber() == 1049) {
-    db_.Query("CREATE DATABASE " + QuoteName(database));
-    if (db_.ErrorNumber() == 0) db_.SelectDatabase(database);
-  }
-  if (db_.ErrorNumber() != 0) {
-    connectionError_ = db_.ErrorText();
-    ReportFailure(db_.ErrorNumber(), db_.ErrorText(), db_.LastQuery());
+  TWorkObj first = StartJob(host, user, port, database, password);
+  OpenAndStart(db_, first);
+  if (first.ErrorNumber != 0 || !first.ErrorText.empty()) {
+    connectionError_ = first.ErrorText;
+    if (first.ErrorNumber != 0) ReportFailure(first.ErrorNumber, first.ErrorText, first.Query);
     return false;
   }
   failed_ = false;
-  connected_ = Start();
+  Started(first);
+  StartWorker();
   return connected_;
 }
 
-bool TUserStatsMySQL::Start() {
-  TWorkObj first;
-  first.Kind = mysqlstats::kStart;
-  TSession session(db_, first);
-  StartTables(session, first);
-  if (!session.Ok()) {
-    connectionError_ = first.ErrorText;
-    ReportFailure(first.ErrorNumber, first.ErrorText, first.Query);
-    return false;
-  }
+bool TUserStatsMySQL::ConnectLater(const std::string& host, const std::string& user, int port,
+                                   const std::string& database, const std::string& password) {
+  if (pool_ != nullptr) return false;
+  connected_ = false;
+  failed_ = false;
+  StartWorker();
+  Queue(std::make_unique<TWorkObj>(StartJob(host, user, port, database, password)));
+  return true;
+}
+
+TWorkObj TUserStatsMySQL::StartJob(const std::string& host, const std::string& user, int port,
+                                   const std::string& database, const std::string& password) {
+  TWorkObj job;
+  job.Kind = mysqlstats::kStart;
+  job.Host = host;
+  job.User = user;
+  job.Port = port;
+  job.Database = database;
+  job.Password = password;
+  return job;
+}
+
+void TUserStatsMySQL::Started(const TWorkObj& first) {
+  database_ = first.Database;
   started_ = true;
+  connected_ = true;
   startTime_ = first.Oldest.Seconds != 0 ? first.Oldest : Context().Clock();
   nickCount_ = static_cast<int>(first.NickCount);
   ipCount_ = static_cast<int>(first.IPCount);
+}
+
+void TUserStatsMySQL::StartWorker() {
   pool_ = std::make_unique<TThreadPool>(*Context().Loop, 1);
   TMySQL* db = &db_;
   std::atomic<bool>* failed = &failed_;
@@ -447,6 +488,11 @@ bool TUserStatsMySQL::Start() {
     auto& job = static_cast<TWorkObj&>(base);
     if (failed->load()) {
       job.Dropped = true;  // one outage, one report
+      return;
+    }
+    if (job.Kind == mysqlstats::kStart) {
+      OpenAndStart(*db, job);
+      if (job.ErrorNumber != 0 || !job.ErrorText.empty()) failed->store(true);
       return;
     }
     TSession s(*db, job);
@@ -469,7 +515,6 @@ bool TUserStatsMySQL::Start() {
   pool_->OnDone = [this](std::unique_ptr<TThreadJob> finished) {
     Done(std::unique_ptr<TWorkObj>(static_cast<TWorkObj*>(finished.release())));
   };
-  return true;
 }
 
 void TUserStatsMySQL::ReportFailure(int number, const std::string& text, const std::string& query) {
@@ -612,7 +657,22 @@ void TUserStatsMySQL::Done(std::unique_ptr<TWorkObj> job) {
   if (job->Dropped) return;
   TUserStatsContext& ctx = Context();
   if (job->Kind == mysqlstats::kLoggedIn) pendingLogins_.erase(job->ConnectionId);
+  if (job->Kind == mysqlstats::kStart && job->ErrorNumber == 0) {
+    if (!job->ErrorText.empty()) {
+      connected_ = false;
+      connectionError_ = job->ErrorText;
+      if (ctx.ErrorFeed) ctx.ErrorFeed("MySQL error: " + job->ErrorText);
+      if (failure_) failure_();
+      return;
+    }
+    Started(*job);
+    if (startedHandler_) startedHandler_();
+    NotifyChange();
+    return;
+  }
   if (job->ErrorNumber != 0) {
+    connected_ = false;
+    if (job->Kind == mysqlstats::kStart) connectionError_ = job->ErrorText;
     ReportFailure(job->ErrorNumber, job->ErrorText, job->Query);
     if (failure_) failure_();
     return;

@@ -35,6 +35,12 @@ class TUserStatsMySQL final : public TUserStats {
   // error kept) on any failure.
   bool Connect(const std::string& host, const std::string& user, int port,
                const std::string& database, const std::string& password);
+  // While the hub serves: the same as Connect, run as the worker's first
+  // job; `SetStartedHandler` hears when it succeeded, the failure handler
+  // when not. False when a worker already runs.
+  bool ConnectLater(const std::string& host, const std::string& user, int port,
+                    const std::string& database, const std::string& password);
+  void SetStartedHandler(std::function<void()> started) { startedHandler_ = std::move(started); }
   // After the hub stopped: waits for the worker, then marks everyone
   // offline.
   void Shutdown();
@@ -67,7 +73,10 @@ class TUserStatsMySQL final : public TUserStats {
   static std::string TableOption(unsigned long serverVersion);
 
  private:
-  bool Start();
+  static mysqlstats::TWorkObj StartJob(const std::string& host, const std::string& user, int port,
+                                       const std::string& database, const std::string& password);
+  void Started(const mysqlstats::TWorkObj& first);
+  void StartWorker();
   void Queue(std::unique_ptr<mysqlstats::TWorkObj> job);
   void Done(std::unique_ptr<mysqlstats::TWorkObj> job);
   void ReportFailure(int number, const std::string& text, const std::string& query);
@@ -86,6 +95,7 @@ class TUserStatsMySQL final : public TUserStats {
   int ipCount_ = -1;
   std::atomic<bool> failed_{false};
   TFailure failure_;
+  std::function<void()> startedHandler_;
   // Logins whose stored values have not yet reached the user.
   std::unordered_set<std::uint64_t> pendingLogins_;
   std::unordered_set<std::uint64_t> recorded_;  // connections this back end logged in

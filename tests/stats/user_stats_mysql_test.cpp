@@ -9,6 +9,7 @@
 #include "stats/user_stats_module.h"
 #include "stats_fixture.h"
 #include "support/loop_runner.h"
+#include "support/tcp_relay.h"
 
 namespace {
 
@@ -271,6 +272,94 @@ TEST_F(UserStatsMySQLTest, LostDatabaseIsReportedOnceThenMemoryServes) {
     EXPECT_FALSE(user->StatsLogin);
   }
   EXPECT_EQ(module.Local().FindIP("10.8.8.8")->Online, 1);
+  EXPECT_EQ(errors_.size(), 3U);
+}
+
+
+// Settings that point the hub at the test server through `port`.
+void PointAt(TSettings& settings, const std::string& database, int port) {
+  settings.UserStatsMySQLHost = "127.0.0.1";
+  settings.UserStatsMySQLPort = port;
+  settings.UserStatsMySQLUser = TTestDatabase::User();
+  settings.UserStatsMySQLPassword = TTestDatabase::Password();
+  settings.UserStatsMySQLDatabase = database;
+  settings.UserStatsType = 2;
+}
+
+// MySQL selected by a reload while the hub serves: the loop runs no
+// statement, the worker connects first and memory serves until then.
+TEST_F(UserStatsMySQLTest, SelectedWhileServingStartsOnTheWorker) {
+  const struct {
+    const char* name;
+    bool reachable;
+  } rows[] = {{"server up", true}, {"server down", false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    errors_.clear();
+    PointAt(settings_, database_.Name(), row.reachable ? TTestDatabase::Port() : 1);
+    TUserStatsContext context = MySQLContext();
+    context.Serving = [] { return true; };
+    TUserStatsModule module(context, [] { return std::uint64_t{0}; });
+    module.Select(2);
+    EXPECT_EQ(&module.Active(), static_cast<TUserStats*>(&module.Local()));
+    EXPECT_FALSE(module.MySQL().Connected());
+    ASSERT_TRUE(module.MySQL().WaitForQueue(10000));
+    RunLoopFor(loop_, 30ms);
+    if (row.reachable) {
+      EXPECT_TRUE(errors_.empty()) << errors_.front();
+      ASSERT_EQ(&module.Active(), static_cast<TUserStats*>(&module.MySQL()));
+      THubSocket& user = Online("later", "10.0.0.5");
+      module.LoggedIn(user);
+      ASSERT_TRUE(module.MySQL().WaitForQueue(10000));
+      EXPECT_EQ(Stored("`online`", "later"), "y");
+      Leave(user);
+      module.LoggedOut(user);
+      module.Close();
+    } else {
+      ASSERT_EQ(errors_.size(), 2U);
+      EXPECT_EQ(errors_[0].rfind("MySQL error(2", 0), 0U) << errors_[0];
+      EXPECT_EQ(errors_[1], "MySQL connection failed, switching to local mode.");
+      EXPECT_EQ(&module.Active(), static_cast<TUserStats*>(&module.Local()));
+    }
+  }
+}
+
+// The server process dies while users come and go (a relay in front of it
+// closes every link and refuses new ones): one report, no hang, memory
+// for the rest of the run.
+TEST_F(UserStatsMySQLTest, ServerKilledWhileUsersComeAndGo) {
+  TTcpRelay relay(TTestDatabase::Port());
+  ASSERT_NE(relay.Port(), 0);
+  PointAt(settings_, database_.Name(), relay.Port());
+  TUserStatsModule module(MySQLContext(), [] { return std::uint64_t{0}; });
+  module.Select(2);
+  ASSERT_TRUE(errors_.empty()) << errors_.front();
+  ASSERT_EQ(&module.Active(), static_cast<TUserStats*>(&module.MySQL()));
+  std::vector<THubSocket*> users;
+  for (int i = 0; i < 20; ++i) {
+    if (i == 5) relay.Kill();
+    users.push_back(&Online("k" + std::to_string(i), "10.7.7.7"));
+    module.LoggedIn(*users.back());
+    if (i % 3 == 2) {
+      Leave(*users.front());
+      module.LoggedOut(*users.front());
+      users.erase(users.begin());
+    }
+    RunLoopFor(loop_, 5ms);
+  }
+  ASSERT_TRUE(module.MySQL().WaitForQueue(40000));
+  RunLoopFor(loop_, 30ms);
+  ASSERT_EQ(errors_.size(), 3U);
+  EXPECT_EQ(errors_[0].rfind("MySQL query: ", 0), 0U) << errors_[0];
+  EXPECT_EQ(errors_[1].rfind("MySQL error(20", 0), 0U) << errors_[1];
+  EXPECT_EQ(errors_[2], "MySQL connection failed, switching to local mode.");
+  EXPECT_EQ(&module.Active(), static_cast<TUserStats*>(&module.Local()));
+  for (THubSocket* user : users) {
+    Leave(*user);
+    module.LoggedOut(*user);
+    EXPECT_FALSE(user->StatsLogin);
+  }
+  module.Close();
   EXPECT_EQ(errors_.size(), 3U);
 }
 
