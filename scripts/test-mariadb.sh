@@ -43,7 +43,7 @@ start_test_mariadb() {
     return 0
   fi
   # As Debian runs it: utf8mb4 by default and the default strict sql_mode.
-  mariadbd --no-defaults --user="$(id -un)" --datadir="$data" --socket="$sock" \
+  ${KAVRO_MYSQL_LAUNCH:-} mariadbd --no-defaults --user="$(id -un)" --datadir="$data" --socket="$sock" \
     --port="$port" --bind-address=127.0.0.1 --skip-name-resolve \
     --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci \
     --pid-file="$KAVRO_MYSQL_DIR/mysqld.pid" --log-error="$KAVRO_MYSQL_DIR/error.log" \
