@@ -150,3 +150,42 @@ void TStatsReport::WriteOfflineNickFull(const TOfflineNickFull& nick) {
   Row(FormatText(Text(K::SingelHitNickSlots), nick.Slots));
   Row(FormatText(Text(K::SingelHitNickClient), nick.Client));
 }
+
+TNickInfoTables::TNickInfoTables(const TLanguage& language)
+    : language_(language),
+      offline_(std::make_unique<TWriteBuffer>()),
+      online_(std::make_unique<TWriteBuffer>()) {}
+
+TNickInfoTables::~TNickInfoTables() = default;
+
+void TNickInfoTables::Add(std::string_view nick, std::string_view ip, int timesUsed, bool here) {
+  const int earlier = here ? timesUsed - 1 : timesUsed;
+  if (here) {
+    TStatsReport(*online_, language_).DetailRow(nick);
+    online_->AppendChar(' ');
+    online_->AppendString(ip);
+  }
+  if (earlier > 0 || !here) {
+    TStatsReport(*offline_, language_).DetailRow(nick);
+    offline_->AppendChar(' ');
+    AppendTabPadded(ip, *offline_, TStatsReport::kIPColumn);
+    offline_->AppendString(FormatText(
+        language_.Text(earlier == 1 ? TLanguageKey::ResultRowNickInfoTimeUsed
+                                    : TLanguageKey::ResultRowNickInfoTimesUsed),
+        earlier));
+  }
+}
+
+void TNickInfoTables::Write(TStatsReport& report) const {
+  const std::string bar = std::string("\r\n") + TStatsReport::kBar + " ";
+  if (offline_->Length() > 0) {
+    report.Append(bar + language_.Text(TLanguageKey::ResultNickInfoOfflineHeader));
+    report.Append(offline_->View());
+  }
+  if (online_->Length() > 0) {
+    if (offline_->Length() > 0) report.HeaderCell("");
+    report.Append(bar + language_.Text(TLanguageKey::ResultNickInfoOnlineHeader));
+    report.Append(online_->View());
+  }
+  report.DashLine();
+}

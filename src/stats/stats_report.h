@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -72,6 +73,27 @@ class TStatsReport {
 
   TWriteBuffer& out_;
   const TLanguage& language_;
+};
+
+// The nick report's two tables, shared by both back ends: the entries of
+// nicks that are not logged in from their IP (with times used) and those
+// that are; an entry logged in from its IP and used before is in both,
+// with times used - 1.
+class TNickInfoTables {
+ public:
+  explicit TNickInfoTables(const TLanguage& language);
+  ~TNickInfoTables();
+  TNickInfoTables(const TNickInfoTables&) = delete;
+  TNickInfoTables& operator=(const TNickInfoTables&) = delete;
+
+  void Add(std::string_view nick, std::string_view ip, int timesUsed, bool here);
+  // The tables with their headers, then the dash line.
+  void Write(TStatsReport& report) const;
+
+ private:
+  const TLanguage& language_;
+  std::unique_ptr<TWriteBuffer> offline_;
+  std::unique_ptr<TWriteBuffer> online_;
 };
 
 // "yyyy-MM-dd hh:mm:ss", as every report writes a moment.

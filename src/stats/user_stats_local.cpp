@@ -314,46 +314,18 @@ void TUserStatsLocal::ReportNickInfo(THubSocket& issuer, std::string_view patter
   const TLanguage& language = Context().Language;
   const TRows rows =
       ChooseRows(ips_->FindMatchRange(pattern), offset, Context().Settings.MaxHitsOnSearch);
-  TWriteBuffer offline, online;
-  TStatsReport offlineRows(offline, language), onlineRows(online, language);
-  const auto usedText = [&](int times) {
-    return FormatText(language.Text(times == 1 ? K::ResultRowNickInfoTimeUsed
-                                               : K::ResultRowNickInfoTimesUsed),
-                      times);
-  };
+  TNickInfoTables tables(language);
   for (int i = rows.First; i < rows.First + rows.Count; ++i) {
     const TIPStats& ip = *ips_->GetObject(i);
     for (int j = 0; j < ip.Nicks.Count(); ++j) {
       const TIPStatsNick& entry = *ip.Nicks.GetObject(j);
       const THubSocket* user = Context().NickList.FindUser(entry.Nick);
-      const bool here = user != nullptr && user->IP == ip.IP;
-      const int earlier = here ? entry.TimesUsed - 1 : entry.TimesUsed;
-      if (here) {
-        onlineRows.DetailRow(entry.Nick);
-        online.AppendChar(' ');
-        online.AppendString(ip.IP);
-      }
-      if (earlier > 0 || !here) {
-        offlineRows.DetailRow(entry.Nick);
-        offline.AppendChar(' ');
-        AppendTabPadded(ip.IP, offline, TStatsReport::kIPColumn);
-        offline.AppendString(usedText(earlier));
-      }
+      tables.Add(entry.Nick, ip.IP, entry.TimesUsed, user != nullptr && user->IP == ip.IP);
     }
   }
   TStatsReport report(*report_, language);
   report.WriteResultHeader(rows.Count, pattern, rows.Total, offset);
-  const std::string bar = std::string("\r\n") + TStatsReport::kBar + " ";
-  if (offline.Length() > 0) {
-    report.Append(bar + language.Text(K::ResultNickInfoOfflineHeader));
-    report.Append(offline.View());
-  }
-  if (online.Length() > 0) {
-    if (offline.Length() > 0) report.HeaderCell("");
-    report.Append(bar + language.Text(K::ResultNickInfoOnlineHeader));
-    report.Append(online.View());
-  }
-  report.DashLine();
+  tables.Write(report);
   Send(issuer, isPM);
 }
 

@@ -787,29 +787,31 @@ void TUserStatsMySQL::Done(std::unique_ptr<TWorkObj> job) {
                                ReportDateTime(ReadTime(rows->Field(3)))));
     }
     report.DashLine();
+  } else if (job->Kind == mysqlstats::kNickInfo) {
+    const int shown = rows != nullptr ? static_cast<int>(rows->RowCount()) : 0;
+    report.WriteResultHeader(shown, job->Pattern, static_cast<int>(job->Total), job->Offset);
+    TNickInfoTables tables(ctx.Language);
+    while (rows != nullptr && rows->FetchRow()) {
+      const THubSocket* online = ctx.NickList.FindUser(rows->Field(1));
+      tables.Add(rows->Field(1), rows->Field(0), static_cast<int>(ToInt(rows->Field(2))),
+                 online != nullptr && online->IP == rows->Field(0));
+    }
+    tables.Write(report);
   } else {
     const int shown = rows != nullptr ? static_cast<int>(rows->RowCount()) : 0;
     report.WriteResultHeader(shown, job->Pattern, static_cast<int>(job->Total), job->Offset);
     while (rows != nullptr && rows->FetchRow()) {
+      report.DetailRow(rows->Field(0));
       if (job->Kind == mysqlstats::kUserInfo) {
-        report.DetailRow(rows->Field(0));
         const bool online = ctx.NickList.FindUser(rows->Field(0)) != nullptr;
         report.Append(FormatText(report.Text(online ? K::ResultRowNickOnline : K::ResultRowNickOffline),
                                  ReportDateTime(ReadTime(rows->Field(2)))));
-      } else if (job->Kind == mysqlstats::kIPInfo) {
-        report.DetailRow(rows->Field(0));
-        report.Append(FormatText(report.Text(K::ResultRowIP), ReportDateTime(ReadTime(rows->Field(1)))));
       } else {
-        report.DetailRow(rows->Field(1));
-        out.AppendChar(' ');
-        report.DetailRow(rows->Field(0), TStatsReport::kIPColumn);
-        const std::int64_t times = ToInt(rows->Field(2));
-        report.Append(FormatText(report.Text(times == 1 ? K::ResultRowNickInfoTimeUsed
-                                                        : K::ResultRowNickInfoTimesUsed),
-                                 times));
+        report.Append(FormatText(report.Text(K::ResultRowIP), ReportDateTime(ReadTime(rows->Field(1)))));
       }
     }
-    report.DashLine();
+    // No match is the header alone, as in memory.
+    if (job->Total > 0) report.DashLine();
   }
   if (job->IsPM) ctx.Messages.SendPMData(*user, out.View());
   else ctx.Messages.SendChatData(*user, out.View());
