@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "core/dns_lookup.h"
+#include "core/cpu_info.h"
+#include "core/commands/hub_figures.h"
 #include "core/chat_hooks.h"
 #include "core/commands/chat_rooms.h"
 #include "core/commands/command_delegator.h"
@@ -127,6 +129,7 @@ void TKavroRoot::BuildHub() {
   // connection requests.
   history_ = std::make_unique<THistoryManager>(*language_);
   BuildChatRooms();
+  cpuInfo_ = std::make_unique<TCPUInfo>(loop_);
   hubControl_ = std::make_unique<TCoreHubControl>(*hubCore_, *files_,
                                                   [this] { return hub_->StartListening(); });
   commands_ = std::make_unique<TCommandDelegator>(TCommandContext{
@@ -134,7 +137,8 @@ void TKavroRoot::BuildHub() {
       *stats_, *bans_, *history_, shareTrace_.get(), registered_.get(), [] { return NowLocal(); },
       [this] { return hubCore_->Uptime(); }, chatRooms_.get(), hubControl_.get(), accounts_.get(),
       profiles_.get(), isps_.get(), [this] { return textCommands_.get(); },
-      [this] { return userStats_.get(); }});
+      [this] { return userStats_.get(); },
+      [this] { return ReadHubFigures(*hubCore_, LinkQuality(), cpuInfo_.get(), *dnsLookup_); }});
   BuildTextCommands();
   scannerSide_ = std::make_unique<TScannerSide>(
       TScannerSide::TParts{*hubMessages_, *tmpBans_, *mcScanner_, *pmScanner_, *searchScanner_,

@@ -10,6 +10,7 @@
 class EventLoop;
 class TAccounts;
 class TBanList;
+class TCPUInfo;
 class TDNSLookup;
 class THistoryManager;
 class TMessageHandlers;
@@ -164,6 +165,7 @@ class TKavroRoot {
   std::unique_ptr<TRootCoreSides> coreSides_;
   std::unique_ptr<THubCore> hubCore_;
   std::unique_ptr<TDNSLookup> dnsLookup_;
+  std::unique_ptr<TCPUInfo> cpuInfo_;  // the load figure of the hub information
   std::unique_ptr<TRootUserHooks> userHooks_;
   std::unique_ptr<TRootAccountUsers> accountUsers_;
   std::unique_ptr<TMyINFOProcessor> myINFO_;

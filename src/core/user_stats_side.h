@@ -3,6 +3,10 @@
 #include <string_view>
 
 class THubSocket;
+class TWriteBuffer;
+
+// The traffic top lists, in the order the full report shows them.
+enum class TTrafficList { Search, SR, Connect, NickList, MyINFO, MC, PM, Data, BW };
 
 // What the composition root asks of the user statistics, which sit above
 // the core: the back end chosen by the settings, logins and logouts, the
@@ -22,4 +26,15 @@ class TUserStatsSide {
   virtual void ClearMuted(THubSocket& /*issuer*/, std::string_view /*nick*/, bool /*isPM*/) {}
   virtual void ClearLunarized(THubSocket& /*issuer*/, std::string_view /*nick*/, bool /*isPM*/) {}
   virtual void ClearKennylized(THubSocket& /*issuer*/, std::string_view /*nick*/, bool /*isPM*/) {}
+  // The operator reports; the back end answers the issuer itself.
+  virtual void ReportUserInfo(THubSocket& /*issuer*/, std::string_view /*pattern*/, bool /*isPM*/,
+                              int /*offset*/) {}
+  virtual void ReportIPInfo(THubSocket& /*issuer*/, std::string_view /*pattern*/, bool /*isPM*/,
+                            int /*offset*/) {}
+  virtual void ReportNickInfo(THubSocket& /*issuer*/, std::string_view /*pattern*/, bool /*isPM*/,
+                              int /*offset*/) {}
+  virtual int NickCount() const { return 0; }
+  virtual int IPCount() const { return 0; }
+  // Appends the top `n` of one list and its closing '|'; nothing by default.
+  virtual void WriteTrafficList(TTrafficList /*list*/, TWriteBuffer& /*out*/, int /*n*/) {}
 };

@@ -79,6 +79,20 @@ void TUserStatsModule::HourlyStep() {
   active_->Cleanup(TDateTime{ctx_.Clock().Seconds - prune.Value * kSecondsPerDay});
 }
 
+void TUserStatsModule::WriteTrafficList(TTrafficList list, TWriteBuffer& out, int n) {
+  switch (list) {
+    case TTrafficList::Search: traffic_.WriteSearchStats(out, n); break;
+    case TTrafficList::SR: traffic_.WriteSRStats(out, n); break;
+    case TTrafficList::Connect: traffic_.WriteConnectStats(out, n); break;
+    case TTrafficList::NickList: traffic_.WriteNickListStats(out, n); break;
+    case TTrafficList::MyINFO: traffic_.WriteMyINFOStats(out, n); break;
+    case TTrafficList::MC: traffic_.WriteMCStats(out, n); break;
+    case TTrafficList::PM: traffic_.WritePMStats(out, n); break;
+    case TTrafficList::Data: traffic_.WriteDataStats(out, n); break;
+    case TTrafficList::BW: traffic_.WriteBWStats(out, n); break;
+  }
+}
+
 std::unique_ptr<TUserStatsSide> MakeUserStats(TKavroRoot& root) {
   return std::make_unique<TUserStatsModule>(TUserStatsContext{
       root.Settings(), root.Language(), root.NickList(), root.Accounts(), root.HubMessages(),

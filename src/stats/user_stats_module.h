@@ -37,6 +37,21 @@ class TUserStatsModule final : public TUserStatsSide {
     active_->ClearKennylized(issuer, nick, isPM);
   }
 
+  void ReportUserInfo(THubSocket& issuer, std::string_view pattern, bool isPM,
+                      int offset) override {
+    active_->ReportUserInfo(issuer, pattern, isPM, offset);
+  }
+  void ReportIPInfo(THubSocket& issuer, std::string_view pattern, bool isPM, int offset) override {
+    active_->ReportIPInfo(issuer, pattern, isPM, offset);
+  }
+  void ReportNickInfo(THubSocket& issuer, std::string_view pattern, bool isPM,
+                      int offset) override {
+    active_->ReportNickInfo(issuer, pattern, isPM, offset);
+  }
+  int NickCount() const override { return active_->NickCount(); }
+  int IPCount() const override { return active_->IPCount(); }
+  void WriteTrafficList(TTrafficList list, TWriteBuffer& out, int n) override;
+
   TUserStats& Active() { return *active_; }
   TUserStatsLocal& Local() { return *local_; }
   TUserStatsMySQL& MySQL() { return *mysql_; }

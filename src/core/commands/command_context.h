@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
 #include "base/date_time.h"
+#include "core/commands/hub_figures.h"
 
 class TAccounts;
 class TBanList;
@@ -47,4 +49,6 @@ struct TCommandContext {
   // Built after the commands, so asked for when needed; empty or null: none.
   std::function<TTextCommands*()> TextCommands{};
   std::function<TUserStatsSide*()> UserStats{};  // stored penalties of away nicks
+  std::function<THubFigures()> Figures{};       // process and machine; empty: zeros
+  std::function<std::uint64_t()> Ticks{};       // the clock of ConnectTick; empty: the hub's
 };

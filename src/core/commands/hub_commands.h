@@ -21,6 +21,7 @@ struct TISP;
 struct TUserRegItem;
 class TTextCommand;
 struct TChatPenalty;
+class TUserStatsSide;
 
 // The operator commands: 186 names on 106 handlers, each with its right and
 // its least number of arguments, answered by the hub bot. Owns its name
@@ -162,6 +163,36 @@ class THubCommands {
   TTextCommand* EditableTextCommand(TLanguageKey accessError);
   // A language text for others than the sender (no prefix filled in).
   std::string Feed(TLanguageKey key) const;
+  // Limits and main-chat lock (hub_commands_limits.cpp).
+  void HandleSetWorkPace();
+  void HandleSetMinShare();
+  void HandleSetMaxShare();
+  void HandleSetMaxHubs();
+  void HandleSetMinSlots();
+  void HandleSetMaxSlots();
+  void HandleSetSlotRatio();
+  void HandleSetUserLimit();
+  void HandleRedirectAll();
+  void HandleLockMainChat();
+  void HandleAllowMainChat();
+  void HandleDisallowMainChat();
+  // One limit of the hub-wide restriction, in the order of the setters above.
+  void SetRestrictionLimit(int which);
+  std::string PaceName(int level) const;
+  // The online non-operator of word 1 while main chat is locked; else null
+  // after the refusal.
+  THubSocket* MainChatTarget(TLanguageKey isOperator);
+  // Reports (hub_commands_reports.cpp).
+  enum class TStatsReport { User, IP, Nick };
+  void HandleUserInfo();
+  void HandleIPInfo();
+  void HandleNickInfo();
+  void HandleHubInfo();
+  void HandleTrafficInfo();
+  void HandleTrafficStats();
+  void HandleCoreInfo();
+  void Report(TStatsReport which);
+  TUserStatsSide* UserStatsSide() const;
   // The groups still to be built: the checks alone.
   void HandlePending() {}
 
