@@ -40,12 +40,16 @@ TEST(LimitsE2E, LockedMainChatRedirectAllAndTheSavedLimits) {
   home.WriteSettings([](TSettings& settings) {
     settings.SetBotName("HubBot");
     settings.HubCommandsShowCommandToSelf = false;
+    // The operator types more lines than a chatting user would.
+    settings.MainChatSpamMaxCount.State = TTriState::Unchecked;
+    settings.PMSpamCheck.State = TTriState::Unchecked;
   });
   using R = TProfileRight;
   home.AddAccount("master", "mpw", "Master", 9,
                   {R::IsOperator, R::MayUseHubCommands, R::MayDisabledMainChat,
                    R::MaySetWorkPace, R::MaySetMinShare, R::MayChangeUserLimit,
-                   R::MayRedirectAll});
+                   R::MayRedirectAll, R::MayShowHubInfo, R::MayShowTrafficStats,
+                   R::MayShowUserInfo});
   ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
 
   auto master = TNmdcClient::Connect(home.Port());
@@ -76,11 +80,32 @@ TEST(LimitsE2E, LockedMainChatRedirectAllAndTheSavedLimits) {
   const auto after = ChatUntil(*u2, "<user1> hello again|");
   EXPECT_TRUE(after.has_value());
 
-  // By private message: main chat has had its share of lines.
   for (std::string_view command : {"!workpace lazy", "!setminshare 2 g", "!userlimit 100"})
     ASSERT_TRUE(master->Send("$To: HubBot From: master $<master> " + std::string(command) + "|"));
   EXPECT_TRUE(master->ReadUntil("$To: master From: HubBot $<HubBot> Current userlimit").has_value())
       << master->ReceivedText();
+
+  // The reports read this process and the live user list.
+  const std::string pm = "$To: HubBot From: master $<master> ";
+  const std::string answer = "$To: master From: HubBot $<HubBot> ";
+  ASSERT_TRUE(master->Send(pm + "!hubinfo|"));
+  const std::optional<std::string> info = master->ReadUntil(answer + "\r\nHub Information");
+  ASSERT_TRUE(info.has_value()) << master->ReceivedText();
+  EXPECT_NE(info->find("Port(s): " + std::to_string(home.Port())), std::string::npos) << *info;
+  EXPECT_NE(info->find("Workpace: Lazy"), std::string::npos) << *info;
+  EXPECT_NE(info->find("Userlimit: 100"), std::string::npos) << *info;
+  EXPECT_EQ(info->find("Memory usage: 0 B"), std::string::npos) << *info;
+  EXPECT_EQ(info->find("Memory available: 0 B"), std::string::npos) << *info;
+  ASSERT_TRUE(master->Send(pm + "!ts mc|"));
+  const std::optional<std::string> top = master->ReadUntil(answer + "\r\n---");
+  ASSERT_TRUE(top.has_value()) << master->ReceivedText();
+  EXPECT_NE(top->find("Top 100 mainchat talkers"), std::string::npos) << *top;
+  EXPECT_NE(top->find("user1"), std::string::npos) << *top;
+  EXPECT_TRUE(top->ends_with("-|")) << *top;
+  ASSERT_TRUE(master->Send(pm + "!ui user1|"));
+  const std::optional<std::string> user = master->ReadUntil(answer);
+  ASSERT_TRUE(user.has_value()) << master->ReceivedText();
+  EXPECT_NE(user->find("user1"), std::string::npos) << *user;
 
   // Last nick first, round-robin; the sender's level takes him along too.
   ASSERT_TRUE(master->Send(
