@@ -212,17 +212,25 @@ TEST_F(LimitsCommandsTest, UserLimitIsCappedAndRefusesNegativeCounts) {
 
 TEST_F(LimitsCommandsTest, RedirectAllWalksFromTheLastUserRoundRobin) {
   // Op acts on lower levels only: Guide, Bob and Ann, last nick first.
-  Run(*op_, "!redirectall a.test;;b.test");
+  Run(*op_, "!redirectall a.test;;b.test;c.test");
   EXPECT_EQ(Out(*guide_), "<Op> You're being redirected to a.test|$ForceMove a.test|");
   EXPECT_EQ(Out(*bob_), "<Op> You're being redirected to b.test|$ForceMove b.test|");
-  EXPECT_EQ(Out(*ann_), "<Op> You're being redirected to a.test|$ForceMove a.test|");
+  EXPECT_EQ(Out(*ann_), "<Op> You're being redirected to c.test|$ForceMove c.test|");
   EXPECT_EQ(Out(*master_), "");
-  EXPECT_EQ(Said(*op_), Bot("You've redirected 3 users to a.test"));
-  EXPECT_EQ(Feed(), Lines("Op redirected all possible (3 users) to: a.test"));
+  EXPECT_EQ(Said(*op_), Bot("You've redirected 3 users to c.test"));
+  EXPECT_EQ(Feed(), Lines("Op redirected all possible (3 users) to: c.test"));
   EXPECT_EQ(ann_->LifeState, lsClosing);
   EXPECT_EQ(op_->LifeState, lsInitialised);
   EXPECT_EQ(stats_.Protocol.Redirects, 0);  // the fixture counts no redirects
   EXPECT_EQ(ann_->UserInfo().Transfer.Redirects, 1);
+}
+
+TEST_F(LimitsCommandsTest, RedirectAllStartsTheAddressesAgainWhenTheyRunOut) {
+  Run(*op_, "!redirectall a.test;b.test");
+  EXPECT_EQ(Out(*guide_), "<Op> You're being redirected to a.test|$ForceMove a.test|");
+  EXPECT_EQ(Out(*bob_), "<Op> You're being redirected to b.test|$ForceMove b.test|");
+  EXPECT_EQ(Out(*ann_), "<Op> You're being redirected to a.test|$ForceMove a.test|");
+  EXPECT_EQ(Said(*op_), Bot("You've redirected 3 users to a.test"));
 }
 
 TEST_F(LimitsCommandsTest, RedirectAllWithAReasonTakesTheSenderToo) {
