@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/kavrod_import.h"
 #include "core/kavro_root.h"
 #include "core/program_lifecycle.h"
 #include "platform/client_socket.h"
@@ -29,15 +30,25 @@ struct TOptions {
   std::string ListenAddress;
   bool Start = false;
   bool Help = false;
+  TImportOptions Import;
 };
 
 constexpr std::string_view kUsage =
     "usage: kavrod [--home DIR] [--start] [--listen-address IPV4]\n"
+    "       kavrod [--home DIR] --import FOLDER [--import-clear-old]\n"
+    "              [--import-skip-missing-profiles]\n"
     "  --home DIR  the hub's folder (settings/, language/, cert/, feed/ ...);\n"
     "              default: the folder that holds kavrod\n"
     "  --start     start the hub even when AutoStart is off\n"
     "  --listen-address IPV4\n"
-    "              open the hub's ports on this address only (default: all)\n";
+    "              open the hub's ports on this address only (default: all)\n"
+    "  --import FOLDER\n"
+    "              read Murn's profiles, accounts, bans and ISPs from FOLDER\n"
+    "              into the home's settings files, then exit (hub stopped)\n"
+    "  --import-clear-old\n"
+    "              empty each list before its file is imported\n"
+    "  --import-skip-missing-profiles\n"
+    "              skip accounts whose profile is missing instead of creating it\n";
 
 // Empty when the arguments are wrong (the reason is printed).
 std::optional<TOptions> ParseOptions(int argc, char** argv) {
@@ -50,6 +61,12 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
       options.Home = argv[++i];
     } else if (arg == "--listen-address" && i + 1 < argc) {
       options.ListenAddress = argv[++i];
+    } else if (arg == "--import" && i + 1 < argc && argv[i + 1][0] != '\0') {
+      options.Import.Folder = argv[++i];
+    } else if (arg == "--import-clear-old") {
+      options.Import.ClearOld = true;
+    } else if (arg == "--import-skip-missing-profiles") {
+      options.Import.CreateMissingProfiles = false;
     } else if (arg == "--help" || arg == "-h") {
       options.Help = true;
     } else {
@@ -57,7 +74,15 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
       return std::nullopt;
     }
   }
+  const bool importFlags = options.Import.ClearOld || !options.Import.CreateMissingProfiles;
+  if (options.Import.Folder.empty() ? importFlags : options.Start) {
+    std::cerr << "kavrod: --import runs without the hub; --start and the --import-* options "
+                 "go with --import only\n"
+              << kUsage;
+    return std::nullopt;
+  }
   if (options.Home.empty()) options.Home = FolderOf(ExecutablePath());
+  options.Import.Home = options.Home;
   return options;
 }
 
@@ -121,6 +146,7 @@ int main(int argc, char** argv) {
       std::cout << kUsage;
       return 0;
     }
+    if (!options->Import.Folder.empty()) return RunImport(options->Import);
     return Run(*options);
   } catch (const std::exception& e) {
     std::cerr << "kavrod: " << e.what() << std::endl;

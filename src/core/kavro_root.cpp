@@ -39,6 +39,7 @@
 #include "security/mc_scanner.h"
 #include "security/text_penalties.h"
 #include "security/profiles.h"
+#include "security/settings_converter.h"
 #include "security/tmp_ban_list.h"
 #include "security/user_registered.h"
 #include "settings/language.h"
@@ -178,6 +179,12 @@ void TKavroRoot::BuildHub() {
   hub_ = std::make_unique<TRootHub>(*hubCore_, *settings_, *feed_);
   hub_->SetUserStats(userStats_.get());
   hub_->SetTextCommands(textCommands_.get());
+
+  converter_ = std::make_unique<TSettingsConverter>(*profiles_, *accounts_, *bans_, *isps_);
+  converter_->SetAccountUsers(accountUsers_.get());
+  converter_->SetRoomsRelink([this] {
+    if (chatRooms_) chatRooms_->RelinkProfiles();
+  });
 }
 
 // The rooms: in every user list, taking their private messages, and the
@@ -305,6 +312,7 @@ void TKavroRoot::BuildLists() {
 TKavroRoot::~TKavroRoot() {
   // The watcher goes quiet first so no reload runs while the lists go.
   watcher_->SetEnabled(false);
+  converter_.reset();
   // The core first: closing its connections reaches the lists below.
   hubCore_->Stop(true);
   coreSides_->SetDNSStarter(nullptr);

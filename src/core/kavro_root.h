@@ -42,6 +42,7 @@ class TSendResult;
 class TSettings;
 class TSettingsFileSet;
 class TSettingsFileWatcher;
+class TSettingsConverter;
 class TStats;
 class TTextCommands;
 class TShareTrace;
@@ -104,6 +105,7 @@ class TKavroRoot {
   TChatRooms& ChatRooms() { return *chatRooms_; }
   TUserStatsSide& UserStats() { return *userStats_; }
   THubCore& HubCore() { return *hubCore_; }
+  TSettingsConverter& Converter() { return *converter_; }
   // The hub as the program's start-up and shutdown drive it.
   TLifecycleHub& Hub();
 
@@ -188,6 +190,8 @@ class TKavroRoot {
   std::unique_ptr<TPMScanner> pmScanner_;
   std::unique_ptr<TSearchScanner> searchScanner_;
   std::unique_ptr<TScannerSide> scannerSide_;
+  // The import of the predecessor's lists; freed first.
+  std::unique_ptr<TSettingsConverter> converter_;
 };
 
 // The current root; EAssertionFailed when none exists.
