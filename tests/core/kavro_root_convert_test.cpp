@@ -69,6 +69,13 @@ TEST(KavroRootConvertTest, ClearOldKeepsALoggedInUserBoundToTheImport) {
                                         "</Accounts>"));
   TSettingsConverter& converter = root.Converter();
   ASSERT_TRUE(converter.ImportProfiles(profiles, true));
+  // The account is kept and moves to the new profile, and so does its user.
+  THubSocket* user = root.NickList().FindUser("alice");
+  ASSERT_NE(user, nullptr);
+  EXPECT_EQ(before->Profile, root.Profiles().Find("Members"));
+  EXPECT_EQ(user->Profile, root.Profiles().Find("Members"));
+  EXPECT_TRUE(user->IsOperator());
+
   ASSERT_TRUE(converter.ImportAccounts(accounts, true, false));
 
   const std::shared_ptr<TAccount> imported = root.Accounts().Find("alice");
@@ -76,8 +83,7 @@ TEST(KavroRootConvertTest, ClearOldKeepsALoggedInUserBoundToTheImport) {
   EXPECT_NE(imported, before);
   EXPECT_TRUE(before->Deleted);
   EXPECT_EQ(imported->Pass, "new");
-  THubSocket* user = root.NickList().FindUser("alice");
-  ASSERT_NE(user, nullptr);
+  ASSERT_EQ(root.NickList().FindUser("alice"), user);
   EXPECT_EQ(user->Account, imported);
   EXPECT_EQ(imported->InUseCount, 1);
   EXPECT_EQ(before->InUseCount, 0);

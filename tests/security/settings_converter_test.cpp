@@ -441,6 +441,7 @@ TEST_F(SettingsConverterTest, Bans) {
   const TBan* client = bans_.FindClientBan("Leech");
   ASSERT_NE(client, nullptr);
   EXPECT_EQ(client->Issued, At("2010-06-15"));
+  EXPECT_EQ(client->Level, 1);
   EXPECT_NE(bans_.FindDNSBan("*.example"), nullptr);
 
   const std::string plain =
