@@ -1,12 +1,14 @@
 // Importing Murn's profiles and accounts with clear-old while a registered
 // user is logged in: the user stays, keeps chatting and is bound to the
-// imported account and profile; the old objects go once released.
+// imported account and profile, a chat room takes the new profile, and the
+// old objects go once released.
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
+#include "core/commands/chat_rooms.h"
 #include "core/hub_core.h"
 #include "core/hub_socket.h"
 #include "core/kavro_root.h"
@@ -42,6 +44,9 @@ TEST(KavroRootConvertTest, ClearOldKeepsALoggedInUserBoundToTheImport) {
   ASSERT_NE(before, nullptr);
   before->Pass = "old";
   std::weak_ptr<TProfile> oldProfile = root.Profiles().Find("Members");
+  auto room = std::make_unique<TChatRoom>(root.ChatRooms(), "Lounge");
+  room->MayJoins.push_back(root.Profiles().Find("Members"));
+  ASSERT_TRUE(root.ChatRooms().Add(std::move(room)));
 
   THubCore& core = root.HubCore();
   ASSERT_TRUE(core.AddListener(0, "127.0.0.1", false));
@@ -75,6 +80,10 @@ TEST(KavroRootConvertTest, ClearOldKeepsALoggedInUserBoundToTheImport) {
   EXPECT_EQ(before->Profile, root.Profiles().Find("Members"));
   EXPECT_EQ(user->Profile, root.Profiles().Find("Members"));
   EXPECT_TRUE(user->IsOperator());
+  const TChatRoom* lounge = root.ChatRooms().Find("Lounge");
+  ASSERT_NE(lounge, nullptr);
+  ASSERT_EQ(lounge->MayJoins.size(), 1u);
+  EXPECT_EQ(lounge->MayJoins[0], root.Profiles().Find("Members"));
 
   ASSERT_TRUE(converter.ImportAccounts(accounts, true, false));
 

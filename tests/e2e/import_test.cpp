@@ -14,6 +14,7 @@
 #include "e2e/kavrod_process.h"
 #include "e2e/nmdc_client.h"
 #include "platform/file_io.h"
+#include "settings/settings.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -73,7 +74,8 @@ std::string Read(const std::string& path) {
 
 TEST(ImportTest, ImportedAccountLogsInAndImportedBanRefuses) {
   TE2EHome home;
-  home.WriteSettings();
+  // The import never starts the hub, whatever AutoStart says.
+  home.WriteSettings([](TSettings& settings) { settings.AutoStart = true; });
   TTempFolder murn{"kavro-murn-"};
   WriteMurnFolder(murn);
 
