@@ -258,7 +258,8 @@ void TSettingsConverter::ReadBans(const TXMLDocument& document, bool coded, bool
       {"Clientbans", TBanKind::Client},
   }};
   constexpr int kBannedLevel = 1;
-  const TDateTime today{Now().Seconds - TimeOfDay(Now())};
+  const TDateTime now = Now();
+  const TDateTime today{now.Seconds - TimeOfDay(now)};
   for (const auto& [groupName, kind] : kGroups) {
     const TXMLNode* group = document.Root().FindChild(groupName);
     if (group == nullptr) continue;
