@@ -16,6 +16,7 @@ class THistoryManager;
 class TISPList;
 class TLanguage;
 class TNickList;
+class TPageRefresh;
 class TNicksInUse;
 class TProfiles;
 class TProtocolMessage;
@@ -51,4 +52,5 @@ struct TCommandContext {
   std::function<TUserStatsSide*()> UserStats{};  // stored penalties of away nicks
   std::function<THubFigures()> Figures{};       // process and machine; empty: zeros
   std::function<std::uint64_t()> Ticks{};       // the clock of ConnectTick; empty: the hub's
+  TPageRefresh* Pages = nullptr;  // the window's pages; null: none to tell
 };

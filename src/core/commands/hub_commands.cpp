@@ -10,6 +10,7 @@
 #include "core/commands/kick_user.h"
 #include "core/core_hooks.h"
 #include "core/hub_socket.h"
+#include "core/page_refresh.h"
 #include "settings/language.h"
 #include "settings/settings.h"
 
@@ -145,5 +146,12 @@ void THubCommands::HandleAddChatRoom() {
 }
 
 void THubCommands::HandleDeleteChatRoom() {
-  if (ctx_.ChatRooms != nullptr) ctx_.ChatRooms->DeleteRoom(tokens_.Get(1), session_.Sender());
+  // The name as addchatroom stored it, or a room with spaces could not go.
+  if (ctx_.ChatRooms != nullptr)
+    ctx_.ChatRooms->DeleteRoom(ProtocolSafeText(session_.RestOfLine(1)), session_.Sender());
+}
+
+TPageRefresh& THubCommands::Pages() const {
+  static TPageRefresh none;
+  return ctx_.Pages != nullptr ? *ctx_.Pages : none;
 }

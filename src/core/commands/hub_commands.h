@@ -20,6 +20,7 @@ class THubSocket;
 struct TISP;
 struct TUserRegItem;
 class TTextCommand;
+class TPageRefresh;
 struct TChatPenalty;
 class TUserStatsSide;
 
@@ -161,6 +162,8 @@ class THubCommands {
   void Announce(bool allButTarget, const THubSocket& target, const std::string& text);
   // The named text command when the sender may edit it; else replied.
   TTextCommand* EditableTextCommand(TLanguageKey accessError);
+  // The window's pages, or an observer that ignores every change.
+  TPageRefresh& Pages() const;
   // A language text for others than the sender (no prefix filled in).
   std::string Feed(TLanguageKey key) const;
   // Limits and main-chat lock (hub_commands_limits.cpp).

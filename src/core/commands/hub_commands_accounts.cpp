@@ -17,6 +17,7 @@
 #include "core/write_buffer.h"
 #include "core/hub_socket.h"
 #include "core/hub_stats.h"
+#include "core/page_refresh.h"
 #include "core/user_info.h"
 #include "platform/local_clock.h"
 #include "security/account.h"
@@ -101,6 +102,7 @@ std::shared_ptr<TAccount> THubCommands::AccountToChange(TProfileRight right, TLa
 void THubCommands::StampAccount(TAccount& account) {
   account.LastChanged = Now();
   account.LastChangedBy = session_.Sender().Nick;
+  Pages().AccountChanged(account.Nick);
 }
 
 // "on", "off" or nothing (toggle); false after the refusal.
@@ -254,6 +256,7 @@ void THubCommands::HandleAddAccount() {
   account->Owner = sender.Nick;
   account->Pass = pass;
   if (tokens_.Count() > 4) account->IPPattern = tokens_.Get(4);
+  Pages().AccountChanged(account->Nick);
   FeedAction(FormatText(session_.Template(L::AccountAddFeedMessage), sender.Nick, profile->Name, account->Nick));
   session_.Reply(L::AccountAdd, account->Nick, profile->Name, pass, ctx_.Settings.HubAddress);
 }
@@ -264,6 +267,7 @@ void THubCommands::HandleDeleteAccount() {
   const std::string nick = account->Nick;
   const std::string profileName = ProfileNameOf(*account);
   ctx_.Accounts->Delete(nick);
+  Pages().AccountDeleted(nick);
   FeedAction(FormatText("%s deleted the %s account %s", session_.Sender().Nick, profileName, nick));
   session_.Reply(L::AccountDel, nick);
 }
@@ -310,6 +314,7 @@ void THubCommands::HandleChangeAccount() {
     session_.Reply(L::AccountChangeNickFailed, oldNick, newNick, newNick);
     return;
   }
+  if (rename) Pages().AccountRenamed(oldNick, account->Nick);
   if (passChanged) account->Pass = pass;
   if (rename || passChanged) StampAccount(*account);
   if (rename) {

@@ -11,6 +11,7 @@
 #include "core/hub_socket.h"
 #include "core/nick_list.h"
 #include "core/nicks_in_use.h"
+#include "core/page_refresh.h"
 #include "core/protocol_message.h"
 #include "core/user_info.h"
 #include "core/user_stats_side.h"
@@ -372,6 +373,7 @@ void THubCommands::HandleEnableTextCommand() {
     return;
   }
   command->Enabled = on;
+  Pages().TextCommandChanged(command->Name());
   session_.Reply(on ? L::EnableTextCommandEnabled : L::EnableTextCommandDisabled, command->Name());
   FeedAction(FormatText(Feed(on ? L::EnableTextCommandEnabledFeedMessage
                                 : L::EnableTextCommandDisabledFeedMessage),
@@ -405,5 +407,7 @@ void THubCommands::HandleSetTextCommand() {
   ReplaceAll(content, "&amp;#124;", "&#124;");
   if (content.empty() || content.back() != '|') content += '|';
   session_.Reply(L::SetTextCommandContent, command->Name());
-  if (content != command->Content) command->Content = std::move(content);
+  if (content == command->Content) return;
+  command->Content = std::move(content);
+  Pages().TextCommandChanged(command->Name());
 }

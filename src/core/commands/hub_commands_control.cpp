@@ -9,6 +9,7 @@
 #include "core/commands/hub_commands.h"
 #include "core/hub_control.h"
 #include "core/hub_socket.h"
+#include "core/page_refresh.h"
 #include "core/hub_stats.h"
 #include "core/protocol_message.h"
 #include "security/profile.h"
@@ -177,6 +178,7 @@ void THubCommands::HandleSetRedirect() {
   if (SameText(word, "all")) {
     for (const TRedirectType& type : kRedirectTypes)
       if (rights.Has(type.Right)) apply(ctx_.Settings.*type.Item);
+    Pages().RedirectsChanged();
     if (enable) {
       session_.Reply(K::SetRedirectsAll, shown, types);
       FeedAction(FormatText(ctx_.Language.Text(K::SetRedirectsFeedAll), nick, shown, types));
@@ -194,6 +196,7 @@ void THubCommands::HandleSetRedirect() {
     }
     TRedirectItem& item = ctx_.Settings.*type.Item;
     apply(item);
+    Pages().RedirectsChanged();
     if (enable) {
       session_.Reply(type.Set, shown);
       FeedAction(FormatText(ctx_.Language.Text(type.Feed), nick, shown));

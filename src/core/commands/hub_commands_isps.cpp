@@ -10,6 +10,7 @@
 #include "core/buffer_text.h"
 #include "core/commands/hub_commands.h"
 #include "core/hub_socket.h"
+#include "core/page_refresh.h"
 #include "core/write_buffer.h"
 #include "security/isp_list.h"
 #include "settings/conn_restriction.h"
@@ -272,6 +273,7 @@ void THubCommands::HandleAddIP() {
     session_.Reply(L::ISPAddIPAlreadyExists, *range, holder != nullptr ? holder->Name : "");
     return;
   }
+  Pages().ISPRangeAdded(isp->Name, *range);
   session_.Reply(L::ISPAddIPAdded, *range, isp->Name);
   FeedAction(FormatText(session_.Template(L::ISPAddIPFeedMessage), *range, isp->Name,
                         session_.Sender().Nick));
@@ -292,6 +294,7 @@ void THubCommands::HandleDeleteIP() {
     session_.Reply(L::ISPDelIPNotFound, *address);
     return;
   }
+  Pages().ISPRangeRemoved(name, removed);
   session_.Reply(L::ISPDelIPDeleted, removed, name);
   FeedAction(FormatText(session_.Template(L::ISPDelIPFeedMessage), removed, name,
                         session_.Sender().Nick));
