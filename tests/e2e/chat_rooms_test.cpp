@@ -162,6 +162,10 @@ TEST_F(ChatRoomsE2ETest, FeedLinesReachTheFeedRoomsMembers) {
   const std::optional<std::string> line = oper->ReadUntil("$To: oper1 From: #feed $<#feed> ");
   ASSERT_TRUE(line);
   EXPECT_NE(line->find("oper1 created the chatroom #new\xA0one"), std::string::npos) << *line;
+  // Deleted by the name as typed.
+  ASSERT_TRUE(oper->Send("<oper1> !delchatroom #new one|"));
+  EXPECT_TRUE(oper->ReadUntil("<HubBot> Chatroom deleted!|"));
+  EXPECT_TRUE(oper->ReadUntil("$Quit #new\xA0one|"));
 }
 
 // Last: stops the hub.

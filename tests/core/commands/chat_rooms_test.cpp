@@ -8,10 +8,12 @@
 
 #include "core/commands/chat_rooms.h"
 #include "core/commands/commands_fixture.h"
+#include "core/commands/hub_commands.h"
 #include "platform/file_io.h"
 #include "security/profiles.h"
 #include "support/temp_folder.h"
 #include "utils/program_folder.h"
+#include "utils/string_list.h"
 #include "support/owner_only.h"
 
 class ChatRoomsTest : public TCommandsFixture {
@@ -259,6 +261,33 @@ TEST_F(ChatRoomsTest, OperatorCommandsCreateAndDelete) {
   EXPECT_EQ(Out(*boss_), Bot("Chatroom not found!"));
   EXPECT_TRUE(rooms_->DeleteRoom("#NEW", *boss_));
   EXPECT_EQ(Out(*eve_), "$Quit #new|" + Bot("boss deleted the chatroom #new"));
+}
+
+// A name with spaces is stored with no-break spaces; deleting by the same
+// typed name finds it.
+TEST_F(ChatRoomsTest, TheOperatorCommandsAgreeOnANameWithSpaces) {
+  admin_->SetRight(TProfileRight::MayAdminChatRooms, 1);
+  ctx_.ChatRooms = rooms_.get();
+  TStringList tokens{16};
+  THubCommands commands{ctx_, tokens};
+  std::string message;
+  const auto run = [&](std::string_view text) {
+    message = BotPM(*boss_, text);
+    const std::size_t position = PMStart(*boss_);
+    tokens.Split(std::string_view(message).substr(position + 1, message.size() - position - 2),
+                 ' ');
+    commands.SetSender(*boss_, message, true);
+    commands.HandleMessage(position, true);
+  };
+  run("!addchatroom My Room");
+  ASSERT_NE(rooms_->Find("My\xA0Room"), nullptr);
+  ClearAll();
+  run("!delchatroom my room");
+  EXPECT_EQ(rooms_->Find("My\xA0Room"), nullptr);
+  EXPECT_EQ(Out(*boss_), Bot("Chatroom deleted!") + "$Quit My\xA0Room|" +
+                             Bot("boss deleted the chatroom My\xA0Room"));
+  run("!delchatroom My Room");
+  EXPECT_EQ(Out(*boss_), Bot("Chatroom not found!"));
 }
 
 TEST_F(ChatRoomsTest, WrittenForTheOwnerOnly) {
