@@ -151,6 +151,10 @@ TEST_F(ISPCommandsTest, ListsShowAPageAndCountTheRowsWritten) {
   const std::string all = Run(admin, "!searchisp");
   EXPECT_NE(all.find("Showing 3 hits from offset 0, total hits: 3"), std::string::npos) << all;
   settings_.MaxHitsOnSearch = 1;
+  // One page from the start: the cap, not one row more.
+  EXPECT_EQ(Run(admin, "!si 10.1.*"),
+            Bot(kDash + "\r\n\xA6 Showing 1 hits from offset 0, total hits: 2\r\n\xA6 On search: 10.1.*" +
+                kDash + row("Foo", "10.1.*") + kDash));
   EXPECT_EQ(Run(admin, "!si 10.1.* 1"),
             Bot(kDash + "\r\n\xA6 Showing 1 hits from offset 1, total hits: 2\r\n\xA6 On search: 10.1.*" +
                 kDash + row("Bar", "10.1.2.*") + kDash));
