@@ -179,6 +179,7 @@ TEST_F(HubControlE2ETest, HideshareSendsTheOthersAMyINFOWithoutTheShare) {
 TEST_F(HubControlE2ETest, ZZTheShutdownSaveHoldsTheCommandsChanges) {
   auto master = Login("master", "mpw");
   ASSERT_TRUE(master);
+  EXPECT_EQ(Command(*master, "master", "!topic Kept  topic"), "Topic was updated to: Kept  topic");
   EXPECT_EQ(Command(*master, "master", "!setredirect full a.test&#124;b.test"),
             "You've updated the redirect address to: a.test;b.test on hub full");
   EXPECT_EQ(Command(*master, "master", "!setcmd rules No  spam&#124;ever"),
@@ -195,7 +196,7 @@ TEST_F(HubControlE2ETest, ZZTheShutdownSaveHoldsTheCommandsChanges) {
   SetProgramFolder(home_->Folder());
   TSettings settings;
   ASSERT_TRUE(settings.Load());
-  EXPECT_EQ(settings.Topic(), "Hello  world");
+  EXPECT_EQ(settings.Topic(), "Kept  topic");
   EXPECT_EQ(settings.TopicSetBy, "master");
   EXPECT_EQ(settings.TopicLevel, 9);
   EXPECT_TRUE(settings.RedirectOnFull.Enabled);
