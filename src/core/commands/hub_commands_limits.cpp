@@ -14,6 +14,7 @@
 #include "core/hub_socket.h"
 #include "core/nick_list.h"
 #include "core/nicks_in_use.h"
+#include "core/page_refresh.h"
 #include "core/protocol_message.h"
 #include "security/profile.h"
 #include "settings/conn_restriction.h"
@@ -98,6 +99,7 @@ void THubCommands::HandleSetWorkPace() {
     return;
   }
   ctx_.Settings.SetWorkPace(level);
+  Pages().GeneralSettingsChanged();
   session_.Reply(K::SetPaceSuccess, name);
   FeedAction(FormatText(ctx_.Language.Text(K::SetPaceFeedMessage), name, session_.Sender().Nick));
 }
@@ -140,6 +142,7 @@ void THubCommands::SetRestrictionLimit(int which) {
     if (user != nullptr && !user->ISPRestriction && !user->Rights().UseProfileConnRestriction())
       user->Restriction = r;
   }
+  Pages().RestrictionsChanged();
   FeedAction(FormatText(ctx_.Language.Text(K::SetConnSettingUpdatedFeedMessage),
                         session_.Sender().Nick));
 }
@@ -162,6 +165,7 @@ void THubCommands::HandleSetUserLimit() {
   session_.Reply(K::SetUserLimit, limit);
   if (limit == ctx_.Settings.MaxUsers) return;
   ctx_.Settings.MaxUsers = limit;
+  Pages().GeneralSettingsChanged();
   FeedAction(FormatText(ctx_.Language.Text(K::SetUserLimitFeed), session_.Sender().Nick, limit));
 }
 

@@ -26,7 +26,8 @@ class PageRefreshTest : public TCommandsFixture {
         "Master",
         {R::MayAccountsAdd, R::MayAccountsDel, R::MayAccountsSetPass, R::MayAccountsSetComment,
          R::MayISPAddIP, R::MayISPDelIP, R::MayRedirectChangeOnHubFull,
-         R::MayRedirectChangeOnNoTag},
+         R::MayRedirectChangeOnNoTag, R::MaySetWorkPace, R::MaySetMaxHubs,
+         R::MayChangeUserLimit},
         9, paHigher);
     profiles_.AddProfile(master);
     profiles_.AddProfile(MakeProfile("Guide", {}, 3));
@@ -80,6 +81,12 @@ TEST_F(PageRefreshTest, EachChangeAsksForItsPageOnce) {
       {"!addip 10.2.0.0 Foo", {}},
       {"!delip 10.1.3.4", {"range- Foo 10.1.*"}},
       {"!delip 10.1.3.4", {}},
+      {"!setworkpace 3", {"general"}},
+      {"!setworkpace 3", {}},
+      {"!setmaxhubs 7", {"restrictions"}},
+      {"!setmaxhubs 7", {}},
+      {"!userlimit 321", {"general"}},
+      {"!userlimit 321", {}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Line);
