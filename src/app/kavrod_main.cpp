@@ -2,8 +2,11 @@
 // or SIGTERM, then runs the shutdown order and exits 0.
 
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <iostream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -16,6 +19,7 @@
 #include "platform/heap_tuning.h"
 #include "platform/open_file_limit.h"
 #include "platform/stop_signals.h"
+#include "scripting/lua_scripts.h"
 #include "stats/user_stats_module.h"
 #include "base/exceptions.h"
 #include "utils/program_folder.h"
@@ -86,6 +90,20 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
   return options;
 }
 
+// The home folder made absolute and the working directory, so the relative
+// paths scripts use (io.open, dofile, pictures) mean the hub's folder.
+std::string EnterHome(const std::string& home) {
+  std::error_code error;
+  std::filesystem::create_directories(home, error);
+  const std::filesystem::path absolute = std::filesystem::absolute(home, error);
+  if (error) throw std::runtime_error("cannot resolve the home folder " + home);
+  std::filesystem::current_path(absolute, error);
+  if (error) throw std::runtime_error("cannot enter the home folder " + absolute.string());
+  std::string folder = absolute.lexically_normal().string();
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
 void PrintLine(std::string_view line) {
   std::cout << line << std::endl;  // flushed: a pipe reads it live
 }
@@ -112,7 +130,7 @@ int Run(const TOptions& options) {
     if (rootForSignals != nullptr) rootForSignals->ReportEvent(name + " received, shutting down");
     loop.Stop();
   });
-  TKavroRoot root(loop, options.Home, MakeUserStats);
+  TKavroRoot root(loop, EnterHome(options.Home), MakeUserStats);
   rootForSignals = &root;
   root.SetLineSink(PrintLine);
   root.SetListenAddress(options.ListenAddress);
@@ -128,6 +146,9 @@ int Run(const TOptions& options) {
   root.ReportEvent("kavrod running in " + ProgramFolder() + ", open-file limit " +
                    std::to_string(files.Soft));
 
+  // Scripts load before the settings files, as in the window program.
+  TLuaScripts scripts(root);
+  scripts.LoadScripts(false);
   TProgramLifecycle lifecycle(root, root.Hub());
   lifecycle.Startup(options.Start);
   loop.Run();

@@ -377,6 +377,12 @@ TKavroRoot::~TKavroRoot() {
 
 TLifecycleHub& TKavroRoot::Hub() { return *hub_; }
 
+void TKavroRoot::SetScriptEvents(TScriptEvents* scripts) {
+  coreEvents_->SetScripts(scripts);
+  userHooks_->SetScripts(scripts);
+  static_cast<TRootChatSide&>(*chatHooks_).SetScripts(scripts);
+}
+
 TSendResult& TKavroRoot::LinkQuality() { return coreSides_->LinkQuality(); }
 
 // Before the feed is built (and after it goes) a line reaches the sink alone.

@@ -52,6 +52,7 @@ class TKennylize;
 class TLunarize;
 class TMCScanner;
 class TScannerSide;
+class TScriptEvents;
 class TUserStatic;
 class TUserStatsSide;
 struct TUserDefaults;
@@ -108,6 +109,10 @@ class TKavroRoot {
   TSettingsConverter& Converter() { return *converter_; }
   // The hub as the program's start-up and shutdown drive it.
   TLifecycleHub& Hub();
+
+  // The scripts' events (null: none); they must be unregistered before
+  // they go.
+  void SetScriptEvents(TScriptEvents* scripts);
 
   // Receives every feed line besides the feed's own places.
   void SetLineSink(TLineSink sink) { lineSink_ = std::move(sink); }

@@ -3,6 +3,15 @@
 #include "core/commands/chat_rooms.h"
 #include "core/commands/command_delegator.h"
 #include "core/scanner_side.h"
+#include "core/script_events.h"
+
+bool TRootChatSide::ChatArrival(THubSocket& user, std::string_view message) {
+  return scripts_ != nullptr && scripts_->ChatArrival(user, message);
+}
+
+bool TRootChatSide::ToArrival(THubSocket& user, std::string_view message) {
+  return scripts_ != nullptr && scripts_->ToArrival(user, message);
+}
 
 bool TRootChatSide::DelegateCommand(THubSocket& user, std::string_view message,
                                     std::size_t textStart, TCommandMode mode) {

@@ -9,6 +9,7 @@
 class TChatRooms;
 class TCommandDelegator;
 class TScannerSide;
+class TScriptEvents;
 
 // The chat handlers' side of the other subsystems as the composition root
 // wires them: lines go to the command delegator; everything else keeps the
@@ -23,6 +24,11 @@ class TRootChatSide final : public TChatHooks {
   void SetRooms(TChatRooms* rooms) { rooms_ = rooms; }
   bool RoomMessage(THubSocket& user, std::string_view room, std::string_view message) override;
 
+  // Null: no scripts see the messages.
+  void SetScripts(TScriptEvents* scripts) { scripts_ = scripts; }
+  bool ChatArrival(THubSocket& user, std::string_view message) override;
+  bool ToArrival(THubSocket& user, std::string_view message) override;
+
   // The scanners and penalties; null: every line passes untouched.
   void SetScanners(TScannerSide* scanners) { scanners_ = scanners; }
   TScanVerdict ScanMainChat(THubSocket& user, std::string& text) override;
@@ -36,4 +42,5 @@ class TRootChatSide final : public TChatHooks {
   TCommandDelegator& commands_;
   TChatRooms* rooms_ = nullptr;
   TScannerSide* scanners_ = nullptr;
+  TScriptEvents* scripts_ = nullptr;
 };

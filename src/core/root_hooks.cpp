@@ -1,5 +1,7 @@
 #include "core/root_hooks.h"
 
+#include "core/script_events.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -186,6 +188,18 @@ void TRootCoreEvents::LoggedIn(THubSocket& user) {
 
 void TRootCoreEvents::LoggedOut(THubSocket& user) {
   if (userStats_ != nullptr) userStats_->LoggedOut(user);
+}
+
+void TRootCoreEvents::Connected(THubSocket& user) {
+  if (scripts_ != nullptr) scripts_->Connected(user);
+}
+
+void TRootCoreEvents::UserConnected(THubSocket& user) {
+  if (scripts_ != nullptr) scripts_->UserConnected(user);
+}
+
+void TRootUserHooks::UserDisconnected(THubSocket& user) {
+  if (scripts_ != nullptr) scripts_->UserDisconnected(user);
 }
 
 void TRootCoreEvents::Disconnected(THubSocket& user) { handlers_.Chat().Forget(user); }

@@ -26,6 +26,7 @@ class TStats;
 class TChatRooms;
 class TTextCommands;
 class TUserStatsSide;
+class TScriptEvents;
 
 // The settings record's side of the other subsystems, as the composition
 // root wires them. Owns nothing; the user list and the hub core join once
@@ -72,8 +73,12 @@ class TRootUserHooks final : public TNickListHooks, public TMyINFOHooks {
   const TConnRestriction* ISPRestriction(const THubSocket& user) override;
   bool CheckClientBan(THubSocket& user) override;
   void TotalShareChanged(std::int64_t delta) override;
+  // Null: no scripts hear of users leaving.
+  void SetScripts(TScriptEvents* scripts) { scripts_ = scripts; }
+  void UserDisconnected(THubSocket& user) override;
 
  private:
+  TScriptEvents* scripts_ = nullptr;
   THubCore& core_;
   TStats& stats_;
   TBanList& bans_;
@@ -125,6 +130,10 @@ class TRootCoreEvents final : public TCoreEvents {
   void LeaveRooms(THubSocket& user) override;
   void SetUserStats(TUserStatsSide* userStats) { userStats_ = userStats; }
   void LoggedOut(THubSocket& user) override;
+  // Null: no scripts hear of connections and logins.
+  void SetScripts(TScriptEvents* scripts) { scripts_ = scripts; }
+  void Connected(THubSocket& user) override;
+  void UserConnected(THubSocket& user) override;
   void Disconnected(THubSocket& user) override;
   void Purge() override;
 
@@ -133,6 +142,7 @@ class TRootCoreEvents final : public TCoreEvents {
   TTextCommands* textCommands_ = nullptr;
   TChatRooms* rooms_ = nullptr;
   TUserStatsSide* userStats_ = nullptr;
+  TScriptEvents* scripts_ = nullptr;
   TShareTrace* shareTrace_ = nullptr;
   const TSettings* settings_ = nullptr;
   TClock clock_;

@@ -21,6 +21,9 @@ class TUserStatsSide {
   virtual void LoggedOut(THubSocket& /*user*/) {}
   virtual void HourlyStep() {}
   virtual void Close() {}
+  // Entries of the active back end's nick and IP lists.
+  virtual int NickEntries() const { return 0; }
+  virtual int IPEntries() const { return 0; }
   // The stored penalty of a nick that is not online is lifted; the back
   // end answers the issuer (by private message when `isPM`).
   virtual void ClearMuted(THubSocket& /*issuer*/, std::string_view /*nick*/, bool /*isPM*/) {}

@@ -27,6 +27,8 @@ class TUserStatsModule final : public TUserStatsSide {
   void LoggedOut(THubSocket& user) override;
   void HourlyStep() override;
   void Close() override;
+  int NickEntries() const override { return active_->NickCount(); }
+  int IPEntries() const override { return active_->IPCount(); }
   void ClearMuted(THubSocket& issuer, std::string_view nick, bool isPM) override {
     active_->ClearMuted(issuer, nick, isPM);
   }
