@@ -70,7 +70,7 @@ end
 
 UserConnected = function(tUser)
   if tUser.sNick == "kick3" then core.Disconnect(tUser.sNick, "$Gone away|") end
-  if tUser.sNick == "kick2" then core.Disconnect(tUser.sNick, "ab") end
+  if tUser.sNick == "kick2" then core.Disconnect(tUser.sNick, "x|") end
 end
 )LUA";
 
@@ -202,8 +202,7 @@ TEST_F(ScriptsTest, UserConnectedDisconnects) {
   ASSERT_TRUE(two);
   two->Login("kick2");
   EXPECT_TRUE(two->WaitClosed());
-  EXPECT_FALSE(two->Got("ab|")) << two->ReceivedText();
-  EXPECT_EQ(two->ReceivedText().find("ab"), std::string::npos) << two->ReceivedText();
+  EXPECT_FALSE(two->Got("x|")) << two->ReceivedText();
 }
 
 TEST_F(ScriptsTest, BrokenScriptReportsOnceAndOthersRun) {
@@ -236,8 +235,10 @@ TEST(ScriptsEmptyFolderTest, ScriptDroppedIntoEmptyFolderIsLoaded) {
   home.WriteSettings();
   ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
   EXPECT_TRUE(std::filesystem::is_directory(home.File("scripts")));
-  WriteScript(home, "Only.LUA", "print('first script here', 1 + 1)\n");
-  EXPECT_TRUE(home.Hub().WaitForOutput("Lua: first script here\t2")) << home.Hub().Output();
+  // Relative paths mean the home folder.
+  WriteScript(home, "Only.LUA",
+              "local f = io.open('scripts/Only.LUA') print('first script here', f and 1 or 0)\n");
+  EXPECT_TRUE(home.Hub().WaitForOutput("Lua: first script here\t1")) << home.Hub().Output();
   EXPECT_EQ(home.StopHub(), 0);
 }
 
