@@ -78,12 +78,12 @@ class TRootUserHooks final : public TNickListHooks, public TMyINFOHooks {
   void UserDisconnected(THubSocket& user) override;
 
  private:
-  TScriptEvents* scripts_ = nullptr;
   THubCore& core_;
   TStats& stats_;
   TBanList& bans_;
   const TISPList& isps_;
   const TSettings& settings_;
+  TScriptEvents* scripts_ = nullptr;
 };
 
 // What reloads of profiles and accounts ask of the users: the user list's
