@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "core/dns_lookup.h"
-#include "core/hub_list_fake_server.h"
+#include "support/hub_list_server.h"
 #include "platform/event_loop.h"
 #include "platform/file_io.h"
 #include "settings/language.h"
