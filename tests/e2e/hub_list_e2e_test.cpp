@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -84,6 +86,9 @@ TEST(HubListE2ELongTest, RegistersWithinFortySecondsAndDropsASilentServer) {
   const auto firstLine = TClock::now() - started;
   ASSERT_TRUE(listing.Accepted);
   EXPECT_LT(firstLine, 40s);
+  std::printf("first registration line %lld ms after the start\n",
+              static_cast<long long>(
+                  std::chrono::duration_cast<std::chrono::milliseconds>(firstLine).count()));
   EXPECT_EQ(listing.Line, "$Key " + ExpectedHubListKey(kLockBody, listing.PeerPort) +
                               "|E2EHub|dchub://hub.e2e.test:" + std::to_string(home.Port()) +
                               "|A hub&#124;for tests|0|0|");
