@@ -1,5 +1,6 @@
 #include "core/hub_list.h"
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <memory>
@@ -50,8 +51,8 @@ class HubListTest : public ::testing::Test {
     settings.HubDescription = "about | us";
     THubListHub hub;
     hub.Running = [this] { return running; };
-    hub.Ports = [] { return std::vector<THubListPort>{{kHubPort, false}}; };
-    hub.DefaultPortListed = [] { return false; };
+    hub.Ports = [this] { return ports; };
+    hub.DefaultPortListed = [this] { return defaultPortListed; };
     hub.UserCount = [] { return 3; };
     hub.ShareTotal = [] { return 12345; };
     // One pass at Start; the tests call further passes themselves.
@@ -86,6 +87,8 @@ class HubListTest : public ::testing::Test {
   std::unique_ptr<THubList> list;
   std::vector<std::string> errors;
   bool running = true;
+  std::vector<THubListPort> ports{{kHubPort, false}};
+  bool defaultPortListed = false;
   std::uint64_t now = 1000;
 };
 
@@ -103,6 +106,53 @@ TEST_F(HubListTest, RegistersWithTheKeyOfItsLocalPortAndTheWholeLine) {
   EXPECT_NE(host.LastRun, TDateTime{});
   EXPECT_TRUE(list->Stop());
   EXPECT_FALSE(list->Stop());
+}
+
+TEST_F(HubListTest, TheAddressNamesSchemeAndPortByTheListeners) {
+  const struct {
+    const char* Name;
+    std::vector<THubListPort> Ports;
+    bool DefaultPortListed;
+    const char* HubAddress;
+    bool SupportsNmdcs;
+    const char* Address;
+    int Runs = 1;
+  } cases[] = {
+      {"plain port", {{4111, false}}, false, "dchub://hub.test", false, "dchub://hub.test:4111"},
+      {"no scheme given", {{4111, false}}, false, "hub.test", false, "dchub://hub.test:4111"},
+      {"default port open", {{411, false}, {4111, false}}, true, "hub.test", false,
+       "dchub://hub.test"},
+      {"port in the address", {{4111, false}}, false, "nmdcs://hub.test:999", false,
+       "dchub://hub.test:999"},
+      {"TLS to a list that takes it", {{5000, true}}, false, "hub.test", true,
+       "nmdcs://hub.test:5000"},
+      {"TLS to a list that does not", {{5000, true}}, false, "hub.test", false,
+       "dchub://hub.test:5000"},
+      // Whichever port is picked, a list without TLS gets the first one;
+      // the pick is random, so several runs see both.
+      {"plain list, mixed ports", {{4111, false}, {5000, true}}, false, "hub.test", false,
+       "dchub://hub.test:4111", 10},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    for (int run = 0; run < c.Runs; ++run) {
+      ports = c.Ports;
+      defaultPortListed = c.DefaultPortListed;
+      settings.HubAddress = c.HubAddress;
+      TFakeHubListServer server([](TFakeHubListServer& s, int fd) { Registers(s, fd); });
+      THost& host = AddHost("list", server.Port());
+      host.SupportsNmdcs = c.SupportsNmdcs;
+      list->RegistrationPass();
+      ASSERT_TRUE(RunUntilFinished());
+      server.Join();
+      const std::string& line = server.Line;
+      const std::size_t nameEnd = line.find("|TestHub|");
+      ASSERT_NE(nameEnd, std::string::npos) << line;
+      const std::size_t start = nameEnd + 9;
+      EXPECT_EQ(line.substr(start, line.find('|', start) - start), c.Address);
+      EXPECT_FALSE(host.Failed);
+    }
+  }
 }
 
 TEST_F(HubListTest, ALockInTwoSegmentsGetsItsKey) {
@@ -192,6 +242,30 @@ TEST_F(HubListTest, FailuresEndThePassWithTheirStatus) {
   EXPECT_TRUE(silent.PeerClosed);
   chatty.Join();
   EXPECT_TRUE(chatty.PeerClosed);
+}
+
+// A server that never closes but keeps the socket readable after the key
+// is still dropped at the limit.
+TEST_F(HubListTest, AServerTalkingOnAfterTheKeyIsHeldToTheLimit) {
+  std::atomic<bool> stop{false};
+  TFakeHubListServer server([&stop](TFakeHubListServer& s, int fd) {
+    Registers(s, fd);
+    while (!stop) {
+      TFakeHubListServer::Send(fd, "$Chatter|");
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  THost& host = AddHost("list", server.Port());
+  list->Start();
+  ASSERT_TRUE(RunLoopUntil(loop, [&] { return host.State == hsKeySent; }));
+  RunLoopFor(loop, 50ms);
+  EXPECT_EQ(host.State, hsKeySent);
+  now += THubList::kExchangeLimitMs + 1;
+  EXPECT_TRUE(RunUntilFinished());
+  stop = true;
+  server.Join();
+  EXPECT_EQ(host.Status, Text(TLanguageKey::ConnectionTimeOut));
+  EXPECT_TRUE(host.Failed);
 }
 
 TEST_F(HubListTest, LocalhostThroughTheRealResolver) {
