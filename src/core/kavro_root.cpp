@@ -16,6 +16,8 @@
 #include "core/message_handlers.h"
 #include "core/hub_core.h"
 #include "core/hub_feed.h"
+#include "core/hub_list.h"
+#include "core/hub_list_pingers.h"
 #include "core/hub_socket.h"
 #include "core/hub_stats.h"
 #include "core/nick_list.h"
@@ -47,6 +49,7 @@
 #include "settings/settings.h"
 #include "settings/settings_file_watcher.h"
 #include "base/exceptions.h"
+#include "utils/constants.h"
 #include "utils/program_folder.h"
 
 namespace {
@@ -115,6 +118,7 @@ void TKavroRoot::BuildHub() {
     dnsLookup_->ReverseLookup(user);
     return true;
   });
+  BuildHubList();
   hubCore_->SetSpeed(settings_->WorkPace());
   userHooks_ =
       std::make_unique<TRootUserHooks>(*hubCore_, *stats_, *bans_, *isps_, *settings_);
@@ -187,6 +191,38 @@ void TKavroRoot::BuildHub() {
   });
 }
 
+// Registration with the hub lists, and their pingers at the login.
+void TKavroRoot::BuildHubList() {
+  THubListHub hub;
+  hub.Running = [this] {
+    if (!hubCore_->Started()) return false;
+    for (int i = 0; i < hubCore_->ListenerCount(); ++i)
+      if (hubCore_->ListenerAt(i)->Listening()) return true;
+    return false;
+  };
+  hub.Ports = [this] {
+    std::vector<THubListPort> ports;
+    for (int i = 0; i < hubCore_->ListenerCount(); ++i)
+      ports.push_back({hubCore_->ListenerAt(i)->Port(), hubCore_->ListenerAt(i)->Tls()});
+    return ports;
+  };
+  hub.DefaultPortListed = [this] { return hubCore_->HasListener(kDefaultHubPorts); };
+  hub.UserCount = [this] { return stats_->CurrentUsers; };
+  hub.ShareTotal = [this] { return stats_->CurrentSharesize; };
+  hubList_ = std::make_unique<THubList>(loop_, *settings_, *language_, *dnsLookup_,
+                                        std::move(hub),
+                                        [this](const std::string& line) { ReportError(line); });
+  files_->Register(
+      TSettingsList::HubLists, [this] { return hubList_->Hosts().Load(); },
+      [this] { return hubList_->Hosts().Save(); });
+  settingsHooks_->SetHubList(hubList_.get());
+  coreSides_->SetPingers(
+      [this](const THubSocket& user) { return hubList_->Hosts().PingerClass(user); },
+      [this](THubSocket& user, int pingerClass) {
+        pingers_->Bind(user, pingerClass, settings_->ConnRestriction);
+      });
+}
+
 // The rooms: in every user list, taking their private messages, and the
 // operator commands' to create and delete.
 void TKavroRoot::BuildChatRooms() {
@@ -247,6 +283,7 @@ void TKavroRoot::BuildLists() {
   const auto error = [this](const std::string& line) { ReportError(line); };
   profiles_ = std::make_unique<TProfiles>(*settings_, nullptr, error);
   accounts_ = std::make_unique<TAccounts>(*profiles_, nullptr, error);
+  pingers_ = std::make_unique<THubListPingers>(*accounts_);
   files_->Register(
       TSettingsList::Profiles,
       [this] {
@@ -313,6 +350,9 @@ TKavroRoot::~TKavroRoot() {
   // The watcher goes quiet first so no reload runs while the lists go.
   watcher_->SetEnabled(false);
   converter_.reset();
+  settingsHooks_->SetHubList(nullptr);
+  coreSides_->SetPingers(nullptr, nullptr);
+  hubList_.reset();
   // The core first: closing its connections reaches the lists below.
   hubCore_->Stop(true);
   coreSides_->SetDNSStarter(nullptr);
@@ -362,6 +402,7 @@ TKavroRoot::~TKavroRoot() {
   registered_.reset();
   isps_.reset();
   bans_.reset();
+  pingers_.reset();
   accounts_.reset();
   profiles_.reset();
   files_.reset();

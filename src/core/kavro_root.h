@@ -20,6 +20,8 @@ class TChatRooms;
 class TCommandDelegator;
 class THubCore;
 class THubFeed;
+class THubList;
+class THubListPingers;
 class THubSocket;
 class TISPList;
 class TLanguage;
@@ -107,6 +109,7 @@ class TKavroRoot {
   TUserStatsSide& UserStats() { return *userStats_; }
   THubCore& HubCore() { return *hubCore_; }
   TSettingsConverter& Converter() { return *converter_; }
+  THubList& HubList() { return *hubList_; }
   // The hub as the program's start-up and shutdown drive it.
   TLifecycleHub& Hub();
 
@@ -140,6 +143,7 @@ class TKavroRoot {
   void BuildHub();
   void BuildChatRooms();
   void BuildTextCommands();
+  void BuildHubList();
   bool HandleMyINFO(THubSocket& user, std::string_view message);
 
   EventLoop& loop_;
@@ -157,6 +161,7 @@ class TKavroRoot {
   std::unique_ptr<TSettingsFileSet> files_;
   std::unique_ptr<TProfiles> profiles_;
   std::unique_ptr<TAccounts> accounts_;
+  std::unique_ptr<THubListPingers> pingers_;
   std::unique_ptr<TBanList> bans_;
   std::unique_ptr<TISPList> isps_;
   std::unique_ptr<TUserRegistered> registered_;
@@ -173,6 +178,7 @@ class TKavroRoot {
   std::unique_ptr<THubCore> hubCore_;
   std::unique_ptr<TDNSLookup> dnsLookup_;
   std::unique_ptr<TCPUInfo> cpuInfo_;  // the load figure of the hub information
+  std::unique_ptr<THubList> hubList_;
   std::unique_ptr<TRootUserHooks> userHooks_;
   std::unique_ptr<TRootAccountUsers> accountUsers_;
   std::unique_ptr<TMyINFOProcessor> myINFO_;

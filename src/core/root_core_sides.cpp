@@ -121,8 +121,14 @@ class TLoginSide final : public TLoginHooks {
     registered_.AddSession(nick, milliseconds);
   }
   bool StartDNSLookup(THubSocket& user) override { return DNSStarter && DNSStarter(user); }
+  int PingerClass(const THubSocket& user) override { return Pingers ? Pingers(user) : 0; }
+  void BindPinger(THubSocket& user, int pingerClass) override {
+    if (BindPingers) BindPingers(user, pingerClass);
+  }
 
   TRootCoreSides::TDNSStarter DNSStarter;
+  TRootCoreSides::TPingerClass Pingers;
+  TRootCoreSides::TBindPinger BindPingers;
 
  private:
   const TSettings& settings_;
@@ -181,4 +187,9 @@ TSendResult& TRootCoreSides::LinkQuality() { return impl_->LinkQuality; }
 
 void TRootCoreSides::SetDNSStarter(TDNSStarter starter) {
   impl_->Login.DNSStarter = std::move(starter);
+}
+
+void TRootCoreSides::SetPingers(TPingerClass pingerClass, TBindPinger bindPinger) {
+  impl_->Login.Pingers = std::move(pingerClass);
+  impl_->Login.BindPingers = std::move(bindPinger);
 }

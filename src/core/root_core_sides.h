@@ -50,6 +50,12 @@ class TRootCoreSides {
   using TDNSStarter = std::function<bool(THubSocket& user)>;
   void SetDNSStarter(TDNSStarter starter);
 
+  // Hub-list pingers: the class of a user without an account, and its
+  // binding. Until set, nobody is a pinger.
+  using TPingerClass = std::function<int(const THubSocket& user)>;
+  using TBindPinger = std::function<void(THubSocket& user, int pingerClass)>;
+  void SetPingers(TPingerClass pingerClass, TBindPinger bindPinger);
+
  private:
   struct TImpl;
   std::unique_ptr<TImpl> impl_;

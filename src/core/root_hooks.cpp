@@ -10,6 +10,7 @@
 #include "core/commands/text_commands.h"
 #include "core/hub_core.h"
 #include "core/hub_feed.h"
+#include "core/hub_list.h"
 #include "core/hub_socket.h"
 #include "core/hub_stats.h"
 #include "core/nicks_in_use.h"
@@ -57,6 +58,16 @@ void TRootSettingsHooks::AnnounceBot(const TBotAnnouncement& announcement) {
 
 void TRootSettingsHooks::SelectUserStats(int type) {
   if (userStats_ != nullptr) userStats_->Select(type);
+}
+
+// Registration follows the setting, as the general page does when shown.
+void TRootSettingsHooks::SettingsLoaded() {
+  if (hubList_ == nullptr) return;
+  if (settings_.HubRegistration && !hubList_->Active()) {
+    hubList_->Start();
+  } else if (!settings_.HubRegistration && hubList_->Active()) {
+    hubList_->Stop();
+  }
 }
 
 void TRootSettingsHooks::CollectPeaks(TSettingsPeaks& peaks) {

@@ -17,6 +17,7 @@
 class TBanList;
 class THubCore;
 class THubFeed;
+class THubList;
 class TISPList;
 class TNicksInUse;
 class TSettings;
@@ -39,6 +40,7 @@ class TRootSettingsHooks final : public TSettingsHooks {
   void SetHubCore(THubCore* core) { core_ = core; }
   void SetStats(TStats* stats) { stats_ = stats; }
   void SetUserStats(TUserStatsSide* userStats) { userStats_ = userStats; }
+  void SetHubList(THubList* hubList) { hubList_ = hubList; }
 
   void SetHubSpeed(int workPace) override;
   void SendToAll(std::string_view message) override;
@@ -49,6 +51,7 @@ class TRootSettingsHooks final : public TSettingsHooks {
   void AnnounceBot(const TBotAnnouncement& announcement) override;
   void CollectPeaks(TSettingsPeaks& peaks) override;
   void SelectUserStats(int type) override;
+  void SettingsLoaded() override;
 
  private:
   TSettings& settings_;
@@ -58,6 +61,7 @@ class TRootSettingsHooks final : public TSettingsHooks {
   THubCore* core_ = nullptr;
   TStats* stats_ = nullptr;
   TUserStatsSide* userStats_ = nullptr;
+  THubList* hubList_ = nullptr;
 };
 
 // The user list's and the "$MyINFO" handler's flood gate (the protocol
