@@ -9,13 +9,11 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -23,18 +21,8 @@ namespace {
 // that need not be UTF-8.
 class QtPictureLoaderTest : public testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device seed;
-    folder_ = fs::temp_directory_path() / ("kavro-qt-picture-" + std::to_string(seed()));
-    fs::create_directories(folder_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-
   std::string Write(const std::string& name, const QByteArray& bytes) const {
-    const std::string path = (folder_ / name).string();
+    const std::string path = folder_.File(name);
     std::ofstream(path, std::ios::binary).write(bytes.constData(), bytes.size());
     return path;
   }
@@ -47,7 +35,7 @@ class QtPictureLoaderTest : public testing::Test {
     return bytes;
   }
 
-  fs::path folder_;
+  TTempFolder folder_{"kavro-qt-picture-"};
 };
 
 QImage TwoByTwo(QImage::Format format, std::vector<QRgb> pixels) {
@@ -110,11 +98,11 @@ TEST_F(QtPictureLoaderTest, ReadsJpegAndGifThroughThePlugins) {
 TEST_F(QtPictureLoaderTest, MissingAndUnreadableFilesAreRefused) {
   const TPictureLoader load = MakeQtPictureLoader();
   TPicture picture;
-  EXPECT_FALSE(load((folder_ / "missing.png").string(), picture));
+  EXPECT_FALSE(load(folder_.File("missing.png"), picture));
   EXPECT_FALSE(load(Write("text.png", "not a picture"), picture));
   QByteArray png = Encode(TwoByTwo(QImage::Format_RGB32, {0, 0, 0, 0}), "PNG");
   EXPECT_FALSE(load(Write("cut.png", png.left(png.size() / 2)), picture));
-  EXPECT_FALSE(load(folder_.string(), picture));  // a folder
+  EXPECT_FALSE(load(folder_.String(), picture));  // a folder
   EXPECT_TRUE(picture.Pixels.empty());
 }
 

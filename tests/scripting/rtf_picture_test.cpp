@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/file_io.h"
 #include "scripting/dib_writer.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -52,19 +52,11 @@ std::string HexOf(const std::string& bytes) {
 class RtfPictureTest : public testing::Test {
  protected:
   void SetUp() override {
-    std::random_device seed;
-    folder_ = fs::temp_directory_path() / ("kavro-rtf-picture-" + std::to_string(seed()));
-    fs::create_directories(folder_);
     // Bytes above 0x9F show whether the hex digits are upper case.
     loader_.Add("logo.bmp", TPicture{3, 2, {0xFFABCDEF, 0xFF000000, 0xFFFFFFFF, 0xFF102030,
                                             0x00000000, 0xFFFEDCBA}});
   }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-
-  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+  std::string Path(const std::string& name) const { return folder_.File(name); }
 
   std::string Read(const std::string& name) const {
     std::string bytes;
@@ -74,7 +66,7 @@ class RtfPictureTest : public testing::Test {
 
   std::vector<std::string> FolderNames() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_)) {
+    for (const auto& entry : fs::directory_iterator(folder_.Path())) {
       names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
@@ -91,7 +83,7 @@ class RtfPictureTest : public testing::Test {
     }
   }
 
-  fs::path folder_;
+  TTempFolder folder_{"kavro-rtf-picture-"};
   TTestLoader loader_;
 };
 
