@@ -5,7 +5,7 @@ KAVRO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Debian packages the build and the tests need.
 KAVRO_PACKAGES=(cmake ninja-build g++ ccache zlib1g-dev libgtest-dev libssl-dev openssl libmariadb-dev
-                liblua5.1-0-dev pkg-config)
+                liblua5.1-0-dev pkg-config qt6-base-dev)
 # The fuzz stage of the tests: clang's libFuzzer.
 KAVRO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Only the tests use these; a test whose tool is missing skips and says so.

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "app/kavrod_import.h"
+#include "app/qt_picture_loader.h"
 #include "core/kavro_root.h"
 #include "core/program_lifecycle.h"
 #include "platform/client_socket.h"
@@ -148,6 +149,7 @@ int Run(const TOptions& options) {
 
   // Scripts load before the settings files, as in the window program.
   TLuaScripts scripts(root);
+  scripts.SetPictureLoader(MakeQtPictureLoader());
   scripts.LoadScripts(false);
   TProgramLifecycle lifecycle(root, root.Hub());
   lifecycle.Startup(options.Start);
