@@ -380,6 +380,12 @@ TEST_F(BanCommandsTest, ClearingKeepsTheBansOfStrongerUsers) {
   EXPECT_EQ(Run(*op, "!ccb"), BotTo(*op, "0 client bans removed"));
   EXPECT_EQ(Run(*op, "!cnb"), BotTo(*op, "0 nick bans removed of a total of 2 bans"));
   EXPECT_TRUE(feed_.Actions.empty());
+
+  // Without the nick right only the address bans of no one in particular go.
+  THubSocket& netop = Online("netop", MakeProfile("NetOp", {R::MayBanIP}, 9, paHigher));
+  bans_.AddIPBan("10.7.*", "", 0, {}, "master");
+  EXPECT_EQ(Run(netop, "!cib"), BotTo(netop, "1 IP bans removed of a total of 2 bans"));
+  EXPECT_NE(bans_.FindIPBan("10.8.0.1"), nullptr);
 }
 
 TEST_F(BanCommandsTest, ListingsShowACardForOneHitAndRowsOtherwise) {
@@ -404,6 +410,11 @@ TEST_F(BanCommandsTest, ListingsShowACardForOneHitAndRowsOtherwise) {
                                "\r\n\xA6 On search: *" + kDash + "\r\n\xA6  " +
                                Padded("alpine", 3) + " 2024-05-06 13:34:56\t\t " + "\r\n\xA6  " +
                                Padded("beta", 3) + " " + permanent + " " + kDash));
+  EXPECT_EQ(Run(*master, "!snb"),
+            BotTo(*master, kDash + "\r\n\xA6 Showing 2 hits from offset 0, total hits: 3" +
+                               "\r\n\xA6 On search: *" + kDash + "\r\n\xA6  " +
+                               Padded("alpha", 3) + " " + permanent + " first" + "\r\n\xA6  " +
+                               Padded("alpine", 3) + " 2024-05-06 13:34:56\t\t " + kDash));
   EXPECT_EQ(Run(*master, "!snb * 7"),
             BotTo(*master, kDash + "\r\n\xA6 Showing 0 hits from offset 7, total hits: 3" +
                                "\r\n\xA6 On search: *" + kDash));
