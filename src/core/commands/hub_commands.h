@@ -30,10 +30,8 @@ enum class TBanKind : std::uint8_t;
 // The operator commands: 186 names on 106 handlers, each with its right and
 // its least number of arguments, answered by the hub bot. Owns its name
 // table and the reply and help-row buffers; shares the
-// delegator's token list and does not own the context's objects. Only
-// help, the prefix-only call and kick act yet: every other handler stops
-// after its right and argument checks until its command group is built.
-// Main thread only.
+// delegator's token list and does not own the context's objects. Main
+// thread only.
 class THubCommands {
  public:
   THubCommands(const TCommandContext& context, const TStringList& tokens);
@@ -239,8 +237,6 @@ class THubCommands {
   void BanPatterns(const TPatternBan& family);
   void ClearBans(TBanKind kind);
   void ShowBans(TBanKind kind);
-  // The groups still to be built: the checks alone.
-  void HandlePending() {}
 
   TCommandContext ctx_;
   const TStringList& tokens_;
