@@ -143,7 +143,8 @@ void TKavroRoot::BuildHub() {
       [this] { return hubCore_->Uptime(); }, chatRooms_.get(), hubControl_.get(), accounts_.get(),
       profiles_.get(), isps_.get(), [this] { return textCommands_.get(); },
       [this] { return userStats_.get(); },
-      [this] { return ReadHubFigures(*hubCore_, LinkQuality(), cpuInfo_.get(), *dnsLookup_); }});
+      [this] { return ReadHubFigures(*hubCore_, LinkQuality(), cpuInfo_.get(), *dnsLookup_); }, {},
+      nullptr, tmpBans_.get()});
   BuildTextCommands();
   scannerSide_ = std::make_unique<TScannerSide>(
       TScannerSide::TParts{*hubMessages_, *tmpBans_, *mcScanner_, *pmScanner_, *searchScanner_,

@@ -40,4 +40,5 @@ class TUserStatsSide {
   virtual int IPCount() const { return 0; }
   // Appends the top `n` of one list and its closing '|'; nothing by default.
   virtual void WriteTrafficList(TTrafficList /*list*/, TWriteBuffer& /*out*/, int /*n*/) {}
+  virtual void ClearBlocked(THubSocket& /*issuer*/, std::string_view /*nick*/, bool /*isPM*/) {}
 };

@@ -56,6 +56,19 @@ TBan* TBanList::Find(TBanKind kind, std::string_view pattern) const {
   return ForList(*this, kind, [&](const auto& list) { return list.Find(pattern); });
 }
 
+TBan* TBanList::StandingBan(TBanKind kind, std::string_view text) {
+  if (kind == TBanKind::Nick) return FirstLive(kind, text, false);
+  TBan* held = Find(kind, text);
+  if (held == nullptr || !BanExpired(*held, Now())) return held;
+  const std::string key = held->Pattern;
+  Delete(kind, key);
+  return nullptr;
+}
+
+TMatchRange TBanList::FindRange(TBanKind kind, std::string_view search) const {
+  return ForList(*this, kind, [&](const auto& list) { return list.FindMatchRange(search); });
+}
+
 bool TBanList::Delete(TBanKind kind, std::string_view pattern) {
   return ForList(*this, kind, [&](auto& list) { return list.RemoveAndFree(pattern); });
 }

@@ -104,6 +104,15 @@ class TBanList {
   TBan* FindClientBan(std::string_view pattern) const { return Find(TBanKind::Client, pattern); }
   bool Delete(TBanKind kind, std::string_view pattern);
   TBan* Find(TBanKind kind, std::string_view pattern) const;
+  // The live ban a new one of `text` would stand behind: for nicks the
+  // first live ban matching it as a nick, else the live ban of that exact
+  // pattern; null when none (expired ones met are deleted).
+  TBan* StandingBan(TBanKind kind, std::string_view text);
+  // The sorted entries a search selects: a trailing '*' (for host names a
+  // leading one) stands for any rest, "*" alone for all.
+  TMatchRange FindRange(TBanKind kind, std::string_view search) const;
+  // What a user hears when banned by `ban`.
+  std::string BanText(const TBan& ban) const { return NewBanText(ban); }
 
   // Deletes the bans of that kind whose time is up; listings run them first.
   void RemoveExpiredNickBans() { RemoveExpired(TBanKind::Nick); }

@@ -59,8 +59,10 @@ class TTmpBanList {
   const TTmpBan* FindNick(std::string_view nick) const { return byNick_.Find(nick); }
   const TTmpBan* FindIP(std::string_view ip) const { return byIP_.Find(ip); }
 
- private:
+  // The list's clock, from which the bans' times left count.
   std::uint64_t Now() const;
+
+ private:
   std::uint64_t ExpiryFrom(std::uint64_t now) const;
   // Takes the entry out of both indexes and frees it.
   void Drop(TTmpBan* ban);

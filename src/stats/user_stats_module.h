@@ -38,6 +38,9 @@ class TUserStatsModule final : public TUserStatsSide {
   void ClearKennylized(THubSocket& issuer, std::string_view nick, bool isPM) override {
     active_->ClearKennylized(issuer, nick, isPM);
   }
+  void ClearBlocked(THubSocket& issuer, std::string_view nick, bool isPM) override {
+    active_->ClearBlocked(issuer, nick, isPM);
+  }
 
   void ReportUserInfo(THubSocket& issuer, std::string_view pattern, bool isPM,
                       int offset) override {

@@ -24,6 +24,7 @@ class TSettings;
 class TShareTrace;
 class TStats;
 class TTextCommands;
+class TTmpBanList;
 class TUserRegistered;
 class TUserStatsSide;
 
@@ -53,4 +54,5 @@ struct TCommandContext {
   std::function<THubFigures()> Figures{};       // process and machine; empty: zeros
   std::function<std::uint64_t()> Ticks{};       // the clock of ConnectTick; empty: the hub's
   TPageRefresh* Pages = nullptr;  // the window's pages; null: none to tell
+  TTmpBanList* TmpBans = nullptr;             // null: nothing to list or clear
 };

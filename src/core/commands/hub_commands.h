@@ -23,14 +23,15 @@ class TTextCommand;
 class TPageRefresh;
 struct TChatPenalty;
 class TUserStatsSide;
+struct TBan;
+struct TPatternBan;
+enum class TBanKind : std::uint8_t;
 
 // The operator commands: 186 names on 106 handlers, each with its right and
 // its least number of arguments, answered by the hub bot. Owns its name
 // table and the reply and help-row buffers; shares the
-// delegator's token list and does not own the context's objects. Only
-// help, the prefix-only call and kick act yet: every other handler stops
-// after its right and argument checks until its command group is built.
-// Main thread only.
+// delegator's token list and does not own the context's objects. Main
+// thread only.
 class THubCommands {
  public:
   THubCommands(const TCommandContext& context, const TStringList& tokens);
@@ -196,8 +197,46 @@ class THubCommands {
   void HandleCoreInfo();
   void Report(TStatsReport which);
   TUserStatsSide* UserStatsSide() const;
-  // The groups still to be built: the checks alone.
-  void HandlePending() {}
+  // User actions and bans (hub_commands_user_actions.cpp,
+  // hub_commands_bans.cpp).
+  void HandleBlock();
+  void HandleUnBlock();
+  void HandleRedirect();
+  void HandleDrop();
+  void HandleBan();
+  void HandleTimedBan();
+  void HandleBanNick();
+  void HandleTimedBanNick();
+  void HandleBanIP();
+  void HandleTimedBanIP();
+  void HandleBanDNS();
+  void HandleTimedBanDNS();
+  void HandleBanClient();
+  void HandleUnBan();
+  void HandleUnBanClient();
+  void HandleClearNickBans();
+  void HandleClearIPBans();
+  void HandleClearDNSBans();
+  void HandleClearClientBans();
+  void HandleShowNickBans();
+  void HandleShowIPBans();
+  void HandleShowDNSBans();
+  void HandleShowClientBans();
+  void HandleClearTempBans();
+  void HandleShowTempBans();
+  // The logged-in user of word 1; null after the reply for a nick the hub
+  // keeps (`reserved`) or an unknown one.
+  THubSocket* ActionTarget(TLanguageKey reserved, TLanguageKey notFound);
+  // Word `word` as ban hours; false after the refusal.
+  bool BanHours(int word, int& hours);
+  TDateTime BanExpiry(int hours) const;
+  // A ban the list would not add: the one standing in its way.
+  void ReplyStandingBan(const TBan* ban);
+  void BanConnectedUser(bool timed);
+  void BanNickPattern(bool timed);
+  void BanPatterns(const TPatternBan& family);
+  void ClearBans(TBanKind kind);
+  void ShowBans(TBanKind kind);
 
   TCommandContext ctx_;
   const TStringList& tokens_;

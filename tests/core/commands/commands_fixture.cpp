@@ -21,6 +21,7 @@ TCommandsFixture::TCommandsFixture()
   ctx_.Accounts = &accounts_;
   ctx_.Profiles = &profiles_;
   ctx_.ISPs = &isps_;
+  ctx_.TmpBans = &tmpBans_;
   hooks_.SetLogin(&login_);
   settings_.SetBotName(kBot);
   nicksInUse_.Add(kBot);

@@ -22,6 +22,7 @@
 #include "security/isp_list.h"
 #include "security/profile.h"
 #include "security/profiles.h"
+#include "security/tmp_ban_list.h"
 #include "security/user_registered.h"
 #include "settings/language.h"
 #include "settings/settings.h"
@@ -95,6 +96,8 @@ class TCommandsFixture : public testing::Test {
   TDateTime now_{};  // the wall clock of bans, history and help
   bool clockFails_ = false;  // the next reading of the date throws
   TBanList bans_{language_, {}, [this] { return now_; }};
+  std::uint64_t hubMs_ = 1000000;  // the hub clock of the temporary bans
+  TTmpBanList tmpBans_{settings_, language_, [this] { return hubMs_; }};
   THistoryManager history_{language_, [this] { return now_; }};
   TUserRegistered registered_{{}, [this] { return now_; }};
   TProfiles profiles_{settings_};
