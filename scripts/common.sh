@@ -9,7 +9,7 @@ KAVRO_PACKAGES=(cmake ninja-build g++ ccache zlib1g-dev libgtest-dev libssl-dev 
 # The fuzz stage of the tests: clang's libFuzzer.
 KAVRO_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 # Only the tests use these; a test whose tool is missing skips and says so.
-KAVRO_TEST_PACKAGES=(microdc2 mariadb-server)
+KAVRO_TEST_PACKAGES=(microdc2 mariadb-server xvfb)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
