@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +23,7 @@
 namespace {
 
 constexpr uint64_t kWakeId = 0;  // epoll tag of the eventfd; watch ids start at 1
+constexpr uint64_t kTimerFdId = UINT64_MAX;  // epoll tag of the timerfd of an outside drive
 constexpr int kMaxEventsPerTurn = 256;
 
 [[noreturn]] void ThrowErrno(const char* where, int error) {
@@ -114,6 +116,59 @@ struct TEventLoopImpl {
   uint64_t nextWatchId = kWakeId + 1;
   std::vector<epoll_event> events = std::vector<epoll_event>(kMaxEventsPerTurn);
 
+  // Driven from outside (Descriptor): a timerfd in the epoll set, armed to
+  // the earliest deadline, makes the epoll descriptor readable when a timer
+  // is due, so the outer loop needs no timeout of its own.
+  int timerFd = -1;
+  uint64_t timerFdDeadline = 0;  // what the timerfd is armed to; 0 = disarmed
+  bool inTurn = false;
+
+  ~TEventLoopImpl() {
+    if (timerFd >= 0) close(timerFd);
+  }
+
+  void EnableTimerFd() {
+    if (timerFd >= 0) return;
+    timerFd = timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC | TFD_NONBLOCK);
+    if (timerFd < 0) ThrowErrno("EventLoop.Descriptor", errno);
+    epoll_event ev{};
+    ev.events = EPOLLIN;
+    ev.data.u64 = kTimerFdId;
+    if (epoll_ctl(epollFd.Get(), EPOLL_CTL_ADD, timerFd, &ev) != 0) {
+      const int error = errno;
+      close(timerFd);
+      timerFd = -1;
+      ThrowErrno("EventLoop.Descriptor", error);
+    }
+    RearmTimerFd();
+  }
+
+  // Absolute CLOCK_MONOTONIC time, the clock MonotonicMs reads.
+  void SetTimerFd(uint64_t deadlineMs) {
+    itimerspec spec{};
+    if (deadlineMs != 0) {
+      spec.it_value.tv_sec = static_cast<time_t>(deadlineMs / 1000);
+      spec.it_value.tv_nsec = static_cast<long>((deadlineMs % 1000) * 1000000);
+    }
+    if (timerfd_settime(timerFd, TFD_TIMER_ABSTIME, &spec, nullptr) != 0)
+      ThrowErrno("EventLoop.RunReady", errno);
+    timerFdDeadline = deadlineMs;
+  }
+
+  void RearmTimerFd() {
+    if (timerFd < 0) return;
+    PopStale();
+    // A deadline of 0 would disarm: the earliest possible one is 1 ms.
+    const uint64_t deadline = heap.empty() ? 0 : std::max<uint64_t>(heap.front().deadline, 1);
+    if (deadline != timerFdDeadline) SetTimerFd(deadline);
+  }
+
+  void DrainTimerFd() {
+    uint64_t expirations = 0;
+    [[maybe_unused]] const ssize_t n = read(timerFd, &expirations, sizeof expirations);
+    timerFdDeadline = 0;  // fired: a disarmed timerfd, re-armed after the turn
+  }
+
   TEventLoopImpl() {
     epoll_event ev{};
     ev.events = EPOLLIN;
@@ -195,6 +250,11 @@ struct TEventLoopImpl {
     heap.push_back({now + timer.intervalMs, timer.armSeq, id});
     std::push_heap(heap.begin(), heap.end(), Later);
     if (heap.size() > 2 * armedCount + 64) Compact();
+    // Outside a turn nobody re-arms later: an earlier deadline must reach
+    // the timerfd now. Inside one, the turn's end does it.
+    const uint64_t deadline = now + timer.intervalMs;
+    if (timerFd >= 0 && !inTurn && (timerFdDeadline == 0 || deadline < timerFdDeadline))
+      SetTimerFd(deadline);
   }
 
   void Disarm(TTimerState& timer) {
@@ -298,6 +358,10 @@ struct TEventLoopImpl {
         DrainWake();
         continue;
       }
+      if (id == kTimerFdId) {
+        DrainTimerFd();
+        continue;
+      }
       // A watch removed by an earlier handler of this turn is not found, and
       // ids are never reused, so its pending event is dropped here.
       const auto it = watches.find(id);
@@ -311,13 +375,26 @@ struct TEventLoopImpl {
 
   // ---- one turn -----------------------------------------------------------
 
-  void Turn() {
-    const int timeout = NextTimeout();
+  void Turn(bool wait) {
+    const int timeout = wait ? NextTimeout() : 0;
     int count = epoll_wait(epollFd.Get(), events.data(), kMaxEventsPerTurn, timeout);
     if (count < 0) {
       if (errno != EINTR) ThrowErrno("EventLoop.Run", errno);
       count = 0;
     }
+    inTurn = true;
+    struct TTurnEnd {
+      TEventLoopImpl& impl;
+      // Also after an exception: the next deadline must stay armed.
+      ~TTurnEnd() {
+        impl.inTurn = false;
+        try {
+          impl.RearmTimerFd();
+        } catch (...) {
+          // timerfd_settime fails only on bad arguments; nothing to do here.
+        }
+      }
+    } end{*this};
     DispatchEvents(count);
     FireDueTimers();
     RunPosted();
@@ -339,7 +416,27 @@ void EventLoop::Run() {
     TEventLoopImpl& impl;
     ~TRunningReset() { impl.running = false; }
   } reset{impl};
-  while (!impl.stopRequested.exchange(false)) impl.Turn();
+  while (!impl.stopRequested.exchange(false)) impl.Turn(true);
+}
+
+int EventLoop::Descriptor() {
+  impl_->CheckThread();
+  impl_->EnableTimerFd();
+  return impl_->epollFd.Get();
+}
+
+void EventLoop::RunReady() {
+  TEventLoopImpl& impl = *impl_;
+  // Nested (a handler spinning an outer loop that calls back here): the
+  // current turn finishes first.
+  if (impl.running) return;
+  impl.loopThread = std::this_thread::get_id();
+  impl.running = true;
+  struct TRunningReset {
+    TEventLoopImpl& impl;
+    ~TRunningReset() { impl.running = false; }
+  } reset{impl};
+  impl.Turn(false);
 }
 
 void EventLoop::Stop() {

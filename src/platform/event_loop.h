@@ -121,6 +121,14 @@ class EventLoop {
   void Run();
   void Stop();
 
+  // Driving the loop from another loop that waits (the window's): the epoll
+  // descriptor is readable whenever a watch is ready, a task is posted or a
+  // timer is due (a timerfd in the set follows the earliest deadline from
+  // the first call on). The outer loop then calls RunReady(), one turn that
+  // never waits. A RunReady() inside a running turn or Run() does nothing.
+  int Descriptor();
+  void RunReady();
+
   // Queues `task` to run on the loop's thread, in posting order, and wakes
   // the loop.
   void Post(TTask task);
