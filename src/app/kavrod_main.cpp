@@ -12,6 +12,7 @@
 
 #include "app/kavrod_import.h"
 #include "app/qt_picture_loader.h"
+#include "core/exception_class.h"
 #include "core/kavro_root.h"
 #include "core/program_lifecycle.h"
 #include "platform/client_socket.h"
@@ -109,17 +110,6 @@ void PrintLine(std::string_view line) {
   std::cout << line << std::endl;  // flushed: a pipe reads it live
 }
 
-// The class of an exception of the hub's family, for the Error line.
-std::string_view ExceptionClass(const std::exception& e) {
-  if (dynamic_cast<const EAssertionFailed*>(&e)) return "EAssertionFailed";
-  if (dynamic_cast<const EBufferException*>(&e)) return "EBufferException";
-  if (dynamic_cast<const EProtocolException*>(&e)) return "EProtocolException";
-  if (dynamic_cast<const ECoreSocketError*>(&e)) return "ECoreSocketError";
-  if (dynamic_cast<const EHubCommandError*>(&e)) return "EHubCommandError";
-  if (dynamic_cast<const EKavroException*>(&e)) return "EKavroException";
-  return "Exception";
-}
-
 int Run(const TOptions& options) {
   ReturnLargeBlocksToSystem();
   IgnoreBrokenPipeSignal();
@@ -135,15 +125,8 @@ int Run(const TOptions& options) {
   rootForSignals = &root;
   root.SetLineSink(PrintLine);
   root.SetListenAddress(options.ListenAddress);
-  loop.SetErrorHandler([&root](std::exception_ptr error) {
-    try {
-      std::rethrow_exception(error);
-    } catch (const std::exception& e) {
-      root.ReportError(std::string(ExceptionClass(e)) + ":" + e.what());
-    } catch (...) {
-      root.ReportError("Exception:unknown");
-    }
-  });
+  loop.SetErrorHandler(
+      [&root](std::exception_ptr error) { root.ReportError(UnhandledExceptionText(error)); });
   root.ReportEvent("kavrod running in " + ProgramFolder() + ", open-file limit " +
                    std::to_string(files.Soft));
 

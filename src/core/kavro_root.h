@@ -86,6 +86,7 @@ class TKavroRoot {
   TSettingsFileWatcher& SettingsWatcher() { return *watcher_; }
   TSettings& Settings() { return *settings_; }
   TSettingsFileSet& SettingsFiles() { return *files_; }
+  TRootSettingsHooks& SettingsHooks() { return *settingsHooks_; }
   TProfiles& Profiles() { return *profiles_; }
   TAccounts& Accounts() { return *accounts_; }
   TBanList& Bans() { return *bans_; }

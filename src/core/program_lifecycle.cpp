@@ -14,17 +14,32 @@ TProgramLifecycle::TProgramLifecycle(TKavroRoot& root, TLifecycleHub& hub)
     : root_(root), hub_(hub), clock_([] { return MonotonicMs(); }) {}
 
 void TProgramLifecycle::Startup(bool forceStart) {
-  root_.SettingsFiles().LoadAll(false);
-  root_.LoadLanguage();
-  if (root_.Settings().AutoStart || forceStart) StartHub();
-  lastAutoSave_ = Now();
+  LoadSettings();
+  SelectLanguage();
+  AutoStart(forceStart);
+  StartupDone();
 }
+
+void TProgramLifecycle::LoadSettings() { root_.SettingsFiles().LoadAll(false); }
+
+void TProgramLifecycle::SelectLanguage() { root_.LoadLanguage(); }
+
+bool TProgramLifecycle::AutoStart(bool forceStart) {
+  if (!root_.Settings().AutoStart && !forceStart) return false;
+  StartHub();
+  return true;
+}
+
+void TProgramLifecycle::StartupDone() { lastAutoSave_ = Now(); }
 
 bool TProgramLifecycle::StartHub() {
   if (!hub_.StartListening()) return false;
   if (!hub_.Start()) return false;
   if (!updateTimer_.IsActive())
-    updateTimer_ = root_.Loop().AddTimer(kUpdateIntervalMs, true, [this] { PeriodicCheck(); });
+    updateTimer_ = root_.Loop().AddTimer(kUpdateIntervalMs, true, [this] {
+      PeriodicCheck();
+      if (tickHandler_) tickHandler_();
+    });
   return true;
 }
 

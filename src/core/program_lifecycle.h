@@ -53,6 +53,18 @@ class TProgramLifecycle {
   // Loads every settings file, selects the language and starts the hub when
   // AutoStart is on or `forceStart` is set.
   void Startup(bool forceStart);
+  // The same start-up in its steps, for the window that does its own work
+  // between them.
+  void LoadSettings();
+  void SelectLanguage();
+  // True when the hub was to start (AutoStart or `forceStart`).
+  bool AutoStart(bool forceStart);
+  void StartupDone();
+
+  // Called after each tick of the update timer (the window refreshes the
+  // page it shows).
+  using TTickHandler = std::function<void()>;
+  void SetTickHandler(TTickHandler handler) { tickHandler_ = std::move(handler); }
   // Listening first, then the core; the update timer runs while it runs.
   bool StartHub();
   bool StopHub();
@@ -73,6 +85,7 @@ class TProgramLifecycle {
   TKavroRoot& root_;
   TLifecycleHub& hub_;
   TClock clock_;
+  TTickHandler tickHandler_;
   TTimer updateTimer_;
   std::uint64_t lastAutoSave_ = 0;
   std::uint64_t lastStatisticsStep_ = 0;

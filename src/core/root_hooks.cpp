@@ -27,6 +27,10 @@ TRootSettingsHooks::TRootSettingsHooks(TSettings& settings, TSettingsFileWatcher
                                        TNicksInUse& nicksInUse)
     : settings_(settings), watcher_(watcher), nicksInUse_(nicksInUse) {}
 
+void TRootSettingsHooks::HubNameChanged() {
+  if (windowListener_) windowListener_();
+}
+
 void TRootSettingsHooks::SetHubSpeed(int workPace) {
   if (core_ != nullptr) core_->SetSpeed(workPace);
 }
@@ -62,6 +66,7 @@ void TRootSettingsHooks::SelectUserStats(int type) {
 
 // Registration follows the setting, as the general page does when shown.
 void TRootSettingsHooks::SettingsLoaded() {
+  if (windowListener_) windowListener_();
   if (hubList_ == nullptr) return;
   if (settings_.HubRegistration && !hubList_->Active()) {
     hubList_->Start();

@@ -52,9 +52,16 @@ class TRootSettingsHooks final : public TSettingsHooks {
   void CollectPeaks(TSettingsPeaks& peaks) override;
   void SelectUserStats(int type) override;
   void SettingsLoaded() override;
+  void HubNameChanged() override;
+
+  // The window's side: told after every settings load and hub-name change
+  // (its caption). The headless program leaves it empty.
+  using TWindowListener = std::function<void()>;
+  void SetWindowListener(TWindowListener listener) { windowListener_ = std::move(listener); }
 
  private:
   TSettings& settings_;
+  TWindowListener windowListener_;
   TSettingsFileWatcher& watcher_;
   TNicksInUse& nicksInUse_;
   TNickList* nickList_ = nullptr;

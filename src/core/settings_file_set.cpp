@@ -127,6 +127,7 @@ bool TSettingsFileSet::LoadAll(bool report) {
   for (std::size_t i = 0; i < kSettingsListCount; ++i) {
     const auto list = static_cast<TSettingsList>(i);
     if (!Registered(list)) continue;
+    if (aboutToLoad_) aboutToLoad_(NamesOf(list).Display);
     std::string errorText;
     if (!LoadOne(list, errorText))
       failures_.push_back(LowerString(NamesOf(list).Display) + errorText);

@@ -61,6 +61,10 @@ class TSettingsFileSet {
   // Registers the list's file operations and its reload with the watcher.
   void Register(TSettingsList list, TFileOp load, TFileOp save);
   bool Registered(TSettingsList list) const { return Entry(list).Load != nullptr; }
+  // Told each file's display name ("Settings", "Banlist" ...) before its
+  // load in a load run; the window's splash shows it.
+  using TAboutToLoad = std::function<void(std::string_view displayName)>;
+  void SetAboutToLoad(TAboutToLoad aboutToLoad) { aboutToLoad_ = std::move(aboutToLoad); }
   // The waits between attempts; a real sleep by default.
   void SetSleep(TSleep sleep) { sleep_ = std::move(sleep); }
 
@@ -102,6 +106,7 @@ class TSettingsFileSet {
   TReport error_;
   TReport success_;
   TSleep sleep_;
+  TAboutToLoad aboutToLoad_;
   std::array<TEntry, kSettingsListCount> entries_;
   std::vector<std::string> failures_;  // of the current run
 };

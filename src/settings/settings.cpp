@@ -50,6 +50,7 @@ void TSettings::SetHubName(std::string_view name) {
   if (safe == hubName_) return;
   hubName_ = std::move(safe);
   Hooks().SendToAll(HubNameMessage());
+  Hooks().HubNameChanged();
 }
 
 void TSettings::SetTopic(std::string_view text) {

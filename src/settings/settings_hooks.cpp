@@ -12,3 +12,4 @@ void TSettingsHooks::SetSettingsWatcherEnabled(bool /*enabled*/) {}
 void TSettingsHooks::SelectUserStats(int /*type*/) {}
 void TSettingsHooks::CollectPeaks(TSettingsPeaks& /*peaks*/) {}
 void TSettingsHooks::SettingsLoaded() {}
+void TSettingsHooks::HubNameChanged() {}

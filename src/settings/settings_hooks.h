@@ -50,4 +50,6 @@ class TSettingsHooks {
   virtual void CollectPeaks(TSettingsPeaks& peaks);
   // Pages: show the values of a successful load.
   virtual void SettingsLoaded();
+  // The window's caption follows the hub name.
+  virtual void HubNameChanged();
 };
