@@ -1,7 +1,100 @@
 #pragma once
 
-// The kavro program: the hub with its administration window on one thread.
+#include <QString>
+#include <exception>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+class EventLoop;
+class QAction;
+class QTreeWidgetItem;
+class TDialogs;
+class TfrmMain;
+class TfrmSplashScreen;
+class TKavroRoot;
+class TLoopDriver;
+class TProgramLifecycle;
+class TTrayIcon;
+
+// The program with its window: builds the hub (TKavroRoot) and the window
+// on the one main thread, runs the start-up in its steps with the splash
+// screen, the Start/Stop actions, the page choice, the update tick's page
+// refresh, the close question and the shutdown's window half. Owns the
+// root, the lifecycle, the window, the tray icon and the loop driver; does
+// not own the event loop or the dialogs. Main thread only.
 class TMainGui {
  public:
+  TMainGui(EventLoop& loop, std::string homeFolder, TDialogs& dialogs);
+  ~TMainGui();
+  TMainGui(const TMainGui&) = delete;
+  TMainGui& operator=(const TMainGui&) = delete;
+
+  // The kavro program: [--home DIR]; exits 0 after the shutdown.
   static int Main(int argc, char** argv);
+
+  // The start-up steps; the splash shows them while it exists.
+  void Startup();
+  // Window hidden and detached from the feed, then the hub's shutdown order.
+  void Shutdown();
+
+  // Without questions: the tray's and the automatic start.
+  bool StartHub();
+  bool StopHub();
+  // The "Start Hub" button: warnings, the settings-first question, start.
+  void StartHubAction();
+  void StopHubAction() { StopHub(); }
+
+  // May the window close? Asks when shown and PromptOnShutDown is on.
+  bool CloseQuery();
+  // Closing without any question (SIGINT, SIGTERM).
+  void SetClosingBySignal() { closingBySignal_ = true; }
+
+  void ShowPage(QTreeWidgetItem* node);
+  // One update tick: the periodic work, then the shown page's refresh.
+  void UpdateTick();
+  // The refresh of a live page, by its exact page name.
+  void SetPageRefresh(const QString& pageName, std::function<void()> refresh);
+
+  void ApplicationException(std::exception_ptr error);
+  void SendBotLine(const QString& text);
+
+  QString Caption() const;
+  void SetCaption();
+  void RefreshTray();
+
+  TKavroRoot& Root() { return *root_; }
+  TProgramLifecycle& Lifecycle() { return *lifecycle_; }
+  TfrmMain& Window() { return *window_; }
+  TTrayIcon& Tray() { return *tray_; }
+  TfrmSplashScreen* Splash() { return splash_.get(); }
+  QAction* LockHubAction() { return lockHub_; }
+  QAction* StartHubMenuAction() { return startAction_; }
+  QAction* StopHubMenuAction() { return stopAction_; }
+  bool SettingsSeen() const { return settingsSeen_; }
+  void HideSplash();
+
+ private:
+  void BuildPageTree();
+  void BuildMenu();
+  void SplashStatus(const QString& text);
+  void RefreshShownPage();
+  void ExpandHints();
+
+  EventLoop& loop_;
+  TDialogs& dialogs_;
+  std::unique_ptr<TfrmSplashScreen> splash_;
+  std::unique_ptr<TKavroRoot> root_;
+  std::unique_ptr<TProgramLifecycle> lifecycle_;
+  std::unique_ptr<TfrmMain> window_;
+  TTrayIcon* tray_ = nullptr;  // owned by the window
+  QAction* lockHub_ = nullptr;
+  QAction* startAction_ = nullptr;
+  QAction* stopAction_ = nullptr;
+  std::unique_ptr<TLoopDriver> driver_;
+  std::map<QString, std::function<void()>> refreshers_;
+  bool settingsSeen_ = false;
+  bool closingBySignal_ = false;
+  bool shutDown_ = false;
 };
