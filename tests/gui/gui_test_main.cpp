@@ -3,11 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include "gui/kavro_application.h"
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
-  QApplication app(argc, argv);
+  TKavroApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
   return RUN_ALL_TESTS();
 }
