@@ -19,6 +19,7 @@
 #include "gui/dialogs.h"
 #include "gui/feed_pane.h"
 #include "gui/hub_page.h"
+#include "gui/hublist_icon.h"
 #include "gui/kavro_application.h"
 #include "gui/loop_driver.h"
 #include "gui/main_window.h"
@@ -28,6 +29,7 @@
 #include "settings/settings.h"
 #include "stats/user_stats_module.h"
 #include "utils/constants.h"
+#include "utils/program_folder.h"
 
 namespace {
 
@@ -83,6 +85,9 @@ TMainGui::TMainGui(EventLoop& loop, std::string homeFolder, TDialogs& dialogs)
     SplashStatus(QStringLiteral("Loading: ") + TextFromBytes(name));
   });
   lifecycle_->SetTickHandler([this] { RefreshShownPage(); });
+  hublistIcon_ = std::make_unique<THublistIcon>(
+      root_->Settings(), ProgramPath(kImageFolder, ""),
+      [this](const std::string& line) { root_->ReportError(line); });
   loop_.SetErrorHandler([this](std::exception_ptr error) { ApplicationException(error); });
   if (auto* app = qobject_cast<TKavroApplication*>(QCoreApplication::instance()))
     app->SetExceptionHandler([this](std::exception_ptr error) { ApplicationException(error); });
@@ -99,6 +104,7 @@ TMainGui::~TMainGui() {
   root_->SettingsFiles().SetAboutToLoad({});
   lifecycle_->SetTickHandler({});
   lifecycle_.reset();
+  hublistIcon_.reset();
   window_.reset();  // before the root: pages may point into it
   root_.reset();
 }
@@ -291,6 +297,10 @@ void TMainGui::SendBotLine(const QString& text) {
   AppendFeedWireText(message, BytesFromText(text));
   message += '|';
   root_->NickList().SendToAll(message);
+}
+
+void TMainGui::LoadhublistIcon(const QString& address, std::function<void()> done) {
+  hublistIcon_->Load(address, std::move(done));
 }
 
 void TMainGui::Shutdown() {

@@ -11,6 +11,7 @@ class EventLoop;
 class QAction;
 class QTreeWidgetItem;
 class TDialogs;
+class THublistIcon;
 class TfrmMain;
 class TfrmSplashScreen;
 class TKavroRoot;
@@ -58,6 +59,9 @@ class TMainGui {
   void SetPageRefresh(const QString& pageName, std::function<void()> refresh);
 
   void ApplicationException(std::exception_ptr error);
+  // The hub-list icon from the "Hub Icon" field's address; asynchronous.
+  void LoadhublistIcon(const QString& address, std::function<void()> done = {});
+  THublistIcon& HublistIcon() { return *hublistIcon_; }
   void SendBotLine(const QString& text);
 
   QString Caption() const;
@@ -92,6 +96,7 @@ class TMainGui {
   QAction* lockHub_ = nullptr;
   QAction* startAction_ = nullptr;
   QAction* stopAction_ = nullptr;
+  std::unique_ptr<THublistIcon> hublistIcon_;
   std::unique_ptr<TLoopDriver> driver_;
   std::map<QString, std::function<void()>> refreshers_;
   bool settingsSeen_ = false;
