@@ -155,6 +155,7 @@ void TMainGui::Startup() {
     StartHub();
   }
   lifecycle_->StartupDone();
+  started_ = true;
 }
 
 void TMainGui::BuildPageTree() {
@@ -266,7 +267,9 @@ void TMainGui::ShowPage(QTreeWidgetItem* node) {
 }
 
 void TMainGui::UpdateTick() {
-  if (shutDown_) return;
+  // Before the start-up is done an automatic save would meet lists not yet
+  // loaded.
+  if (shutDown_ || !started_) return;
   lifecycle_->PeriodicCheck();
   RefreshShownPage();
 }

@@ -102,4 +102,5 @@ class TMainGui {
   bool settingsSeen_ = false;
   bool closingBySignal_ = false;
   bool shutDown_ = false;
+  bool started_ = false;  // the start-up is done: the periodic work may run
 };

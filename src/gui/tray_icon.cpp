@@ -50,18 +50,23 @@ TTrayIcon::~TTrayIcon() = default;
 void TTrayIcon::SetEnabled(bool on) {
   iconVisible_ = on && trayAvailable_();
   icon_->setVisible(iconVisible_);
-  // Without the icon a hidden window could not come back.
-  if (!iconVisible_ && !window_.isVisible()) ShowMainForm();
+  // Without the icon a window hidden in the tray could not come back; a
+  // window not shown yet (start-up) stays as it is.
+  if (!iconVisible_ && hiddenInTray_) ShowMainForm();
 }
 
 void TTrayIcon::ShowMainForm() {
+  hiddenInTray_ = false;
   window_.setWindowState(window_.windowState() & ~Qt::WindowMinimized);
   window_.show();
   window_.raise();
   window_.activateWindow();
 }
 
-void TTrayIcon::HideMainForm() { window_.hide(); }
+void TTrayIcon::HideMainForm() {
+  hiddenInTray_ = true;
+  window_.hide();
+}
 
 QString TTrayIcon::HintText(const QString& hubName, bool online) {
   const QString text = hubName + QStringLiteral("\nStatus: ") +

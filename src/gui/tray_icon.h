@@ -68,4 +68,5 @@ class TTrayIcon : public QObject {
   QAction* stop_;
   QString hint_;
   bool iconVisible_ = false;
+  bool hiddenInTray_ = false;  // hidden by the tray, so only the tray brings it back
 };

@@ -36,6 +36,15 @@ TEST_F(TGuiTest, SplashShowsTheStartupStepsAndEachSettingsFile) {
   EXPECT_FALSE(lines.contains("Loading: Starting hub"));  // AutoStart is off
 }
 
+// A settings load during the start-up must not lead to an automatic save
+// of lists not loaded yet ("Failed to save ...").
+TEST_F(TGuiTest, StartupSavesNothingAndReportsNoFailure) {
+  TFeedPane* feed = gui_->Window().FeedPane();
+  for (int i = 0; i < feed->EntryCount(); ++i)
+    EXPECT_FALSE(feed->Entry(i).contains("Failed to")) << feed->Entry(i).toStdString();
+  EXPECT_FALSE(gui_->Window().isVisible());  // shown by the entry, after the start-up
+}
+
 TEST_F(TGuiTest, SplashRefusesToClose) {
   TfrmSplashScreen splash;
   splash.show();

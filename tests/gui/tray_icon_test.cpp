@@ -76,3 +76,16 @@ TEST(TrayIcon, MenuFollowsTheWindowAndTheHub) {
 }
 
 }  // namespace
+
+namespace {
+
+// The start-up turns the icon off before the window was ever shown: the
+// window must not appear before the start-up is done.
+TEST(TrayIcon, IconOffLeavesANeverShownWindowHidden) {
+  QWidget window;
+  TTrayIcon tray(window, {}, [] { return false; });
+  tray.SetEnabled(false);
+  EXPECT_FALSE(window.isVisible());
+}
+
+}  // namespace
