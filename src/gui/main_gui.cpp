@@ -26,6 +26,7 @@
 #include "gui/splash_screen.h"
 #include "gui/text_1252.h"
 #include "gui/tray_icon.h"
+#include "scripting/lua_scripts.h"
 #include "settings/settings.h"
 #include "stats/user_stats_module.h"
 #include "utils/constants.h"
@@ -46,6 +47,7 @@ TMainGui::TMainGui(EventLoop& loop, std::string homeFolder, TDialogs& dialogs)
   splash_->show();
   SplashStatus(QStringLiteral("Initializing application"));
   root_ = std::make_unique<TKavroRoot>(loop, std::move(homeFolder), MakeUserStats);
+  scripts_ = std::make_unique<TLuaScripts>(*root_);
   lifecycle_ = std::make_unique<TProgramLifecycle>(*root_, root_->Hub());
   window_ = std::make_unique<TfrmMain>();
   BuildMenu();
@@ -104,6 +106,7 @@ TMainGui::~TMainGui() {
   root_->SettingsFiles().SetAboutToLoad({});
   lifecycle_->SetTickHandler({});
   lifecycle_.reset();
+  scripts_.reset();
   hublistIcon_.reset();
   window_.reset();  // before the root: pages may point into it
   root_.reset();
@@ -139,8 +142,9 @@ void TMainGui::Startup() {
   BuildPageTree();
   SetCaption();
   window_->FeedPane()->ShowFeedLine(TFeedKind::Event, "Application started");
-  // Scripts join with the scripting host; until then there are none.
   SplashStatus(QStringLiteral("Loading: Lua scripts"));
+  window_->AddPageNode(nullptr, "General Lua settings", "Lua", "Lua-scripts");
+  scripts_->LoadScripts(false);
   SplashStatus(QStringLiteral("Loading: Settings"));
   lifecycle_->LoadSettings();
   SplashStatus(QStringLiteral("Loading: Languages"));

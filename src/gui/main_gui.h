@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "scripting/rtf_picture.h"
+
 class EventLoop;
 class QAction;
 class QTreeWidgetItem;
@@ -16,6 +18,7 @@ class TfrmMain;
 class TfrmSplashScreen;
 class TKavroRoot;
 class TLoopDriver;
+class TLuaScripts;
 class TProgramLifecycle;
 class TTrayIcon;
 
@@ -33,7 +36,8 @@ class TMainGui {
   TMainGui& operator=(const TMainGui&) = delete;
 
   // The kavro program: [--home DIR]; exits 0 after the shutdown.
-  static int Main(int argc, char** argv);
+  // `pictures`: the picture reader scripts are given.
+  static int Main(int argc, char** argv, TPictureLoader pictures = {});
 
   // The start-up steps; the splash shows them while it exists.
   void Startup();
@@ -69,6 +73,7 @@ class TMainGui {
   void RefreshTray();
 
   TKavroRoot& Root() { return *root_; }
+  TLuaScripts& Scripts() { return *scripts_; }
   TProgramLifecycle& Lifecycle() { return *lifecycle_; }
   TfrmMain& Window() { return *window_; }
   TTrayIcon& Tray() { return *tray_; }
@@ -90,6 +95,7 @@ class TMainGui {
   TDialogs& dialogs_;
   std::unique_ptr<TfrmSplashScreen> splash_;
   std::unique_ptr<TKavroRoot> root_;
+  std::unique_ptr<TLuaScripts> scripts_;
   std::unique_ptr<TProgramLifecycle> lifecycle_;
   std::unique_ptr<TfrmMain> window_;
   TTrayIcon* tray_ = nullptr;  // owned by the window

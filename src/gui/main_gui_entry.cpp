@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 #include <cstring>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -18,6 +21,7 @@
 #include "platform/heap_tuning.h"
 #include "platform/open_file_limit.h"
 #include "platform/stop_signals.h"
+#include "scripting/lua_scripts.h"
 #include "utils/program_folder.h"
 
 namespace {
@@ -50,9 +54,23 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
   return options;
 }
 
+// The home made absolute and the working directory, so the relative paths
+// scripts use mean the hub's folder, as in kavrod.
+std::string EnterHome(const std::string& home) {
+  std::error_code error;
+  std::filesystem::create_directories(home, error);
+  const std::filesystem::path absolute = std::filesystem::absolute(home, error);
+  if (error) throw std::runtime_error("cannot resolve the home folder " + home);
+  std::filesystem::current_path(absolute, error);
+  if (error) throw std::runtime_error("cannot enter the home folder " + absolute.string());
+  std::string folder = absolute.lexically_normal().string();
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
 }  // namespace
 
-int TMainGui::Main(int argc, char** argv) {
+int TMainGui::Main(int argc, char** argv, TPictureLoader pictures) {
   try {
     ReturnLargeBlocksToSystem();
     IgnoreBrokenPipeSignal();
@@ -78,7 +96,8 @@ int TMainGui::Main(int argc, char** argv) {
       return 0;
     }
     TMessageBoxDialogs dialogs;
-    TMainGui program(loop, options->Home, dialogs);
+    TMainGui program(loop, EnterHome(options->Home), dialogs);
+    program.Scripts().SetPictureLoader(std::move(pictures));
     gui = &program;
     dialogs.SetParent(&program.Window());
     program.Startup();

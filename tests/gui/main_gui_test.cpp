@@ -99,9 +99,10 @@ TEST_F(TGuiTest, EveryTreeNodeOpensItsPageWithItsHeading) {
       {"Accounts", "Accounts", "User accounts"},
       {"Registered", "Register", "Self registered users"},
       {"ISP/IP", "ISPIP", "ISP/IP lists"},
+      {"Lua-scripts", "Lua", "General Lua settings"},
   };
   QTreeWidget* tree = gui_->Window().Tree();
-  EXPECT_EQ(tree->topLevelItemCount(), 5);
+  EXPECT_EQ(tree->topLevelItemCount(), 6);
   int nodes = 0;
   for (QTreeWidgetItemIterator it(tree); *it; ++it) ++nodes;
   EXPECT_EQ(nodes, static_cast<int>(std::size(rows)));
