@@ -160,6 +160,8 @@ void TMainGui::Startup() {
   }
   lifecycle_->StartupDone();
   started_ = true;
+  // The window opens on the Hub page with its heading.
+  window_->Tree()->setCurrentItem(window_->Tree()->topLevelItem(0));
 }
 
 void TMainGui::BuildPageTree() {

@@ -43,6 +43,8 @@ TEST_F(TGuiTest, StartupSavesNothingAndReportsNoFailure) {
   for (int i = 0; i < feed->EntryCount(); ++i)
     EXPECT_FALSE(feed->Entry(i).contains("Failed to")) << feed->Entry(i).toStdString();
   EXPECT_FALSE(gui_->Window().isVisible());  // shown by the entry, after the start-up
+  EXPECT_EQ(gui_->Window().CurrentPage(), "Hub");
+  EXPECT_EQ(gui_->Window().Heading(), "Welcome to the world of Kavro");
 }
 
 TEST_F(TGuiTest, SplashRefusesToClose) {
