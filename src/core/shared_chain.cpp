@@ -12,6 +12,7 @@ void TSharedChain::Begin() {
   oldOffset_ = 0;
   inSync_ = true;
   building_.clear();
+  ends_.clear();
   marked_ = TPlace{};
 }
 
@@ -26,14 +27,29 @@ bool TSharedChain::Matches(std::string_view first, std::string_view second) cons
 
 void TSharedChain::StartRebuild() {
   inSync_ = false;
+  building_.clear();
+  ends_.clear();
+  building_.reserve(blockSize_ == 0 ? 65536 : 2 * blockSize_ + 1024);
+  // A small block just behind joins the new one, or entries arriving one by
+  // one at the end of the list would each make a block of their own.
+  if (blockSize_ != 0 && !blocks_.empty() && blocks_.back()->Text().size() + oldOffset_ < blockSize_) {
+    building_.assign(blocks_.back()->Text());
+    if (marked_.block == static_cast<int>(blocks_.size())) {
+      --marked_.block;
+      marked_.offset += static_cast<int>(building_.size());
+    }
+    blocks_.pop_back();
+    boundaries_.pop_back();
+  }
   // The entries of the current old block that still hold start the new one.
-  if (oldIndex_ < old_.size()) building_.assign(old_[oldIndex_]->Text().substr(0, oldOffset_));
+  if (oldIndex_ < old_.size()) building_.append(old_[oldIndex_]->Text().substr(0, oldOffset_));
   if (blockSize_ != 0 && oldByLastId_.empty()) {
     for (std::size_t i = 0; i < oldBoundaries_.size(); ++i) oldByLastId_[oldBoundaries_[i].id] = i;
   }
 }
 
 void TSharedChain::Seal(std::uint64_t lastId, int lastSize) {
+  ends_.clear();
   if (building_.empty()) return;
   blocks_.push_back(std::make_shared<const TSharedBlock>(std::move(building_)));
   boundaries_.push_back({lastId, lastSize});
@@ -80,11 +96,41 @@ void TSharedChain::Add(std::uint64_t id, std::string_view first, std::string_vie
   building_.append(first);
   building_.append(second);
   if (blockSize_ == 0) return;
-  if (building_.size() >= 2 * blockSize_ || (oldIndex_ >= old_.size() && building_.size() >= blockSize_)) {
+  ends_.push_back({building_.size(), id, static_cast<int>(size)});
+  if (oldIndex_ >= old_.size() && building_.size() >= blockSize_) {
     Seal(id, static_cast<int>(size));
     return;
   }
+  if (building_.size() >= 2 * blockSize_) {
+    SplitInHalves();
+    return;
+  }
   TryResync(id, static_cast<int>(size));
+}
+
+void TSharedChain::SplitInHalves() {
+  // Cut at the first entry end past the middle, so both halves are full
+  // blocks and the next old boundary is met with a block worth keeping.
+  const std::size_t middle = building_.size() / 2;
+  std::size_t at = 0;
+  while (at < ends_.size() && ends_[at].end < middle) ++at;
+  if (at >= ends_.size() || ends_[at].end >= building_.size()) {
+    Seal(ends_.back().id, ends_.back().size);
+    return;
+  }
+  const TEntryEnd cut = ends_[at];
+  std::string rest = building_.substr(cut.end);
+  building_.resize(cut.end);
+  const int index = static_cast<int>(blocks_.size());
+  std::vector<TEntryEnd> later(ends_.begin() + static_cast<std::ptrdiff_t>(at) + 1, ends_.end());
+  Seal(cut.id, cut.size);
+  building_ = std::move(rest);
+  for (TEntryEnd& e : later) e.end -= cut.end;
+  ends_ = std::move(later);
+  if (marked_.block == index && marked_.offset >= static_cast<int>(cut.end)) {
+    ++marked_.block;
+    marked_.offset -= static_cast<int>(cut.end);
+  }
 }
 
 void TSharedChain::Finish() {

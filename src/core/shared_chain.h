@@ -48,6 +48,13 @@ class TSharedChain {
   void StartRebuild();
   void Seal(std::uint64_t lastId, int lastSize);
   void TryResync(std::uint64_t id, int size);
+  void SplitInHalves();
+
+  struct TEntryEnd {
+    std::size_t end = 0;  // in building_
+    std::uint64_t id = 0;
+    int size = 0;
+  };
 
   std::size_t blockSize_;
   std::vector<std::shared_ptr<const TSharedBlock>> blocks_;
@@ -61,6 +68,7 @@ class TSharedChain {
   std::size_t oldOffset_ = 0;
   bool inSync_ = true;
   std::string building_;
+  std::vector<TEntryEnd> ends_;  // the entries added to building_ one by one
   TPlace marked_;
   std::uint64_t made_ = 0;
 };

@@ -72,8 +72,32 @@ TEST(SharedChainTest, FollowsEveryChangeAndRemakesOnlyWhatChanged) {
       }
       EXPECT_LE(chain.BlocksMade() - madeBefore, 4u) << "seed " << seed << " step " << step;
       for (const auto& block : chain.Blocks()) EXPECT_LE(block->Size(), 2 * 400 + 200);
+      // Blocks stay large: no run of small ones.
+      for (std::size_t b = 1; b < chain.Blocks().size(); ++b)
+        EXPECT_GE(chain.Blocks()[b - 1]->Size() + chain.Blocks()[b]->Size(), 400 / 4) << "seed " << seed;
     }
   }
+}
+
+// Entries arriving one by one at the end of the list (nicks in login order)
+// grow the last block until it is full instead of making one block each.
+TEST(SharedChainTest, AppendsAtTheEndFillTheLastBlock) {
+  TSharedChain chain(1000);
+  std::vector<TEntry> entries;
+  for (int i = 0; i < 500; ++i) {
+    entries.push_back({static_cast<std::uint64_t>(i + 1), "$MyINFO $ALL b" + std::to_string(10000 + i) + " x|"});
+    const int mark = static_cast<int>(entries.size()) - 1;
+    Walk(chain, entries, mark);
+    const TSharedChain::TPlace& place = chain.Marked();
+    ASSERT_GE(place.block, 0);
+    EXPECT_EQ(chain.Blocks()[static_cast<std::size_t>(place.block)]->Text().substr(
+                  static_cast<std::size_t>(place.offset), static_cast<std::size_t>(place.length)),
+              entries.back().text);
+  }
+  std::string all;
+  for (const auto& e : entries) all += e.text;
+  EXPECT_EQ(Joined(chain), all);
+  EXPECT_LE(chain.Blocks().size(), all.size() / 1000 + 1);
 }
 
 TEST(SharedChainTest, OneBlockModeHoldsTheWholeTextAndKeepsItWhileUnchanged) {
