@@ -1,6 +1,5 @@
 #include "core/shared_chain.h"
 
-#include <cstring>
 
 void TSharedChain::Begin() {
   old_.swap(blocks_);
@@ -21,8 +20,8 @@ bool TSharedChain::Matches(std::string_view first, std::string_view second) cons
   const std::string_view text = old_[oldIndex_]->Text();
   if (oldOffset_ + first.size() + second.size() > text.size()) return false;
   const char* at = text.data() + oldOffset_;
-  return std::memcmp(at, first.data(), first.size()) == 0 &&
-         std::memcmp(at + first.size(), second.data(), second.size()) == 0;
+  return std::string_view(at, first.size()) == first &&
+         std::string_view(at + first.size(), second.size()) == second;
 }
 
 void TSharedChain::StartRebuild() {

@@ -104,9 +104,17 @@ void TWriteBuffer::Compact() {
 }
 
 bool TWriteBuffer::Reserve(std::size_t extra, bool force) {
-  if (queued_ != 0 &&
-      !AdmitTotal(static_cast<std::size_t>(queued_) + static_cast<std::size_t>(length_) + extra, force)) {
-    return false;
+  if (queued_ != 0) {
+    if (!AdmitTotal(static_cast<std::size_t>(queued_) + static_cast<std::size_t>(length_) + extra, force)) {
+      return false;
+    }
+    // Behind shared blocks the own bytes pile up while the blocks drain:
+    // a full block joins the queue and a fresh one begins, rather than
+    // moving to ever larger blocks, a copy each time.
+    if (!force && length_ > 0 && extra < static_cast<std::size_t>(capacity_ / 2) &&
+        static_cast<std::size_t>(length_) + extra >= static_cast<std::size_t>(capacity_ - head_)) {
+      FreezeOwnBytes();
+    }
   }
   const auto limit = static_cast<std::size_t>(kWriteBufferLimit);
   const std::size_t need = extra < limit ? static_cast<std::size_t>(length_) + extra : limit;
@@ -225,13 +233,16 @@ void TWriteBuffer::FreezeOwnBytes() {
     const int bar = FindChar('|', start, length_ - 1);
     start = bar < 0 ? length_ : bar + 1;
   }
+  // Frozen inside a message: the rest of it follows in the own bytes and
+  // must go plain, as for a partly sent message.
+  const bool midMessage = data_[length_ - 1] != '|';
   PushOwnSegment(0, start, false);
-  PushOwnSegment(start, length_, true);
+  PushOwnSegment(start, length_, !midMessage);
   length_ = 0;
   head_ = 0;
   data_ = block_;
   compressMark_ = 0;
-  previousRemaining_ = 0;
+  previousRemaining_ = midMessage ? 1 : 0;
 }
 
 void TWriteBuffer::AppendShared(const std::shared_ptr<const TSharedBlock>& block) {
