@@ -383,3 +383,25 @@ TEST(WriteBufferTest, ReplaceRangeAndChar) {
 }
 
 }  // namespace
+
+namespace {
+
+// A client that stopped reading keeps the shared blocks it had queued but
+// is refused newer ones, as it would be refused the same bytes copied.
+TEST(WriteBufferTest, AStalledClientPinsNoNewerSharedBlocks) {
+  TWriteBuffer buffer;
+  auto list = std::make_shared<const TSharedBlock>(std::string(1000000, 'n'));
+  buffer.AppendShared(list);
+  ASSERT_FALSE(buffer.Overflow());
+  buffer.NoteStalledRound();
+  buffer.NoteStalledRound();
+  auto newer = std::make_shared<const TSharedBlock>(std::string(200000, 'm'));
+  buffer.AppendShared(newer);
+  EXPECT_TRUE(buffer.Overflow());
+  EXPECT_EQ(buffer.Length(), 1000000);
+  EXPECT_EQ(newer.use_count(), 1);
+  buffer.Clear(true);
+  EXPECT_EQ(list.use_count(), 1);
+}
+
+}  // namespace
