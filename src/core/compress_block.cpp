@@ -46,11 +46,11 @@ class TDeflateStream {
 
 }  // namespace
 
-int CompressBlock(const void* source, int length, void* target, int capacity) {
+int CompressBlock(const void* source, int length, void* target, int capacity, bool fast) {
   if (length < 0 || capacity < 0) return -1;
   thread_local TDeflateStream normal(kLevel);
   thread_local TDeflateStream large(kLargeBlockLevel);
-  z_stream* zs = (length >= kLargeBlock ? large : normal).Fresh();
+  z_stream* zs = (fast || length >= kLargeBlock ? large : normal).Fresh();
   if (zs == nullptr) return -1;
   zs->next_in = static_cast<const Bytef*>(source);
   zs->avail_in = static_cast<uInt>(length);

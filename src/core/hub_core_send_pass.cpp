@@ -2,6 +2,7 @@
 // chunk per connection, and finishes the connections marked closing.
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <vector>
 
@@ -13,6 +14,13 @@
 #include "settings/settings.h"
 #include "base/exceptions.h"
 #include "utils/hub_time.h"
+
+namespace {
+
+// Enough for a send chunk of the largest pace made of the smallest blocks.
+constexpr int kSendSlices = 32;
+
+}  // namespace
 
 void THubCore::SendAll() {
   TPassGuard guard(*this);
@@ -54,11 +62,14 @@ int THubCore::TrySend(TConnection& connection) {
       return soClosed;
     }
     if (!out.IsMessageEnded()) throw EBufferException("THubCore.TrySendSocket", "Buffer not ended. Ignored!");
-    if (user.UserInfo().Supports.ZPipe) out.Compress();
+    const bool zpipe = user.UserInfo().Supports.ZPipe;
+    if (zpipe) out.Compress();
     const int pace = std::clamp(settings_.WorkPace(), 0, static_cast<int>(kWorkPaceTable.size()) - 1);
     const int chunk = kWorkPaceTable[static_cast<std::size_t>(pace)].SendChunk;
-    const std::size_t length = static_cast<std::size_t>(std::min(out.Length(), chunk));
-    const TIoResult result = connection.Socket.Write(out.Data(), length);
+    // Shared blocks and the connection's own bytes go out in one call.
+    std::array<TIoSlice, kSendSlices> slices;
+    const int count = out.Collect(slices.data(), kSendSlices, chunk, zpipe);
+    const TIoResult result = connection.Socket.WriteSlices(slices.data(), count);
     switch (result.status) {
       case TIoStatus::kDone: {
         const int sent = static_cast<int>(result.bytes);

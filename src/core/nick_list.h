@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/hub_socket.h"
+#include "core/shared_chain.h"
 #include "core/user_info.h"
 #include "core/write_buffer.h"
 #include "security/account_users.h"
@@ -125,6 +126,11 @@ class TNickList : public TAccountUsers {
   // step; true when the operator text must be rebuilt.
   bool Bind(THubSocket& user, std::shared_ptr<TAccount> account);
   void AppendOpListEntry(THubSocket& user);
+  // The parts of a nick list every viewer of one kind gets alike, queued
+  // as shared blocks; for viewers that see no hidden user and are not hidden.
+  void AppendSharedNickList(THubSocket& user, TWriteBuffer& out);
+  // True when the viewer's own entry went out in its place.
+  bool AppendSharedMyINFOs(THubSocket& user, TWriteBuffer& out);
   void SendBotLine(THubSocket& user, std::string_view text);
 
   TSettings& settings_;
@@ -137,4 +143,18 @@ class TNickList : public TAccountUsers {
   TBinList<THubSocket> sorted_{4096};
   THashList<THubSocket> operators_{128};
   TWriteBuffer opList_{1};  // "$OpList {bot}$$" + unhidden operators + "|"
+  // What lists share, per view: the "$NickList" message and every unhidden
+  // user's "$MyINFO" as users and as operators see it.
+  TSharedChain nickListChain_{0};
+  TSharedChain userMyINFOs_{kSharedBlockSize};
+  TSharedChain operatorMyINFOs_{kSharedBlockSize};
+
+ public:
+  // Target size of a shared block of "$MyINFO"s: small enough that the
+  // blocks a join replaces while newcomers still hold the old ones stay a
+  // small part of the list.
+  static constexpr std::size_t kSharedBlockSize = 16384;
+  const TSharedChain& MyINFOChain(bool operatorView) const {
+    return operatorView ? operatorMyINFOs_ : userMyINFOs_;
+  }
 };

@@ -26,7 +26,14 @@ void TNickList::SendNickList(THubSocket& user) {
   // the hub sends, and a copy through a scratch area doubled its cost.
   TWriteBuffer& out = user.WriteBuffer();
 
-  if (!info.Supports.NoHello) {
+  // A viewer that may see hidden users sees its own selection, and a
+  // hidden viewer finds itself where the others do not: both get private
+  // lists.
+  const bool shared = user.Rights().MayShowHidden() == 0 && !user.Hidden;
+
+  if (!info.Supports.NoHello && shared && listed) {
+    AppendSharedNickList(user, out);
+  } else if (!info.Supports.NoHello) {
     out.AppendString("$NickList ");
     out.AppendString(settings_.BotName());
     out.AppendString("$$");
@@ -71,15 +78,19 @@ void TNickList::SendNickList(THubSocket& user) {
   // Every user gets its own text once: an operator in the walk, everyone
   // else after it, so the client always finds itself in the list.
   bool sentOwn = false;
-  for (int i = 0; i < sorted_.Count(); ++i) {
-    const THubSocket& other = *sorted_.GetObject(i);
-    if (&other == &user) {
-      if (!user.IsOperator()) continue;
-      sentOwn = true;
-    } else if (!MaySee(user, other)) {
-      continue;
+  if (shared) {
+    sentOwn = AppendSharedMyINFOs(user, out);
+  } else {
+    for (int i = 0; i < sorted_.Count(); ++i) {
+      const THubSocket& other = *sorted_.GetObject(i);
+      if (&other == &user) {
+        if (!user.IsOperator()) continue;
+        sentOwn = true;
+      } else if (!MaySee(user, other)) {
+        continue;
+      }
+      out.AppendString(MyINFOFor(user, other));
     }
-    out.AppendString(MyINFOFor(user, other));
   }
   if (!sentOwn) out.AppendString(MyINFOFor(user, user));
 
@@ -97,6 +108,50 @@ void TNickList::SendNickList(THubSocket& user) {
   user.NickListStamp = TTime::Now();
   info.DeferredNickList = false;
   info.NickListSent = true;
+}
+
+void TNickList::AppendSharedNickList(THubSocket& user, TWriteBuffer& out) {
+  TWriteBuffer rooms;
+  rooms_->AppendNickList(user, rooms);
+  TSharedChain& chain = nickListChain_;
+  chain.Begin();
+  chain.Add(0, "$NickList ", settings_.BotName());
+  chain.Add(0, "$$", rooms.View());
+  for (int i = 0; i < sorted_.Count(); ++i) {
+    const THubSocket& other = *sorted_.GetObject(i);
+    if (!other.Hidden) chain.Add(other.Id(), other.Nick, "$$");
+  }
+  chain.Add(0, "|");
+  chain.Finish();
+  for (const auto& block : chain.Blocks()) out.AppendShared(block);
+}
+
+bool TNickList::AppendSharedMyINFOs(THubSocket& user, TWriteBuffer& out) {
+  const bool asOperator = user.IsOperator();
+  TSharedChain& chain = asOperator ? operatorMyINFOs_ : userMyINFOs_;
+  chain.Begin();
+  for (int i = 0; i < sorted_.Count(); ++i) {
+    const THubSocket& other = *sorted_.GetObject(i);
+    if (other.Hidden) continue;
+    const TUserInfo& info = other.UserInfo();
+    chain.Add(other.Id(), asOperator ? info.OperatorMyINFO.Text : info.UserMyINFO.Text, {},
+              &other == &user);
+  }
+  chain.Finish();
+  // An operator finds itself in its place; anyone else is sent its own
+  // text last, so the list goes around it.
+  const TSharedChain::TPlace& own = chain.Marked();
+  const auto& blocks = chain.Blocks();
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
+    if (!asOperator && static_cast<int>(b) == own.block) {
+      out.AppendShared(blocks[b], 0, own.offset);
+      const int after = own.offset + own.length;
+      out.AppendShared(blocks[b], after, blocks[b]->Size() - after);
+    } else {
+      out.AppendShared(blocks[b]);
+    }
+  }
+  return asOperator && own.block >= 0;
 }
 
 void TNickList::SendDeferredNickList(THubSocket& user) {

@@ -6,6 +6,7 @@
 
 #include "core/buffer_pools.h"
 #include "core/compress_block.h"
+#include "core/shared_block.h"
 #include "base/exceptions.h"
 
 namespace {
@@ -86,6 +87,7 @@ void TWriteBuffer::EndMessage() {
 }
 
 void TWriteBuffer::PrependString(std::string_view text) {
+  KAVRO_CHECK(segments_.empty(), "PrependString behind shared blocks");
   if (text.empty() || !Reserve(text.size(), false)) return;
   std::memmove(data_ + text.size(), data_, static_cast<std::size_t>(length_));
   std::memcpy(data_, text.data(), text.size());
@@ -102,6 +104,18 @@ void TWriteBuffer::Compact() {
 }
 
 bool TWriteBuffer::Reserve(std::size_t extra, bool force) {
+  if (queued_ != 0) {
+    if (!AdmitTotal(static_cast<std::size_t>(queued_) + static_cast<std::size_t>(length_) + extra, force)) {
+      return false;
+    }
+    // Behind shared blocks the own bytes pile up while the blocks drain:
+    // a full block joins the queue and a fresh one begins, rather than
+    // moving to ever larger blocks, a copy each time.
+    if (!force && length_ > 0 && extra < static_cast<std::size_t>(capacity_ / 2) &&
+        static_cast<std::size_t>(length_) + extra >= static_cast<std::size_t>(capacity_ - head_)) {
+      FreezeOwnBytes();
+    }
+  }
   const auto limit = static_cast<std::size_t>(kWriteBufferLimit);
   const std::size_t need = extra < limit ? static_cast<std::size_t>(length_) + extra : limit;
   if (need < static_cast<std::size_t>(capacity_)) {
@@ -144,17 +158,158 @@ void TWriteBuffer::SetSizeClass(int sizeClass) {
 
 bool TWriteBuffer::Consume(int count) {
   if (count > 0) {
-    KAVRO_CHECK(count <= length_, BadParms(count, length_));
-    length_ -= count;
-    head_ = length_ == 0 ? 0 : head_ + count;
-    data_ = block_ + head_;
-    compressMark_ = std::max(compressMark_ - count, 0);
-    previousRemaining_ = length_;
-    unsentRounds_ = length_ == 0 ? 0 : unsentRounds_ + 1;
+    KAVRO_CHECK(count <= Length(), BadParms(count, Length()));
+    while (count > 0 && !segments_.empty()) {
+      TSegment& front = segments_.front();
+      const int taken = std::min(count, front.length);
+      front.data += taken;
+      front.length -= taken;
+      front.offset += taken;
+      front.packable = false;  // begun: the rest goes as it is
+      queued_ -= taken;
+      count -= taken;
+      if (front.length == 0) segments_.pop_front();
+    }
+    if (count > 0) {
+      length_ -= count;
+      head_ = length_ == 0 ? 0 : head_ + count;
+      data_ = block_ + head_;
+      compressMark_ = std::max(compressMark_ - count, 0);
+      previousRemaining_ = length_;
+    }
+    unsentRounds_ = Empty() ? 0 : unsentRounds_ + 1;
     stalledRounds_ = 0;
+    ShrinkQueueClass();
   }
   Shrink();
-  return length_ == 0;
+  return Empty();
+}
+
+void TWriteBuffer::ShrinkQueueClass() {
+  if (queued_ == 0) {
+    queueClass_ = 0;
+    return;
+  }
+  const int total = queued_ + length_;
+  while (queueClass_ >= 2 && total < kShrinkBelow[static_cast<std::size_t>(queueClass_)]) --queueClass_;
+}
+
+bool TWriteBuffer::AdmitTotal(std::size_t total, bool force) {
+  const int current = std::max(queueClass_, sizeClass_);
+  if (total < static_cast<std::size_t>(kWriteClassSize[static_cast<std::size_t>(current)])) return true;
+  int target = 0;
+  if (total < static_cast<std::size_t>(kWriteBufferLimit)) {
+    target = 1;
+    while (total >= static_cast<std::size_t>(kWriteClassSize[static_cast<std::size_t>(target)])) ++target;
+  }
+  if (!force && target > MostClassFor(stalledRounds_)) target = 0;
+  if (target == 0) {
+    overflow_ = true;
+    return false;
+  }
+  queueClass_ = target;
+  return true;
+}
+
+void TWriteBuffer::PushOwnSegment(int from, int to, bool packable) {
+  if (to <= from) return;
+  auto block = std::make_shared<const TSharedBlock>(
+      std::string(data_ + from, static_cast<std::size_t>(to - from)));
+  TSegment segment;
+  segment.data = block->Text().data();
+  segment.length = block->Size();
+  segment.packable = packable;
+  segment.block = std::move(block);
+  queued_ += segment.length;
+  segments_.push_back(std::move(segment));
+}
+
+void TWriteBuffer::FreezeOwnBytes() {
+  if (length_ == 0) return;
+  // The split Compress would make: compressed bytes, and the rest of a
+  // message the client has part of, go as they are.
+  int start = std::min(std::max(compressMark_, 0), length_);
+  if (previousRemaining_ != 0 && start < length_) {
+    const int bar = FindChar('|', start, length_ - 1);
+    start = bar < 0 ? length_ : bar + 1;
+  }
+  // Frozen inside a message: the rest of it follows in the own bytes and
+  // must go plain, as for a partly sent message.
+  const bool midMessage = data_[length_ - 1] != '|';
+  PushOwnSegment(0, start, false);
+  PushOwnSegment(start, length_, !midMessage);
+  length_ = 0;
+  head_ = 0;
+  data_ = block_;
+  compressMark_ = 0;
+  previousRemaining_ = midMessage ? 1 : 0;
+}
+
+void TWriteBuffer::AppendShared(const std::shared_ptr<const TSharedBlock>& block) {
+  AppendShared(block, 0, block->Size());
+}
+
+void TWriteBuffer::AppendShared(const std::shared_ptr<const TSharedBlock>& block, int offset,
+                                int length) {
+  KAVRO_CHECK(offset >= 0 && length >= 0 && offset + length <= block->Size(), BadParms(offset, length));
+  if (length == 0) return;
+  const std::size_t total = static_cast<std::size_t>(queued_) + static_cast<std::size_t>(length_) +
+                            static_cast<std::size_t>(length);
+  if (queued_ == 0) queueClass_ = sizeClass_;
+  if (!AdmitTotal(total, false)) return;
+  FreezeOwnBytes();
+  TSegment segment;
+  segment.block = block;
+  segment.data = block->Text().data() + offset;
+  segment.length = length;
+  segment.offset = offset;
+  segment.packable = true;
+  queued_ += length;
+  segments_.push_back(std::move(segment));
+}
+
+void TWriteBuffer::PackSegment(TSegment& segment) {
+  segment.packable = false;
+  std::string_view packed;
+  std::shared_ptr<const TSharedBlock> owner = segment.block;
+  if (segment.offset == 0 && segment.length == segment.block->Size()) {
+    packed = segment.block->Packed();
+  } else {
+    // A part of a block (the list around the client's own entry): deflated
+    // for this client alone.
+    owner = std::make_shared<const TSharedBlock>(
+        PackMessages({segment.data, static_cast<std::size_t>(segment.length)}));
+    packed = owner->Text();
+  }
+  if (packed.empty()) return;
+  queued_ += static_cast<int>(packed.size()) - segment.length;
+  segment.block = std::move(owner);
+  segment.data = packed.data();
+  segment.length = static_cast<int>(packed.size());
+  segment.offset = 0;
+}
+
+int TWriteBuffer::Collect(TIoSlice* slices, int most, int limit, bool packed) {
+  int used = 0;
+  for (TSegment& segment : segments_) {
+    if (used == most || limit <= 0) return used;
+    if (packed && segment.packable) PackSegment(segment);
+    const int take = std::min(segment.length, limit);
+    slices[used++] = {segment.data, static_cast<std::size_t>(take)};
+    limit -= take;
+  }
+  if (used < most && limit > 0 && length_ > 0) {
+    slices[used++] = {data_, static_cast<std::size_t>(std::min(length_, limit))};
+  }
+  return used;
+}
+
+std::string TWriteBuffer::GetString() const {
+  std::string text;
+  text.reserve(static_cast<std::size_t>(Length()));
+  for (const TSegment& segment : segments_) text.append(segment.data, static_cast<std::size_t>(segment.length));
+  text.append(View());
+  return text;
 }
 
 void TWriteBuffer::Shrink() {
@@ -171,6 +326,9 @@ void TWriteBuffer::Shrink() {
 }
 
 void TWriteBuffer::Clear(bool releaseStorage) {
+  segments_.clear();
+  queued_ = 0;
+  queueClass_ = 0;
   length_ = 0;
   head_ = 0;
   data_ = block_;

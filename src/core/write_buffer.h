@@ -2,10 +2,15 @@
 
 #include <cstddef>
 #include <cstring>
+#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "platform/io_slice.h"
+
 class TBufferPools;
+class TSharedBlock;
 
 // Queued output of one connection, or a scratch area for building text.
 // Owns one storage block taken from the process-wide pools (size classes
@@ -14,7 +19,11 @@ class TBufferPools;
 // that takes nothing sooner, so one stuck reader cannot eat the hub's memory:
 // the bytes are then lost and Overflow() tells. A client that keeps taking
 // bytes may grow to the largest class, however far behind a burst left it.
-// Main thread only.
+// Ahead of its own bytes a connection's queue may hold references to shared
+// blocks (and its own bytes frozen when one was queued); they count against
+// the same limits as if they were copied. The text accessors (View, Data,
+// SubString, Find*, Replace*, Drop*) see only the buffer's own bytes, the
+// newest part of the queue. Main thread only.
 class TWriteBuffer {
  public:
   explicit TWriteBuffer(int initialClass = 0);
@@ -32,16 +41,29 @@ class TWriteBuffer {
   // The hot path of every broadcast: a bounds check and a copy.
   void AppendData(const void* data, std::size_t count) {
     if (count == 0) return;
-    if (count >= static_cast<std::size_t>(Room()) && !Reserve(count, false)) return;
+    // Shared bytes queued: every append is measured against the whole queue.
+    if ((count >= static_cast<std::size_t>(Room()) || queued_ != 0) && !Reserve(count, false)) return;
     std::memcpy(data_ + length_, data, count);
     length_ += static_cast<int>(count);
   }
   void AppendChar(char c) {
-    if (Room() <= 1 && !Reserve(1, false)) return;
+    if ((Room() <= 1 || queued_ != 0) && !Reserve(1, false)) return;
     data_[length_++] = c;
   }
   void AppendString(std::string_view text) { AppendData(text.data(), text.size()); }
+  // Only while nothing shared is queued (the bytes would go behind it).
   void PrependString(std::string_view text);
+
+  // Queues `length` bytes of `block` from `offset`, complete messages, after
+  // everything queued so far; refused (overflow) as an append of the same
+  // size would be. The buffer keeps the block alive until it is sent.
+  void AppendShared(const std::shared_ptr<const TSharedBlock>& block, int offset, int length);
+  void AppendShared(const std::shared_ptr<const TSharedBlock>& block);
+  // The next bytes to send, at most `limit` of them in at most `most`
+  // slices; returns the slices used. A ZPipe client (`packed`) gets each
+  // queued block not yet begun in its deflated form, made once per block.
+  int Collect(TIoSlice* slices, int most, int limit, bool packed);
+  int SharedBytes() const { return queued_; }
 
   // Makes room for `extra` more bytes, moving to a larger class if needed;
   // false (and the overflow flag set) when growth is refused. `force` lifts
@@ -82,11 +104,12 @@ class TWriteBuffer {
   // returns the compressed size, 0 when nothing was gained.
   int Compress();
 
-  std::string GetString() const { return std::string(View()); }
+  // Everything queued, shared parts included, as it stands.
+  std::string GetString() const;
   std::string_view View() const { return {data_, static_cast<std::size_t>(length_)}; }
   const char* Data() const { return data_; }
-  int Length() const { return length_; }
-  bool Empty() const { return length_ == 0; }
+  int Length() const { return queued_ + length_; }
+  bool Empty() const { return length_ == 0 && queued_ == 0; }
   int Capacity() const { return capacity_; }
   int SizeClass() const { return sizeClass_; }
   bool Overflow() const { return overflow_; }
@@ -98,6 +121,27 @@ class TWriteBuffer {
   friend class TBufferPools;
 
   static constexpr std::size_t kReserveSlack = 10240;
+
+  // A queued piece ahead of the own bytes. `packable`: a whole text of
+  // complete messages not begun yet, which a ZPipe client may get deflated.
+  struct TSegment {
+    std::shared_ptr<const TSharedBlock> block;
+    const char* data = nullptr;  // into the block's text or packed form
+    int length = 0;
+    int offset = 0;              // where data starts in the block's text
+    bool packable = false;
+  };
+
+  // Moves the own bytes behind the queued segments, as the compression
+  // would have split them: what is compressed or was partly sent stays as
+  // it is, the rest may still be deflated.
+  void FreezeOwnBytes();
+  void PushOwnSegment(int from, int to, bool packable);
+  void PackSegment(TSegment& segment);
+  // Whether `total` queued bytes fit the class the queue may occupy; grows
+  // that class within the unforced limits.
+  bool AdmitTotal(std::size_t total, bool force);
+  void ShrinkQueueClass();
 
   // Free bytes after the content.
   int Room() const { return capacity_ - head_ - length_; }
@@ -122,4 +166,7 @@ class TWriteBuffer {
   int compressMark_ = 0;       // content below it is compressed or plain by choice
   int unsentRounds_ = 0;       // consecutive Consumes that left bytes behind
   int stalledRounds_ = 0;      // consecutive send rounds that took nothing
+  std::deque<TSegment> segments_;
+  int queued_ = 0;             // bytes in segments_
+  int queueClass_ = 0;         // the class all queued bytes would fill together
 };

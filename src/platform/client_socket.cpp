@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <array>
@@ -94,6 +95,38 @@ TIoResult TClientSocket::Write(const void* data, std::size_t length) {
   if (tls_) return tls_->Write(data, length);
   for (;;) {
     const ssize_t sent = send(fd_.Get(), data, length, MSG_NOSIGNAL);
+    if (sent >= 0) return {TIoStatus::kDone, static_cast<std::size_t>(sent), 0, false};
+    if (errno != EINTR) return FromErrno(errno, true);
+  }
+}
+
+TIoResult TClientSocket::WriteSlices(const TIoSlice* slices, int count) {
+  if (!fd_.IsOpen()) return kClosedResult;
+  if (count <= 0) return {};
+  if (count == 1) return Write(slices[0].data, slices[0].length);
+  if (tls_) {
+    // A later slice that cannot go reports what the earlier ones sent.
+    std::size_t total = 0;
+    for (int i = 0; i < count; ++i) {
+      const TIoResult result = tls_->Write(slices[i].data, slices[i].length);
+      if (result.status != TIoStatus::kDone) return total > 0 ? TIoResult{TIoStatus::kDone, total, 0, false} : result;
+      total += result.bytes;
+      if (result.bytes < slices[i].length) break;
+    }
+    return {TIoStatus::kDone, total, 0, false};
+  }
+  constexpr int kMostSlices = 64;
+  std::array<iovec, kMostSlices> vector{};
+  const int used = count < kMostSlices ? count : kMostSlices;
+  for (int i = 0; i < used; ++i) {
+    vector[static_cast<std::size_t>(i)].iov_base = const_cast<void*>(slices[i].data);
+    vector[static_cast<std::size_t>(i)].iov_len = slices[i].length;
+  }
+  msghdr message{};
+  message.msg_iov = vector.data();
+  message.msg_iovlen = static_cast<std::size_t>(used);
+  for (;;) {
+    const ssize_t sent = sendmsg(fd_.Get(), &message, MSG_NOSIGNAL);
     if (sent >= 0) return {TIoStatus::kDone, static_cast<std::size_t>(sent), 0, false};
     if (errno != EINTR) return FromErrno(errno, true);
   }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/io_slice.h"
 #include "platform/tls_context.h"
 #include "platform/unique_fd.h"
 
@@ -39,6 +40,10 @@ class TClientSocket {
   TIoResult Read(void* buffer, std::size_t capacity);
   // Sends at most `length` bytes; kDone may report fewer.
   TIoResult Write(const void* data, std::size_t length);
+  // Sends the slices in order as one stream, in one system call on a plain
+  // socket (one TLS record write per slice over TLS); kDone may report
+  // fewer bytes than given, and then the rest was not sent.
+  TIoResult WriteSlices(const TIoSlice* slices, int count);
   bool HasBufferedInput() const;
 
   // Ends the TLS session (close alert, best effort) and closes the socket.

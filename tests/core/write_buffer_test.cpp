@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "base/exceptions.h"
+#include "core/shared_block.h"
 
 namespace {
 
@@ -81,11 +83,19 @@ TEST(WriteBufferTest, StormBehindAReaderIsKeptAndANeverReaderOverflows) {
   constexpr int kNickList = 450000;
   constexpr int kChunk = 131072;
   const std::string announcements(40000, 'm');
+  // The list copied into the buffer, or queued as a shared block: the
+  // limits count both alike.
+  for (const bool shared : {false, true})
   for (const bool reads : {true, false}) {
     SCOPED_TRACE(reads ? "reads every round" : "never reads");
+    SCOPED_TRACE(shared ? "shared list" : "own list");
     TWriteBuffer buffer;
-    ASSERT_TRUE(buffer.ReserveExtra(kNickList));
-    buffer.AppendString(std::string(kNickList, 'n'));
+    if (shared) {
+      buffer.AppendShared(std::make_shared<const TSharedBlock>(std::string(kNickList, 'n')));
+    } else {
+      ASSERT_TRUE(buffer.ReserveExtra(kNickList));
+      buffer.AppendString(std::string(kNickList, 'n'));
+    }
     std::int64_t queued = kNickList;
     for (int round = 0; round < 20 && !buffer.Overflow(); ++round) {
       if (reads) {
@@ -370,6 +380,28 @@ TEST(WriteBufferTest, ReplaceRangeAndChar) {
   EXPECT_THROW(buffer.ReplaceRange(-1, 1, "x"), EAssertionFailed);
   buffer.ReplaceChar(' ', '\xA0');
   EXPECT_EQ(buffer.GetString(), "first\xA0" "2\xA0three!");
+}
+
+}  // namespace
+
+namespace {
+
+// A client that stopped reading keeps the shared blocks it had queued but
+// is refused newer ones, as it would be refused the same bytes copied.
+TEST(WriteBufferTest, AStalledClientPinsNoNewerSharedBlocks) {
+  TWriteBuffer buffer;
+  auto list = std::make_shared<const TSharedBlock>(std::string(1000000, 'n'));
+  buffer.AppendShared(list);
+  ASSERT_FALSE(buffer.Overflow());
+  buffer.NoteStalledRound();
+  buffer.NoteStalledRound();
+  auto newer = std::make_shared<const TSharedBlock>(std::string(200000, 'm'));
+  buffer.AppendShared(newer);
+  EXPECT_TRUE(buffer.Overflow());
+  EXPECT_EQ(buffer.Length(), 1000000);
+  EXPECT_EQ(newer.use_count(), 1);
+  buffer.Clear(true);
+  EXPECT_EQ(list.use_count(), 1);
 }
 
 }  // namespace

@@ -1,0 +1,146 @@
+#include "core/shared_chain.h"
+
+
+void TSharedChain::Begin() {
+  old_.swap(blocks_);
+  oldBoundaries_.swap(boundaries_);
+  blocks_.clear();
+  boundaries_.clear();
+  oldByLastId_.clear();
+  oldIndex_ = 0;
+  oldOffset_ = 0;
+  inSync_ = true;
+  building_.clear();
+  ends_.clear();
+  marked_ = TPlace{};
+}
+
+bool TSharedChain::Matches(std::string_view first, std::string_view second) const {
+  if (oldIndex_ >= old_.size()) return false;
+  const std::string_view text = old_[oldIndex_]->Text();
+  if (oldOffset_ + first.size() + second.size() > text.size()) return false;
+  const char* at = text.data() + oldOffset_;
+  return std::string_view(at, first.size()) == first &&
+         std::string_view(at + first.size(), second.size()) == second;
+}
+
+void TSharedChain::StartRebuild() {
+  inSync_ = false;
+  building_.clear();
+  ends_.clear();
+  building_.reserve(blockSize_ == 0 ? 65536 : 2 * blockSize_ + 1024);
+  // A small block just behind joins the new one, or entries arriving one by
+  // one at the end of the list would each make a block of their own.
+  if (blockSize_ != 0 && !blocks_.empty() && blocks_.back()->Text().size() + oldOffset_ < blockSize_) {
+    building_.assign(blocks_.back()->Text());
+    if (marked_.block == static_cast<int>(blocks_.size())) {
+      --marked_.block;
+      marked_.offset += static_cast<int>(building_.size());
+    }
+    blocks_.pop_back();
+    boundaries_.pop_back();
+  }
+  // The entries of the current old block that still hold start the new one.
+  if (oldIndex_ < old_.size()) building_.append(old_[oldIndex_]->Text().substr(0, oldOffset_));
+  if (blockSize_ != 0 && oldByLastId_.empty()) {
+    for (std::size_t i = 0; i < oldBoundaries_.size(); ++i) oldByLastId_[oldBoundaries_[i].id] = i;
+  }
+}
+
+void TSharedChain::Seal(std::uint64_t lastId, int lastSize) {
+  ends_.clear();
+  if (building_.empty()) return;
+  blocks_.push_back(std::make_shared<const TSharedBlock>(std::move(building_)));
+  boundaries_.push_back({lastId, lastSize});
+  building_.clear();
+  ++made_;
+}
+
+void TSharedChain::TryResync(std::uint64_t id, int size) {
+  if (id == 0) return;
+  const auto found = oldByLastId_.find(id);
+  if (found == oldByLastId_.end() || found->second < oldIndex_) return;
+  const std::size_t index = found->second;
+  const std::string_view tail = old_[index]->Text();
+  if (oldBoundaries_[index].size != size ||
+      tail.substr(tail.size() - static_cast<std::size_t>(size)) !=
+          std::string_view(building_).substr(building_.size() - static_cast<std::size_t>(size))) {
+    return;
+  }
+  // Tiny blocks are not worth a boundary: run on into the next one.
+  if (building_.size() < blockSize_ / 4 && index + 1 < old_.size()) return;
+  Seal(id, size);
+  oldIndex_ = index + 1;
+  oldOffset_ = 0;
+  inSync_ = true;
+}
+
+void TSharedChain::Add(std::uint64_t id, std::string_view first, std::string_view second, bool mark) {
+  const std::size_t size = first.size() + second.size();
+  if (inSync_) {
+    if (Matches(first, second)) {
+      if (mark) marked_ = {static_cast<int>(blocks_.size()), static_cast<int>(oldOffset_), static_cast<int>(size)};
+      oldOffset_ += size;
+      if (oldOffset_ == old_[oldIndex_]->Text().size()) {
+        blocks_.push_back(old_[oldIndex_]);
+        boundaries_.push_back(oldBoundaries_[oldIndex_]);
+        ++oldIndex_;
+        oldOffset_ = 0;
+      }
+      return;
+    }
+    StartRebuild();
+  }
+  if (mark) marked_ = {static_cast<int>(blocks_.size()), static_cast<int>(building_.size()), static_cast<int>(size)};
+  building_.append(first);
+  building_.append(second);
+  if (blockSize_ == 0) return;
+  ends_.push_back({building_.size(), id, static_cast<int>(size)});
+  if (oldIndex_ >= old_.size() && building_.size() >= blockSize_) {
+    Seal(id, static_cast<int>(size));
+    return;
+  }
+  if (building_.size() >= 2 * blockSize_) {
+    SplitInHalves();
+    return;
+  }
+  TryResync(id, static_cast<int>(size));
+}
+
+void TSharedChain::SplitInHalves() {
+  // Cut at the first entry end past the middle, so both halves are full
+  // blocks and the next old boundary is met with a block worth keeping.
+  const std::size_t middle = building_.size() / 2;
+  std::size_t at = 0;
+  while (at < ends_.size() && ends_[at].end < middle) ++at;
+  if (at >= ends_.size() || ends_[at].end >= building_.size()) {
+    Seal(ends_.back().id, ends_.back().size);
+    return;
+  }
+  const TEntryEnd cut = ends_[at];
+  std::string rest = building_.substr(cut.end);
+  building_.resize(cut.end);
+  const int index = static_cast<int>(blocks_.size());
+  std::vector<TEntryEnd> later(ends_.begin() + static_cast<std::ptrdiff_t>(at) + 1, ends_.end());
+  Seal(cut.id, cut.size);
+  building_ = std::move(rest);
+  for (TEntryEnd& e : later) e.end -= cut.end;
+  ends_ = std::move(later);
+  if (marked_.block == index && marked_.offset >= static_cast<int>(cut.end)) {
+    ++marked_.block;
+    marked_.offset -= static_cast<int>(cut.end);
+  }
+}
+
+void TSharedChain::Finish() {
+  if (inSync_ && oldOffset_ > 0) {
+    // The walk ended inside an old block: its head is the new last block.
+    building_.assign(old_[oldIndex_]->Text().substr(0, oldOffset_));
+    Seal(0, 0);
+  } else if (!inSync_) {
+    Seal(0, 0);
+  }
+  old_.clear();
+  oldBoundaries_.clear();
+  oldByLastId_.clear();
+}
