@@ -2,8 +2,6 @@
 // or SIGTERM, then runs the shutdown order and exits 0.
 
 #include <exception>
-#include <filesystem>
-#include <system_error>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -16,6 +14,7 @@
 #include "core/kavro_root.h"
 #include "core/program_lifecycle.h"
 #include "platform/client_socket.h"
+#include "platform/home_folder.h"
 #include "platform/event_loop.h"
 #include "platform/executable_path.h"
 #include "platform/heap_tuning.h"
@@ -92,20 +91,6 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
   return options;
 }
 
-// The home folder made absolute and the working directory, so the relative
-// paths scripts use (io.open, dofile, pictures) mean the hub's folder.
-std::string EnterHome(const std::string& home) {
-  std::error_code error;
-  std::filesystem::create_directories(home, error);
-  const std::filesystem::path absolute = std::filesystem::absolute(home, error);
-  if (error) throw std::runtime_error("cannot resolve the home folder " + home);
-  std::filesystem::current_path(absolute, error);
-  if (error) throw std::runtime_error("cannot enter the home folder " + absolute.string());
-  std::string folder = absolute.lexically_normal().string();
-  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  return folder;
-}
-
 void PrintLine(std::string_view line) {
   std::cout << line << std::endl;  // flushed: a pipe reads it live
 }
@@ -121,7 +106,7 @@ int Run(const TOptions& options) {
     if (rootForSignals != nullptr) rootForSignals->ReportEvent(name + " received, shutting down");
     loop.Stop();
   });
-  TKavroRoot root(loop, EnterHome(options.Home), MakeUserStats);
+  TKavroRoot root(loop, EnterHomeFolder(options.Home), MakeUserStats);
   rootForSignals = &root;
   root.SetLineSink(PrintLine);
   root.SetListenAddress(options.ListenAddress);

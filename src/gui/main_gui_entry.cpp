@@ -2,9 +2,7 @@
 
 #include <QCoreApplication>
 #include <cstring>
-#include <filesystem>
 #include <stdexcept>
-#include <system_error>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -16,6 +14,7 @@
 #include "gui/main_gui.h"
 #include "gui/main_window.h"
 #include "platform/client_socket.h"
+#include "platform/home_folder.h"
 #include "platform/event_loop.h"
 #include "platform/executable_path.h"
 #include "platform/heap_tuning.h"
@@ -54,20 +53,6 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
   return options;
 }
 
-// The home made absolute and the working directory, so the relative paths
-// scripts use mean the hub's folder, as in kavrod.
-std::string EnterHome(const std::string& home) {
-  std::error_code error;
-  std::filesystem::create_directories(home, error);
-  const std::filesystem::path absolute = std::filesystem::absolute(home, error);
-  if (error) throw std::runtime_error("cannot resolve the home folder " + home);
-  std::filesystem::current_path(absolute, error);
-  if (error) throw std::runtime_error("cannot enter the home folder " + absolute.string());
-  std::string folder = absolute.lexically_normal().string();
-  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  return folder;
-}
-
 }  // namespace
 
 int TMainGui::Main(int argc, char** argv, TPictureLoader pictures) {
@@ -96,7 +81,7 @@ int TMainGui::Main(int argc, char** argv, TPictureLoader pictures) {
       return 0;
     }
     TMessageBoxDialogs dialogs;
-    TMainGui program(loop, EnterHome(options->Home), dialogs);
+    TMainGui program(loop, EnterHomeFolder(options->Home), dialogs);
     program.Scripts().SetPictureLoader(std::move(pictures));
     gui = &program;
     dialogs.SetParent(&program.Window());
