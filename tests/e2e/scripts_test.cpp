@@ -74,45 +74,26 @@ UserConnected = function(tUser)
 end
 )LUA";
 
-class ScriptsTest : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    home_ = new TE2EHome();
-    home_->WriteSettings([](TSettings& settings) {
-      settings.CheckDataBeforeLock = {false, 0};
-      settings.MainChatSpamMaxCount.State = TTriState::Unchecked;
-      settings.PMSpamCheck.State = TTriState::Unchecked;
-    });
-    WriteScript(*home_, "a_main.lua", kMainScript);
+class ScriptsTest : public TSharedHubTest<ScriptsTest> {
+ public:
+  static void Configure(TSettings& settings) {
+    settings.CheckDataBeforeLock = {false, 0};
+    settings.MainChatSpamMaxCount.State = TTriState::Unchecked;
+    settings.PMSpamCheck.State = TTriState::Unchecked;
+  }
+  static void Prepare(TE2EHome& home) {
+    WriteScript(home, "a_main.lua", kMainScript);
     // Both consume "both"; only the first by name may run.
-    WriteScript(*home_, "b_first.lua",
+    WriteScript(home, "b_first.lua",
                 "ChatArrival = function(u, d) if d:find('> both|', 1, true) then "
                 "core.SendToNick(u.sNick, 'first') return 1 end end\n");
-    WriteScript(*home_, "c_second.lua",
+    WriteScript(home, "c_second.lua",
                 "ChatArrival = function(u, d) if d:find('> both|', 1, true) then "
                 "core.SendToNick(u.sNick, 'second') return 1 end end\n");
-    WriteScript(*home_, "d_broken.lua", "ChatArrival = function(\n");
-    WriteScript(*home_, "e_timer.lua",
+    WriteScript(home, "d_broken.lua", "ChatArrival = function(\n");
+    WriteScript(home, "e_timer.lua",
                 "n = 0\nOnTimer = function() n = n + 1 print('tick', n) error('boom ' .. n) end\n");
-    started_ = home_->StartHub();
   }
-  static void TearDownTestSuite() {
-    if (started_) {
-      EXPECT_EQ(home_->StopHub(), 0) << home_->Hub().Output();
-    }
-    delete home_;
-    home_ = nullptr;
-  }
-  void SetUp() override { ASSERT_TRUE(started_) << home_->Hub().Output(); }
-
-  static std::unique_ptr<TNmdcClient> Login(const std::string& nick) {
-    auto client = TNmdcClient::Connect(home_->Port());
-    EXPECT_TRUE(client && client->Login(nick)) << nick;
-    return client;
-  }
-
-  static inline TE2EHome* home_ = nullptr;
-  static inline bool started_ = false;
 };
 
 struct TChatCase {

@@ -18,6 +18,8 @@ class TSharedHubTest : public testing::Test {
   static void SetUpTestSuite() {
     home_ = new TE2EHome();
     home_->WriteSettings([](TSettings& settings) { Suite::Configure(settings); });
+    // Files the hub must find at its start (scripts, lists).
+    if constexpr (requires { Suite::Prepare(*home_); }) Suite::Prepare(*home_);
     started_ = home_->StartHub();
   }
   static void TearDownTestSuite() {
