@@ -54,3 +54,10 @@ class EAssertionFailed : public EKavroException {
   do {                                                           \
     if (!(cond)) throw EAssertionFailed(__FILE__, __LINE__, (what)); \
   } while (false)
+
+// The serial line's errors. Not of the hub's family: the message is the
+// component's own text, shown as it stands.
+class EComError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};

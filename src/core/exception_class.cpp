@@ -3,7 +3,7 @@
 #include "base/exceptions.h"
 
 std::string_view ExceptionClass(const std::exception& e) {
-  // Most derived first: every class here is an EKavroException.
+  // Most derived first: every class but the last is an EKavroException.
   if (dynamic_cast<const EAssertionFailed*>(&e)) return "EAssertionFailed";
   if (dynamic_cast<const EBufferException*>(&e)) return "EBufferException";
   if (dynamic_cast<const EProtocolException*>(&e)) return "EProtocolException";
@@ -11,6 +11,7 @@ std::string_view ExceptionClass(const std::exception& e) {
   if (dynamic_cast<const EHubCommandError*>(&e)) return "EHubCommandError";
   if (dynamic_cast<const EGUIException*>(&e)) return "EGUIException";
   if (dynamic_cast<const EKavroException*>(&e)) return "EKavroException";
+  if (dynamic_cast<const EComError*>(&e)) return "EComError";
   return "Exception";
 }
 

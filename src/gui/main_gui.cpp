@@ -2,10 +2,13 @@
 
 #include <QAction>
 #include <QDate>
+#include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "core/com_port.h"
+#include "core/com_port_control.h"
 #include "core/commands/text_commands.h"
 #include "core/exception_class.h"
 #include "core/hub_core.h"
@@ -16,6 +19,7 @@
 #include "core/program_lifecycle.h"
 #include "core/root_hooks.h"
 #include "core/settings_file_set.h"
+#include "gui/com_port_gui.h"
 #include "gui/dialogs.h"
 #include "gui/feed_pane.h"
 #include "gui/hub_page.h"
@@ -94,6 +98,22 @@ TMainGui::TMainGui(EventLoop& loop, std::string homeFolder, TDialogs& dialogs)
   if (auto* app = qobject_cast<TKavroApplication*>(QCoreApplication::instance()))
     app->SetExceptionHandler([this](std::exception_ptr error) { ApplicationException(error); });
   driver_ = std::make_unique<TLoopDriver>(loop_);
+  BuildComPort();
+}
+
+void TMainGui::BuildComPort() {
+  comPort_ = std::make_unique<TComPort>(loop_);
+  // Called from the loop: no question may be asked here.
+  comPortControl_ = std::make_unique<TComPortControl>(
+      *comPort_, root_->Settings(), root_->Stats(),
+      TComPortControlHooks{[this] { StopHubAction(); }, [this] { StartHub(); }, nullptr});
+  comPort_->ReceiveCallBack = [this](const std::string& line) { comPortControl_->HandleLine(line); };
+  QWidget* slot = window_->Page(QStringLiteral("ComPort"));
+  qDeleteAll(slot->findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+  comPortPage_ = new TComPortGui(*comPort_, comPortControl_->Log(),
+                                 [this](std::exception_ptr error) { ApplicationException(error); }, slot);
+  comPortPage_->setObjectName(QStringLiteral("ComPortGui"));
+  slot->layout()->addWidget(comPortPage_);
 }
 
 TMainGui::~TMainGui() {
@@ -101,6 +121,8 @@ TMainGui::~TMainGui() {
     app->SetExceptionHandler({});
   loop_.SetErrorHandler({});
   driver_.reset();
+  comPortControl_.reset();
+  comPort_.reset();
   root_->Feed().SetView(nullptr);
   root_->SettingsHooks().SetWindowListener({});
   root_->SettingsFiles().SetAboutToLoad({});
@@ -188,6 +210,7 @@ void TMainGui::BuildPageTree() {
   w.AddPageNode(misc, "Mainchat scanner", "MCScanner", "MC scanner");
   w.AddPageNode(misc, "Search scanner", "SearchScanner", "Search scanner");
   w.AddPageNode(misc, "User statistics", "UserStats", "User stats");
+  w.AddPageNode(misc, "Serial control line", "ComPort", "ComPort");
   QTreeWidgetItem* users = w.AddPageNode(nullptr, "General user settings", "Users", "Users");
   w.AddPageNode(users, "User profiles", "Profiles", "Profiles");
   w.AddPageNode(users, "User accounts", "Accounts", "Accounts");

@@ -12,6 +12,9 @@
 class EventLoop;
 class QAction;
 class QTreeWidgetItem;
+class TComPort;
+class TComPortControl;
+class TComPortGui;
 class TDialogs;
 class THublistIcon;
 class TfrmMain;
@@ -77,6 +80,8 @@ class TMainGui {
   TProgramLifecycle& Lifecycle() { return *lifecycle_; }
   TfrmMain& Window() { return *window_; }
   TTrayIcon& Tray() { return *tray_; }
+  TComPort& ComPort() { return *comPort_; }
+  TComPortGui* ComPortPage() { return comPortPage_; }
   TfrmSplashScreen* Splash() { return splash_.get(); }
   QAction* LockHubAction() { return lockHub_; }
   QAction* StartHubMenuAction() { return startAction_; }
@@ -90,6 +95,7 @@ class TMainGui {
   void SplashStatus(const QString& text);
   void RefreshShownPage();
   void ExpandHints();
+  void BuildComPort();
 
   EventLoop& loop_;
   TDialogs& dialogs_;
@@ -109,4 +115,8 @@ class TMainGui {
   bool closingBySignal_ = false;
   bool shutDown_ = false;
   bool started_ = false;  // the start-up is done: the periodic work may run
+  // The serial control line; gone before the window and the root.
+  std::unique_ptr<TComPort> comPort_;
+  std::unique_ptr<TComPortControl> comPortControl_;
+  TComPortGui* comPortPage_ = nullptr;  // owned by the window
 };

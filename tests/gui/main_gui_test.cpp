@@ -96,6 +96,7 @@ TEST_F(TGuiTest, EveryTreeNodeOpensItsPageWithItsHeading) {
       {"MC scanner", "MCScanner", "Mainchat scanner"},
       {"Search scanner", "SearchScanner", "Search scanner"},
       {"User stats", "UserStats", "User statistics"},
+      {"ComPort", "ComPort", "Serial control line"},
       {"Users", "Users", "General user settings"},
       {"Profiles", "Profiles", "User profiles"},
       {"Accounts", "Accounts", "User accounts"},
