@@ -9,6 +9,7 @@
 
 #include "core/buffer_text.h"
 #include "core/commands/hub_commands.h"
+#include "core/commands/restriction_field.h"
 #include "core/hub_socket.h"
 #include "core/page_refresh.h"
 #include "core/write_buffer.h"
@@ -41,13 +42,18 @@ std::string TabPadded(std::string_view text, int column) {
   return buffer.GetString();
 }
 
-// One limit of an ISP's restriction as its setter sees it.
-struct TISPLimit {
-  bool Share;  // else a count
-  bool TConnRestriction::*Enabled;
-  std::int64_t TConnRestriction::*Bytes;
-  int TConnRestriction::*Count;
+// The replies of each ISP limit, in the order of the restriction's fields.
+struct TISPLimitTexts {
   TLanguageKey Invalid, Updated, Disabled;
+};
+
+const TISPLimitTexts kISPLimitTexts[] = {
+    {L::ISPShareIncorrectShare, L::ISPMinShareUpdated, L::ISPMinShareDisabled},
+    {L::ISPShareIncorrectShare, L::ISPMaxShareUpdated, L::ISPMaxShareDisabled},
+    {L::ISPHubsInvalidHubParameter, L::ISPHubsUpdated, L::ISPHubsDisabled},
+    {L::ISPSlotsInvalidSlotsParameter, L::ISPMinSlotsUpdated, L::ISPMinSlotsDisabled},
+    {L::ISPSlotsInvalidSlotsParameter, L::ISPMaxSlotsUpdated, L::ISPMaxSlotsDisabled},
+    {L::ISPSlotsInvalidSlotsParameter, L::ISPSlotRatioUpdated, L::ISPSlotRatioDisabled},
 };
 
 }  // namespace
@@ -196,26 +202,12 @@ void THubCommands::HandleISPIPList() {
 }
 
 void THubCommands::SetISPLimit(int which) {
-  using C = TConnRestriction;
-  static const TISPLimit kLimits[] = {
-      {true, &C::MinShareEnabled, &C::MinShare, nullptr, L::ISPShareIncorrectShare,
-       L::ISPMinShareUpdated, L::ISPMinShareDisabled},
-      {true, &C::MaxShareEnabled, &C::MaxShare, nullptr, L::ISPShareIncorrectShare,
-       L::ISPMaxShareUpdated, L::ISPMaxShareDisabled},
-      {false, &C::MaxHubsEnabled, nullptr, &C::MaxHubs, L::ISPHubsInvalidHubParameter,
-       L::ISPHubsUpdated, L::ISPHubsDisabled},
-      {false, &C::MinSlotsEnabled, nullptr, &C::MinSlots, L::ISPSlotsInvalidSlotsParameter,
-       L::ISPMinSlotsUpdated, L::ISPMinSlotsDisabled},
-      {false, &C::MaxSlotsEnabled, nullptr, &C::MaxSlots, L::ISPSlotsInvalidSlotsParameter,
-       L::ISPMaxSlotsUpdated, L::ISPMaxSlotsDisabled},
-      {false, &C::SlotRatioEnabled, nullptr, &C::SlotRatio, L::ISPSlotsInvalidSlotsParameter,
-       L::ISPSlotRatioUpdated, L::ISPSlotRatioDisabled},
-  };
-  const TISPLimit& limit = kLimits[which];
+  const TRestrictionField& field = kRestrictionFields[which];
+  const TISPLimitTexts& texts = kISPLimitTexts[which];
   TISP* isp = FindISP(1);
   if (isp == nullptr) return;
   std::int64_t value = -1;
-  if (limit.Share) {
+  if (field.Share) {
     value = ParseByteSize(tokens_.Join(2, tokens_.Count() - 1));
   } else {
     const std::string& word = tokens_.Get(2);
@@ -224,28 +216,13 @@ void THubCommands::SetISPLimit(int which) {
     if (error == std::errc{} && end == word.data() + word.size()) value = count;
   }
   if (value < 0) {
-    session_.Reply(limit.Invalid);
+    session_.Reply(texts.Invalid);
     return;
   }
-  C& r = isp->Restriction;
-  bool& enabled = r.*limit.Enabled;
-  bool changed = false;
-  if (value == 0) {
-    session_.Reply(limit.Disabled, isp->Name);
-    changed = enabled;
-    enabled = false;
-  } else {
-    const std::int64_t stored = limit.Share ? r.*limit.Bytes : r.*limit.Count;
-    changed = !enabled || stored != value;
-    enabled = true;
-    if (limit.Share) {
-      r.*limit.Bytes = value;
-      session_.Reply(limit.Updated, isp->Name, FormatByteSize(value));
-    } else {
-      r.*limit.Count = static_cast<int>(value);
-      session_.Reply(limit.Updated, isp->Name, value);
-    }
-  }
+  const bool changed = ApplyRestrictionValue(isp->Restriction, field, value);
+  if (value == 0) session_.Reply(texts.Disabled, isp->Name);
+  else if (field.Share) session_.Reply(texts.Updated, isp->Name, FormatByteSize(value));
+  else session_.Reply(texts.Updated, isp->Name, value);
   if (!changed) return;
   // Connections hold copies of the limits: hand them the new ones.
   ctx_.ISPs->RefreshUsers();

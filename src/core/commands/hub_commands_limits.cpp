@@ -11,6 +11,7 @@
 
 #include "base/case_tables.h"
 #include "core/commands/hub_commands.h"
+#include "core/commands/restriction_field.h"
 #include "core/hub_socket.h"
 #include "core/nick_list.h"
 #include "core/nicks_in_use.h"
@@ -43,29 +44,18 @@ std::optional<std::int64_t> WholeNumber(std::string_view word) {
   return value;
 }
 
-// One limit of the hub-wide restriction as its setter sees it.
-struct TLimit {
-  bool Share;  // else a count
-  bool TConnRestriction::*Enabled;
-  std::int64_t TConnRestriction::*Bytes;
-  int TConnRestriction::*Count;
+// The replies of each hub-wide limit, in the order of the restriction's fields.
+struct TLimitTexts {
   TLanguageKey Invalid, Updated, Disabled;
 };
 
-using C = TConnRestriction;
-const TLimit kLimits[] = {
-    {true, &C::MinShareEnabled, &C::MinShare, nullptr, K::SetShareIncorrectShare,
-     K::SetMinShareUpdated, K::SetMinShareDisabled},
-    {true, &C::MaxShareEnabled, &C::MaxShare, nullptr, K::SetShareIncorrectShare,
-     K::SetMaxShareUpdated, K::SetMaxShareDisabled},
-    {false, &C::MaxHubsEnabled, nullptr, &C::MaxHubs, K::SetHubsInvalidHubParameter,
-     K::SetHubsUpdated, K::SetHubsDisabled},
-    {false, &C::MinSlotsEnabled, nullptr, &C::MinSlots, K::SetSlotsInvalidSlotsParameter,
-     K::SetMinSlotsUpdated, K::SetMinSlotsDisabled},
-    {false, &C::MaxSlotsEnabled, nullptr, &C::MaxSlots, K::SetSlotsInvalidSlotsParameter,
-     K::SetMaxSlotsUpdated, K::SetMaxSlotsDisabled},
-    {false, &C::SlotRatioEnabled, nullptr, &C::SlotRatio, K::SetSlotsInvalidSlotsParameter,
-     K::SetSlotRatioUpdated, K::SetSlotRatioDisabled},
+const TLimitTexts kLimitTexts[] = {
+    {K::SetShareIncorrectShare, K::SetMinShareUpdated, K::SetMinShareDisabled},
+    {K::SetShareIncorrectShare, K::SetMaxShareUpdated, K::SetMaxShareDisabled},
+    {K::SetHubsInvalidHubParameter, K::SetHubsUpdated, K::SetHubsDisabled},
+    {K::SetSlotsInvalidSlotsParameter, K::SetMinSlotsUpdated, K::SetMinSlotsDisabled},
+    {K::SetSlotsInvalidSlotsParameter, K::SetMaxSlotsUpdated, K::SetMaxSlotsDisabled},
+    {K::SetSlotsInvalidSlotsParameter, K::SetSlotRatioUpdated, K::SetSlotRatioDisabled},
 };
 
 }  // namespace
@@ -105,36 +95,23 @@ void THubCommands::HandleSetWorkPace() {
 }
 
 void THubCommands::SetRestrictionLimit(int which) {
-  const TLimit& limit = kLimits[which];
+  const TRestrictionField& field = kRestrictionFields[which];
+  const TLimitTexts& texts = kLimitTexts[which];
   std::int64_t value = -1;
-  if (limit.Share) {
+  if (field.Share) {
     value = ParseByteSize(tokens_.Join(1, tokens_.Count() - 1));
   } else if (const auto count = WholeNumber(tokens_.Get(1)); count && *count >= 0) {
     value = std::min<std::int64_t>(*count, kCountCap);
   }
   if (value < 0) {
-    session_.Reply(limit.Invalid);
+    session_.Reply(texts.Invalid);
     return;
   }
-  C& r = ctx_.Settings.ConnRestriction;
-  bool& enabled = r.*limit.Enabled;
-  bool changed = false;
-  if (value == 0) {
-    session_.Reply(limit.Disabled);
-    changed = enabled;
-    enabled = false;
-  } else {
-    const std::int64_t stored = limit.Share ? r.*limit.Bytes : r.*limit.Count;
-    changed = !enabled || stored != value;
-    enabled = true;
-    if (limit.Share) {
-      r.*limit.Bytes = value;
-      session_.Reply(limit.Updated, FormatByteSize(value));
-    } else {
-      r.*limit.Count = static_cast<int>(value);
-      session_.Reply(limit.Updated, value);
-    }
-  }
+  TConnRestriction& r = ctx_.Settings.ConnRestriction;
+  const bool changed = ApplyRestrictionValue(r, field, value);
+  if (value == 0) session_.Reply(texts.Disabled);
+  else if (field.Share) session_.Reply(texts.Updated, FormatByteSize(value));
+  else session_.Reply(texts.Updated, value);
   if (!changed) return;
   // Users under the hub-wide limits hold a copy: the next check uses the new ones.
   for (int i = 0; i < ctx_.NickList.GetCount(); ++i) {
