@@ -166,6 +166,9 @@ void TMainGui::Startup() {
   window_->FeedPane()->ShowFeedLine(TFeedKind::Event, "Application started");
   SplashStatus(QStringLiteral("Loading: Lua scripts"));
   window_->AddPageNode(nullptr, "General Lua settings", "Lua", "Lua-scripts");
+  scripts_->SetLoadingListener([this](const std::string& name) {
+    SplashStatus(QStringLiteral("Loading: ") + TextFromBytes(name));
+  });
   scripts_->LoadScripts(false);
   SplashStatus(QStringLiteral("Loading: Settings"));
   lifecycle_->LoadSettings();

@@ -55,6 +55,7 @@ void TLuaScripts::ScanAndLoadNew() {
   std::vector<std::string> added;
   added.swap(unloaded_);
   for (const std::string& name : added) {
+    if (loading_) loading_(name);
     try {
       LoadScript(name);
     } catch (const std::exception& e) {

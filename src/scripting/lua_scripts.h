@@ -33,6 +33,10 @@ class TLuaScripts final : public TScriptEvents {
 
   // The entry's picture reader for core.ConvertBmpToRtfImage.
   void SetPictureLoader(TPictureLoader loader) { pictures_ = std::move(loader); }
+  // Told each script's name before it loads (the window's splash line).
+  void SetLoadingListener(std::function<void(const std::string&)> listener) {
+    loading_ = std::move(listener);
+  }
   // The clock that spaces repeated error lines (ms, monotonic).
   void SetClock(std::function<std::uint64_t()> clock) { context_.Clock = std::move(clock); }
 
@@ -70,6 +74,7 @@ class TLuaScripts final : public TScriptEvents {
  private:
   TKavroRoot& root_;
   TPictureLoader pictures_;
+  std::function<void(const std::string&)> loading_;
   std::unique_ptr<TCPUInfo> cpu_;
   TLuaCoreContext context_;
   std::map<std::string, std::unique_ptr<TLuaCore>> scripts_;  // bytewise name order

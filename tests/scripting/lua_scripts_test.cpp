@@ -84,6 +84,19 @@ TEST_F(LuaScriptsTest, ScanFindsLuaFilesOnceInNameOrder) {
   EXPECT_EQ(lines_.size(), before);
 }
 
+// Each script found is named before it loads, in name order (the window
+// shows it on the splash screen).
+TEST_F(LuaScriptsTest, EachScriptIsAnnouncedBeforeItLoads) {
+  std::vector<std::string> announced;
+  scripts_.SetLoadingListener([&](const std::string& name) {
+    announced.push_back(name + (scripts_.Find(name) != nullptr ? " listed" : " unlisted"));
+  });
+  Write("b.lua", "");
+  Write("a.lua", "x = = 1\n");
+  scripts_.LoadScripts(false);
+  EXPECT_EQ(announced, (std::vector<std::string>{"a.lua listed", "b.lua listed"}));
+}
+
 TEST_F(LuaScriptsTest, SyntaxErrorGivesOneLineAndStaysListed) {
   Load("broken.lua", "x = = 1\n");
   const auto found = LinesWith("broken.lua");
