@@ -145,12 +145,12 @@ struct TEventLoopImpl {
 
   // Absolute CLOCK_MONOTONIC time, the clock MonotonicMs reads.
   void SetTimerFd(uint64_t deadlineMs) {
-    itimerspec spec{};
+    itimerspec due{};  // all zero disarms
     if (deadlineMs != 0) {
-      spec.it_value.tv_sec = static_cast<time_t>(deadlineMs / 1000);
-      spec.it_value.tv_nsec = static_cast<long>((deadlineMs % 1000) * 1000000);
+      due.it_value.tv_sec = static_cast<time_t>(deadlineMs / 1000);
+      due.it_value.tv_nsec = static_cast<long>((deadlineMs % 1000) * 1000000);
     }
-    if (timerfd_settime(timerFd, TFD_TIMER_ABSTIME, &spec, nullptr) != 0)
+    if (timerfd_settime(timerFd, TFD_TIMER_ABSTIME, &due, nullptr) != 0)
       ThrowErrno("EventLoop.RunReady", errno);
     timerFdDeadline = deadlineMs;
   }
