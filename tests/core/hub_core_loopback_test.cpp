@@ -29,12 +29,6 @@ class THubCoreLoopbackTest : public TProtocolFixture {
     return core_.ListenerAt(0)->BoundPort();
   }
 
-  static std::string KeyFor(const std::string& received) {
-    const std::size_t start = received.find("$Lock ");
-    const std::size_t end = received.find(" Pk=", start);
-    return "$Key " + TProtocol::KeyOfLock(received.substr(start + 6, end - start - 6)) + "|";
-  }
-
   EventLoop loop_;
   THubCore core_{loop_, settings_, language_, nickList_, messages_, accounts_,
                  nicksInUse_, defaults_, hooks_};

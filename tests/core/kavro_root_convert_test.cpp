@@ -13,7 +13,6 @@
 #include "core/hub_socket.h"
 #include "core/kavro_root.h"
 #include "core/nick_list.h"
-#include "core/protocol.h"
 #include "platform/event_loop.h"
 #include "platform/file_io.h"
 #include "platform/tcp_listener.h"
@@ -23,16 +22,11 @@
 #include "security/profiles.h"
 #include "security/settings_converter.h"
 #include "support/loop_runner.h"
+#include "support/loopback_hub.h"
 #include "support/nmdc_test_client.h"
 #include "support/temp_folder.h"
 
 namespace {
-
-std::string KeyFor(const std::string& received) {
-  const std::size_t start = received.find("$Lock ");
-  const std::size_t end = received.find(" Pk=", start);
-  return "$Key " + TProtocol::KeyOfLock(received.substr(start + 6, end - start - 6)) + "|";
-}
 
 TEST(KavroRootConvertTest, ClearOldKeepsALoggedInUserBoundToTheImport) {
   TTempFolder home{"kavro-convert-root-"};
@@ -49,13 +43,10 @@ TEST(KavroRootConvertTest, ClearOldKeepsALoggedInUserBoundToTheImport) {
   ASSERT_TRUE(root.ChatRooms().Add(std::move(room)));
 
   THubCore& core = root.HubCore();
-  ASSERT_TRUE(core.AddListener(0, "127.0.0.1", false));
-  ASSERT_TRUE(core.StartListening());
-  ASSERT_TRUE(core.Start());
+  const int port = StartOnLoopback(core);
+  ASSERT_NE(port, 0);
   TNmdcTestClient client;
-  ASSERT_TRUE(client.Connect(core.ListenerAt(0)->BoundPort()));
-  ASSERT_TRUE(client.WaitFor(loop, " Pk=")) << client.Received();
-  ASSERT_TRUE(client.Send(KeyFor(client.Received()) + "$ValidateNick alice|"));
+  ASSERT_TRUE(client.Greet(loop, port, "alice")) << client.Received();
   ASSERT_TRUE(client.WaitFor(loop, "$GetPass|")) << client.Received();
   ASSERT_TRUE(client.Send("$MyPass old|"));
   ASSERT_TRUE(client.WaitFor(loop, "$Hello alice|")) << client.Received();

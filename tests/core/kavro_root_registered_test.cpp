@@ -6,7 +6,6 @@
 
 #include "core/hub_core.h"
 #include "core/kavro_root.h"
-#include "core/protocol.h"
 #include "core/settings_file_set.h"
 #include "platform/directory_watch.h"
 #include "platform/event_loop.h"
@@ -16,16 +15,11 @@
 #include "security/profiles.h"
 #include "security/user_registered.h"
 #include "settings/settings_file_watcher.h"
+#include "support/loopback_hub.h"
 #include "support/nmdc_test_client.h"
 #include "support/temp_folder.h"
 
 namespace {
-
-std::string KeyFor(const std::string& received) {
-  const std::size_t start = received.find("$Lock ");
-  const std::size_t end = received.find(" Pk=", start);
-  return "$Key " + TProtocol::KeyOfLock(received.substr(start + 6, end - start - 6)) + "|";
-}
 
 class KavroRootRegisteredTest : public testing::Test {
  protected:
@@ -87,14 +81,11 @@ TEST_F(KavroRootRegisteredTest, OnlyAnAcceptedPasswordCountsAsAUse) {
   item->LastUsed = before;
 
   THubCore& core = root_.HubCore();
-  ASSERT_TRUE(core.AddListener(0, "127.0.0.1", false));
-  ASSERT_TRUE(core.StartListening());
-  ASSERT_TRUE(core.Start());
+  const int port = StartOnLoopback(core);
+  ASSERT_NE(port, 0);
   const auto attempt = [&](const char* password, const char* expected) {
     TNmdcTestClient client;
-    ASSERT_TRUE(client.Connect(core.ListenerAt(0)->BoundPort()));
-    ASSERT_TRUE(client.WaitFor(loop_, " Pk=")) << client.Received();
-    ASSERT_TRUE(client.Send(KeyFor(client.Received()) + "$ValidateNick guarded|"));
+    ASSERT_TRUE(client.Greet(loop_, port, "guarded")) << client.Received();
     ASSERT_TRUE(client.WaitFor(loop_, "$GetPass|")) << client.Received();
     ASSERT_TRUE(client.Send(std::string("$MyPass ") + password + "|"));
     EXPECT_TRUE(client.WaitFor(loop_, expected)) << client.Received();

@@ -9,7 +9,6 @@
 
 #include "core/hub_core.h"
 #include "core/kavro_root.h"
-#include "core/protocol.h"
 #include "platform/event_loop.h"
 #include "platform/file_io.h"
 #include "platform/tcp_listener.h"
@@ -18,16 +17,11 @@
 #include "security/profiles.h"
 #include "settings/settings.h"
 #include "support/loop_runner.h"
+#include "support/loopback_hub.h"
 #include "support/nmdc_test_client.h"
 #include "support/temp_folder.h"
 
 namespace {
-
-std::string KeyFor(const std::string& received) {
-  const std::size_t start = received.find("$Lock ");
-  const std::size_t end = received.find(" Pk=", start);
-  return "$Key " + TProtocol::KeyOfLock(received.substr(start + 6, end - start - 6)) + "|";
-}
 
 TEST(KavroRootReloadTest, HalfWayLoginFollowsTheReloadedAccount) {
   TTempFolder home{"kavro-reload-"};
@@ -43,13 +37,10 @@ TEST(KavroRootReloadTest, HalfWayLoginFollowsTheReloadedAccount) {
   ASSERT_TRUE(root.Accounts().Save());
 
   THubCore& core = root.HubCore();
-  ASSERT_TRUE(core.AddListener(0, "127.0.0.1", false));
-  ASSERT_TRUE(core.StartListening());
-  ASSERT_TRUE(core.Start());
+  const int port = StartOnLoopback(core);
+  ASSERT_NE(port, 0);
   TNmdcTestClient client;
-  ASSERT_TRUE(client.Connect(core.ListenerAt(0)->BoundPort()));
-  ASSERT_TRUE(client.WaitFor(loop, " Pk=")) << client.Received();
-  ASSERT_TRUE(client.Send(KeyFor(client.Received()) + "$ValidateNick alice|"));
+  ASSERT_TRUE(client.Greet(loop, port, "alice")) << client.Received();
   ASSERT_TRUE(client.WaitFor(loop, "$GetPass|")) << client.Received();
 
   // Another process changes the password; the hub reloads the file.
@@ -84,13 +75,10 @@ TEST(KavroRootReloadTest, BotRenameReachesLoggedInUsers) {
   EventLoop loop;
   TKavroRoot root(loop, home.String());
   THubCore& core = root.HubCore();
-  ASSERT_TRUE(core.AddListener(0, "127.0.0.1", false));
-  ASSERT_TRUE(core.StartListening());
-  ASSERT_TRUE(core.Start());
+  const int port = StartOnLoopback(core);
+  ASSERT_NE(port, 0);
   TNmdcTestClient client;
-  ASSERT_TRUE(client.Connect(core.ListenerAt(0)->BoundPort()));
-  ASSERT_TRUE(client.WaitFor(loop, " Pk=")) << client.Received();
-  ASSERT_TRUE(client.Send(KeyFor(client.Received()) + "$ValidateNick bob|"));
+  ASSERT_TRUE(client.Greet(loop, port, "bob")) << client.Received();
   ASSERT_TRUE(client.WaitFor(loop, "$Hello bob|")) << client.Received();
   ASSERT_TRUE(client.Send("$Version 1,0091|$GetNickList|$MyINFO $ALL bob <++ V:0.868,M:A,H:1/0/0,S:2>$ $LAN(T1)\x01$$10000000000$|"));
   ASSERT_TRUE(client.WaitFor(loop, "$MyINFO $ALL bob ")) << client.Received();

@@ -68,11 +68,7 @@ class TGuiClient {
   }
   bool Login(const std::string& nick) {
     if (!WaitFor(" Pk=")) return false;
-    const std::string& got = client_.Received();
-    const std::size_t start = got.find("$Lock ");
-    const std::size_t end = got.find(" Pk=", start);
-    const std::string key = TProtocol::KeyOfLock(got.substr(start + 6, end - start - 6));
-    if (!client_.Send("$Key " + key + "|$ValidateNick " + nick + "|")) return false;
+    if (!client_.Send(KeyFor(client_.Received()) + "$ValidateNick " + nick + "|")) return false;
     if (!WaitFor("$Hello " + nick + "|")) return false;
     if (!client_.Send("$Version 1,0091|$GetNickList|$MyINFO $ALL " + nick +
                       " gui client <EiskaltDC++ V:2.4.2,M:A,H:1/0/0,S:3>$ $20\x01$$0$|"))

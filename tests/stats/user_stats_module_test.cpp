@@ -6,13 +6,13 @@
 #include "core/kavro_root.h"
 #include "core/nick_list.h"
 #include "core/program_lifecycle.h"
-#include "core/protocol.h"
 #include "platform/event_loop.h"
 #include "platform/tcp_listener.h"
 #include "settings/settings.h"
 #include "stats/user_stats_local.h"
 #include "stats_fixture.h"
 #include "support/loop_runner.h"
+#include "support/loopback_hub.h"
 #include "support/nmdc_test_client.h"
 #include "support/temp_folder.h"
 
@@ -55,12 +55,6 @@ TEST_F(UserStatsModuleTest, TypeZeroRecordsNoLogin) {
   EXPECT_NE(module_.Local().FindNick("quiet"), nullptr);
 }
 
-std::string KeyFor(const std::string& received) {
-  const std::size_t start = received.find("$Lock ");
-  const std::size_t end = received.find(" Pk=", start);
-  return "$Key " + TProtocol::KeyOfLock(received.substr(start + 6, end - start - 6)) + "|";
-}
-
 // The root built with the statistics: logins and logouts of real clients
 // reach the in-memory back end, and a stored mute comes back with the nick.
 class UserStatsRootTest : public testing::Test {
@@ -70,10 +64,7 @@ class UserStatsRootTest : public testing::Test {
   TUserStatsModule& Module() { return dynamic_cast<TUserStatsModule&>(root_.UserStats()); }
 
   void LogIn(TNmdcTestClient& client, int port, const std::string& nick) {
-    ASSERT_TRUE(client.Connect(port));
-    ASSERT_TRUE(client.WaitFor(loop_, " Pk=")) << client.Received();
-    ASSERT_TRUE(client.WaitFor(loop_, "|"));
-    client.Send(KeyFor(client.Received()) + "$ValidateNick " + nick + "|");
+    ASSERT_TRUE(client.Greet(loop_, port, nick)) << client.Received();
     ASSERT_TRUE(client.WaitFor(loop_, "$Hello " + nick + "|")) << client.Received();
     client.Send("$Version 1,0091|$GetNickList|$MyINFO $ALL " + nick +
                 " x<t V:1,M:A,H:1/0/0,S:3>$ $20\x01$$0$|");
@@ -87,10 +78,8 @@ class UserStatsRootTest : public testing::Test {
 
 TEST_F(UserStatsRootTest, LoginsReachTheBackEndWhileTypeIsNotZero) {
   THubCore& core = root_.HubCore();
-  ASSERT_TRUE(core.AddListener(0, "127.0.0.1", false));
-  ASSERT_TRUE(core.StartListening());
-  ASSERT_TRUE(core.Start());
-  const int port = core.ListenerAt(0)->BoundPort();
+  const int port = StartOnLoopback(core);
+  ASSERT_NE(port, 0);
   const TUserStatsLocal& local = Module().Local();
 
   root_.Settings().UserStatsType = 0;

@@ -10,8 +10,16 @@
 #include <string>
 #include <string_view>
 
+#include "core/protocol.h"
 #include "platform/event_loop.h"
 #include "support/loop_runner.h"
+
+// "$Key ...|" answering the "$Lock" in what a client received.
+inline std::string KeyFor(std::string_view received) {
+  const std::size_t start = received.find("$Lock ");
+  const std::size_t end = received.find(" Pk=", start);
+  return "$Key " + TProtocol::KeyOfLock(received.substr(start + 6, end - start - 6)) + "|";
+}
 
 // A scripted NMDC client for tests: one non-blocking socket to the hub, the
 // bytes received so far, and waits that run the hub's event loop on the
@@ -34,6 +42,12 @@ class TNmdcTestClient {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     const int rc = connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
     return rc == 0 || errno == EINPROGRESS;
+  }
+
+  // Connects, waits for the lock, answers it and asks for `nick`.
+  bool Greet(EventLoop& loop, int port, const std::string& nick) {
+    return Connect(port) && WaitFor(loop, " Pk=") &&
+           Send(KeyFor(received_) + "$ValidateNick " + nick + "|");
   }
 
   // Writes all of `bytes` (small test messages fit the socket buffer).
