@@ -13,6 +13,7 @@
 
 #include "e2e/e2e_home.h"
 #include "e2e/nmdc_client.h"
+#include "e2e/shared_hub_test.h"
 #include "platform/file_io.h"
 #include "security/account.h"
 #include "security/accounts.h"
@@ -36,47 +37,35 @@ std::string From(std::string_view to, std::string_view sender, std::string_view 
 
 }  // namespace
 
-class ChatRoomsE2ETest : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    home_ = new TE2EHome();
-    home_->WriteSettings([](TSettings& settings) { settings.SetBotName("HubBot"); });
+class ChatRoomsE2ETest : public TSharedHubTest<ChatRoomsE2ETest> {
+ public:
+  static constexpr bool kTestsStopTheHub = true;  // they read its files after SIGTERM
+  static void Configure(TSettings& settings) {
+    settings.SetBotName("HubBot");
+  }
+  static void Prepare(TE2EHome& home) {
     using R = TProfileRight;
-    home_->AddAccount("oper1", "opw", "Op", 5,
-               {R::IsOperator, R::MayUseHubCommands, R::MayAdminChatRooms,
-                R::MayReceiveActionFeed});
-    home_->AddAccount("alice", "pw", "Member", 2, {});
-    home_->AddAccount("carol", "pw", "Member", 2, {});
+    home.AddAccount("oper1", "opw", "Op", 5,
+                    {R::IsOperator, R::MayUseHubCommands, R::MayAdminChatRooms,
+                     R::MayReceiveActionFeed});
+    home.AddAccount("alice", "pw", "Member", 2, {});
+    home.AddAccount("carol", "pw", "Member", 2, {});
     ASSERT_TRUE(WriteFileAtomic(
-        home_->File("settings/chat_rooms.xml"),
+        home.File("settings/chat_rooms.xml"),
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Chatrooms version=\"1.040\">\n"
         "<ChatRoom><Name>#talk</Name><MayJoins><Profile>Member</Profile></MayJoins>"
         "<Admins><Profile>Op</Profile></Admins></ChatRoom>\n"
         "<ChatRoom><Name>#feed</Name><Feed enable=\"true\"/>"
         "<AutoJoins><Profile>Op</Profile></AutoJoins></ChatRoom>\n"
         "</Chatrooms>\n"));
-    started_ = home_->StartHub();
   }
-  static void TearDownTestSuite() {
-    delete home_;
-    home_ = nullptr;
-  }
-  void SetUp() override { ASSERT_TRUE(started_) << home_->Hub().Output(); }
 
-  static std::unique_ptr<TNmdcClient> Login(const std::string& nick,
-                                            std::optional<std::string_view> password = {}) {
-    auto client = TNmdcClient::Connect(home_->Port());
-    EXPECT_TRUE(client && client->Login(nick, password)) << nick;
-    return client;
-  }
+ protected:
   static bool Say(TNmdcClient& client, std::string_view nick, std::string_view text,
                   std::string_view room = "#talk") {
     return client.Send("$To: " + std::string(room) + " From: " + std::string(nick) + " $<" +
                        std::string(nick) + "> " + std::string(text) + "|");
   }
-
-  static inline TE2EHome* home_ = nullptr;
-  static inline bool started_ = false;
 };
 
 TEST_F(ChatRoomsE2ETest, ARoomIsListedForThoseWhoSeeIt) {

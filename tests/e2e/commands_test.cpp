@@ -15,6 +15,7 @@
 
 #include "e2e/e2e_home.h"
 #include "e2e/nmdc_client.h"
+#include "e2e/shared_hub_test.h"
 #include "security/account.h"
 #include "security/accounts.h"
 #include "security/profile.h"
@@ -44,39 +45,19 @@ std::optional<std::vector<std::string>> Until(TNmdcClient& client, std::string_v
 
 }  // namespace
 
-class CommandsTest : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    home_ = new TE2EHome();
-    home_->WriteSettings([](TSettings& settings) {
-      settings.SetBotName("HubBot");
-      settings.HubCommandsVisability = TCommandVisibility::Everyone;
-      settings.IntegratedCommandsVisability = TCommandVisibility::Operators;
-      settings.SaveFeedToDisk = true;
-    });
+class CommandsTest : public TSharedHubTest<CommandsTest> {
+ public:
+  static void Configure(TSettings& settings) {
+    settings.SetBotName("HubBot");
+    settings.HubCommandsVisability = TCommandVisibility::Everyone;
+    settings.IntegratedCommandsVisability = TCommandVisibility::Operators;
+    settings.SaveFeedToDisk = true;
+  }
+  static void Prepare(TE2EHome& home) {
     using R = TProfileRight;
-    home_->AddAccount("oper1", "opw", "Op", 5,
-               {R::IsOperator, R::MayUseHubCommands, R::MayKickUser, R::MayNeverBeKicked});
-    started_ = home_->StartHub();
+    home.AddAccount("oper1", "opw", "Op", 5,
+                    {R::IsOperator, R::MayUseHubCommands, R::MayKickUser, R::MayNeverBeKicked});
   }
-  static void TearDownTestSuite() {
-    if (started_) {
-      EXPECT_EQ(home_->StopHub(), 0) << home_->Hub().Output();
-    }
-    delete home_;
-    home_ = nullptr;
-  }
-  void SetUp() override { ASSERT_TRUE(started_) << home_->Hub().Output(); }
-
-  static std::unique_ptr<TNmdcClient> Login(const std::string& nick,
-                                            std::optional<std::string_view> password = {}) {
-    auto client = TNmdcClient::Connect(home_->Port());
-    EXPECT_TRUE(client && client->Login(nick, password)) << nick;
-    return client;
-  }
-
-  static inline TE2EHome* home_ = nullptr;
-  static inline bool started_ = false;
 };
 
 TEST_F(CommandsTest, RepliesByMainChatAndPrivateMessageAreByteExact) {

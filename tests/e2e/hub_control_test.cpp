@@ -12,6 +12,7 @@
 
 #include "e2e/e2e_home.h"
 #include "e2e/nmdc_client.h"
+#include "e2e/shared_hub_test.h"
 #include "platform/file_io.h"
 #include "security/account.h"
 #include "security/accounts.h"
@@ -44,41 +45,30 @@ std::optional<std::string> Between(const std::string& text, std::string_view ope
 
 }  // namespace
 
-class HubControlE2ETest : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    home_ = new TE2EHome();
-    home_->WriteSettings([](TSettings& settings) {
-      settings.SetBotName("HubBot");
-      settings.SetHubName("E2EHub");
-      settings.HubCommandsShowCommandToSelf = false;
-    });
+class HubControlE2ETest : public TSharedHubTest<HubControlE2ETest> {
+ public:
+  static constexpr bool kTestsStopTheHub = true;  // they read its files after SIGTERM
+  static void Configure(TSettings& settings) {
+    settings.SetBotName("HubBot");
+    settings.SetHubName("E2EHub");
+    settings.HubCommandsShowCommandToSelf = false;
+  }
+  static void Prepare(TE2EHome& home) {
     using R = TProfileRight;
-    home_->AddAccount("master", "mpw", "Master", 9,
-                      {R::IsOperator, R::MayByPassFloodCheck, R::MayUseHubCommands, R::MayLockHub, R::MaySetTopic,
-                       R::MayRedirectChangeOnHubFull, R::MayUseSay, R::MayUseMuteUser,
-                       R::MayAdminTextFiles, R::MayAdminRegistered, R::MayAccountsSetComment,
-                       R::MayISPAddISP, R::MayISPSetMaxHubs});
-    home_->AddAccount("sharer", "spw", "Sharer", 1, {R::MayUseHubCommands, R::MayHideShare});
+    home.AddAccount("master", "mpw", "Master", 9,
+                    {R::IsOperator, R::MayByPassFloodCheck, R::MayUseHubCommands, R::MayLockHub,
+                     R::MaySetTopic, R::MayRedirectChangeOnHubFull, R::MayUseSay,
+                     R::MayUseMuteUser, R::MayAdminTextFiles, R::MayAdminRegistered,
+                     R::MayAccountsSetComment, R::MayISPAddISP, R::MayISPSetMaxHubs});
+    home.AddAccount("sharer", "spw", "Sharer", 1, {R::MayUseHubCommands, R::MayHideShare});
     ASSERT_TRUE(WriteFileAtomic(
-        home_->File("settings/text_commands.xml"),
+        home.File("settings/text_commands.xml"),
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<TextCommands version=\"1.0\">\n"
         "<TextCommand><Name>rules</Name><Content>Old rules</Content></TextCommand>\n"
         "</TextCommands>\n"));
-    started_ = home_->StartHub();
   }
-  static void TearDownTestSuite() {
-    delete home_;
-    home_ = nullptr;
-  }
-  void SetUp() override { ASSERT_TRUE(started_) << home_->Hub().Output(); }
 
-  static std::unique_ptr<TNmdcClient> Login(const std::string& nick,
-                                            std::optional<std::string_view> password = {}) {
-    auto client = TNmdcClient::Connect(home_->Port());
-    EXPECT_TRUE(client && client->Login(nick, password)) << nick;
-    return client;
-  }
+ protected:
   // A login whose "$MyINFO" shares kShare bytes.
   static std::unique_ptr<TNmdcClient> LoginSharing(const std::string& nick,
                                                    std::string_view password) {
@@ -104,9 +94,6 @@ class HubControlE2ETest : public testing::Test {
     const std::optional<std::string> reply = client.ReadUntil(from);
     return reply ? reply->substr(from.size(), reply->size() - from.size() - 1) : "(none)";
   }
-
-  static inline TE2EHome* home_ = nullptr;
-  static inline bool started_ = false;
 };
 
 TEST_F(HubControlE2ETest, TheTopicReachesEveryoneInTheHubName) {

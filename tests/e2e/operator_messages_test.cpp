@@ -14,6 +14,7 @@
 
 #include "e2e/e2e_home.h"
 #include "e2e/nmdc_client.h"
+#include "e2e/shared_hub_test.h"
 #include "security/profile.h"
 #include "security/profiles.h"
 #include "settings/language.h"
@@ -51,26 +52,17 @@ void AddOperator(TE2EHome& home) {
   ASSERT_TRUE(profiles.Save());
 }
 
-class OperatorMessagesE2ETest : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    home_ = new TE2EHome();
-    home_->WriteSettings([](TSettings& settings) {
-      settings.HubDescription = "a|b$c";
-      settings.AutoBanOnKick.Enabled = false;
-    });
-    AddOperator(*home_);
-    started_ = home_->StartHub();
+class OperatorMessagesE2ETest : public TSharedHubTest<OperatorMessagesE2ETest> {
+ public:
+  static void Configure(TSettings& settings) {
+    settings.HubDescription = "a|b$c";
+    settings.AutoBanOnKick.Enabled = false;
   }
-  static void TearDownTestSuite() {
-    if (started_) {
-      EXPECT_EQ(home_->StopHub(), 0) << home_->Hub().Output();
-    }
-    delete home_;
-    home_ = nullptr;
+  static void Prepare(TE2EHome& home) {
+    AddOperator(home);
   }
-  void SetUp() override { ASSERT_TRUE(started_) << home_->Hub().Output(); }
 
+ protected:
   static std::unique_ptr<TNmdcClient> Login(const std::string& nick, const std::string& source,
                                             std::optional<std::string_view> password = {}) {
     auto client = TNmdcClient::Connect(home_->Port(), false, source);
@@ -86,8 +78,6 @@ class OperatorMessagesE2ETest : public testing::Test {
     ASSERT_TRUE(client.ReadUntil(line).has_value()) << client.ReceivedText();
   }
 
-  static inline TE2EHome* home_ = nullptr;
-  static inline bool started_ = false;
   static inline int syncs_ = 0;
 };
 

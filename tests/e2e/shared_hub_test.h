@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <string>
 
 #include "e2e/e2e_home.h"
@@ -23,7 +25,9 @@ class TSharedHubTest : public testing::Test {
     started_ = home_->StartHub();
   }
   static void TearDownTestSuite() {
-    if (started_) {
+    // Suites whose tests stop the hub themselves (to read its files) say so.
+    constexpr bool stoppedByTests = requires { Suite::kTestsStopTheHub; };
+    if (started_ && !stoppedByTests) {
       EXPECT_EQ(home_->StopHub(), 0) << home_->Hub().Output();
     }
     delete home_;
@@ -31,9 +35,10 @@ class TSharedHubTest : public testing::Test {
   }
   void SetUp() override { ASSERT_TRUE(started_) << home_->Hub().Output(); }
 
-  static std::unique_ptr<TNmdcClient> Login(const std::string& nick) {
+  static std::unique_ptr<TNmdcClient> Login(const std::string& nick,
+                                            std::optional<std::string_view> password = {}) {
     auto client = TNmdcClient::Connect(home_->Port());
-    EXPECT_TRUE(client && client->Login(nick)) << nick;
+    EXPECT_TRUE(client && client->Login(nick, password)) << nick;
     return client;
   }
 

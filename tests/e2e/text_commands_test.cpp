@@ -11,6 +11,7 @@
 
 #include "e2e/e2e_home.h"
 #include "e2e/nmdc_client.h"
+#include "e2e/shared_hub_test.h"
 #include "platform/file_io.h"
 #include "security/account.h"
 #include "security/accounts.h"
@@ -39,17 +40,17 @@ bool Saw(TNmdcClient& client, const std::string& line) {
 
 }  // namespace
 
-class TextCommandsE2ETest : public testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    home_ = new TE2EHome();
-    home_->WriteSettings([](TSettings& settings) {
-      settings.SetBotName("HubBot");
-      settings.IntegratedCommandsVisability = TCommandVisibility::Nobody;
-    });
-    home_->AddAccount("oper1", "opw", true);
+class TextCommandsE2ETest : public TSharedHubTest<TextCommandsE2ETest> {
+ public:
+  static constexpr bool kTestsStopTheHub = true;  // they read its files after SIGTERM
+  static void Configure(TSettings& settings) {
+    settings.SetBotName("HubBot");
+    settings.IntegratedCommandsVisability = TCommandVisibility::Nobody;
+  }
+  static void Prepare(TE2EHome& home) {
+    home.AddAccount("oper1", "opw", true);
     ASSERT_TRUE(WriteFileAtomic(
-        home_->File("settings/text_commands.xml"),
+        home.File("settings/text_commands.xml"),
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<TextCommands version=\"1.0\">\n" +
             Command("rules", "Rules for &lt;nick&gt;") +
             Command("stats", "not for you", "<AccessMinLevel>5</AccessMinLevel>") +
@@ -57,23 +58,7 @@ class TextCommandsE2ETest : public testing::Test {
             Command("hello", "Hello newcomer", "<Autorun>1</Autorun><MessageType>1</MessageType>") +
             Command("motd", "Welcome &lt;nick&gt;", "<Autorun>2</Autorun>") +
             "</TextCommands>\n"));
-    started_ = home_->StartHub();
   }
-  static void TearDownTestSuite() {
-    delete home_;
-    home_ = nullptr;
-  }
-  void SetUp() override { ASSERT_TRUE(started_) << home_->Hub().Output(); }
-
-  static std::unique_ptr<TNmdcClient> Login(const std::string& nick,
-                                            std::optional<std::string_view> password = {}) {
-    auto client = TNmdcClient::Connect(home_->Port());
-    EXPECT_TRUE(client && client->Login(nick, password)) << nick;
-    return client;
-  }
-
-  static inline TE2EHome* home_ = nullptr;
-  static inline bool started_ = false;
 };
 
 TEST_F(TextCommandsE2ETest, ConnectAndLoginTextsReachTheNewcomer) {
