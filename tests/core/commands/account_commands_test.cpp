@@ -41,13 +41,7 @@ class AccountCommandsTest : public TCommandsFixture {
 
   // The bot's replies to the line, in main chat.
   std::string Run(THubSocket& user, std::string_view text) {
-    message_ = ChatLine(user, text);
-    const std::size_t position = ChatStart(user);
-    tokens_.Split(std::string_view(message_).substr(position + 1, message_.size() - position - 2),
-                  ' ');
-    while (tokens_.Count() > 6) tokens_.Delete(6);
-    commands_.SetSender(user, message_, false);
-    commands_.HandleMessage(position, true);
+    Dispatch(commands_, tokens_, message_, user, text, false);
     return Out(user);
   }
 

@@ -63,13 +63,7 @@ class BanCommandsTest : public TCommandsFixture {
 
   // The bot's private replies to a line sent to it.
   std::string Run(THubSocket& user, std::string_view text) {
-    message_ = BotPM(user, text);
-    const std::size_t position = PMStart(user);
-    tokens_.Split(std::string_view(message_).substr(position + 1, message_.size() - position - 2),
-                  ' ');
-    while (tokens_.Count() > 6) tokens_.Delete(6);
-    commands_->SetSender(user, message_, true);
-    commands_->HandleMessage(position, true);
+    Dispatch(*commands_, tokens_, message_, user, text, true);
     return Out(user);
   }
   // A text as the sender reads it: "$help" with the prefix he typed.

@@ -1,5 +1,8 @@
 #include "core/commands/commands_fixture.h"
 
+#include "core/commands/hub_commands.h"
+#include "utils/string_list.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -57,6 +60,17 @@ std::string TCommandsFixture::ChatLine(const THubSocket& user, std::string_view 
 
 std::string TCommandsFixture::BotPM(const THubSocket& user, std::string_view text) {
   return "$To: HubBot From: " + user.Nick + " $<" + user.Nick + "> " + std::string(text) + "|";
+}
+
+bool TCommandsFixture::Dispatch(THubCommands& commands, TStringList& tokens, std::string& message,
+                                THubSocket& user, std::string_view text, bool pm,
+                                bool reportUnknown) {
+  message = pm ? BotPM(user, text) : ChatLine(user, text);
+  const std::size_t position = pm ? PMStart(user) : ChatStart(user);
+  tokens.Split(std::string_view(message).substr(position + 1, message.size() - position - 2), ' ');
+  while (tokens.Count() > 6) tokens.Delete(6);
+  commands.SetSender(user, message, pm);
+  return commands.HandleMessage(position, reportUnknown);
 }
 
 std::string TCommandsFixture::Out(THubSocket& user) {

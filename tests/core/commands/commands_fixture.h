@@ -29,6 +29,9 @@
 #include "support/fake_connection.h"
 
 // Feed lines by kind, as the commands post them.
+class THubCommands;
+class TStringList;
+
 class TCommandFeed : public TCoreFeed {
  public:
   std::vector<std::string> Actions, Kicks, Errors;
@@ -68,6 +71,12 @@ class TCommandsFixture : public testing::Test {
   // The main-chat message "<nick> text|" and the private message to the bot.
   static std::string ChatLine(const THubSocket& user, std::string_view text);
   static std::string BotPM(const THubSocket& user, std::string_view text);
+  // Hands a line of `user` (main chat, or with `pm` a private message to the
+  // bot) to `commands` as the hub does: the words after the prefix, at most
+  // six. `message` holds the line while the commands read it.
+  static bool Dispatch(THubCommands& commands, TStringList& tokens, std::string& message,
+                       THubSocket& user, std::string_view text, bool pm,
+                       bool reportUnknown = true);
   // Where the text starts in each.
   static std::size_t ChatStart(const THubSocket& user) { return user.Nick.size() + 3; }
   static std::size_t PMStart(const THubSocket& user) {

@@ -24,13 +24,7 @@ using R = TProfileRight;
 class ChatCommandsTest : public TCommandsFixture {
  protected:
   void Run(THubSocket& user, std::string_view text) {
-    message_ = BotPM(user, text);
-    const std::size_t position = PMStart(user);
-    tokens_.Split(std::string_view(message_).substr(position + 1, message_.size() - position - 2),
-                  ' ');
-    while (tokens_.Count() > 6) tokens_.Delete(6);
-    commands_.SetSender(user, message_, true);
-    commands_.HandleMessage(position, true);
+    Dispatch(commands_, tokens_, message_, user, text, true);
   }
 
   TStringList tokens_{16};
@@ -137,13 +131,7 @@ class BotMessagesTest : public TCommandsFixture {
   }
 
   void Run(THubSocket& user, std::string_view text) {
-    message_ = BotPM(user, text);
-    const std::size_t position = PMStart(user);
-    tokens_.Split(std::string_view(message_).substr(position + 1, message_.size() - position - 2),
-                  ' ');
-    while (tokens_.Count() > 6) tokens_.Delete(6);
-    commands_->SetSender(user, message_, true);
-    commands_->HandleMessage(position, true);
+    Dispatch(*commands_, tokens_, message_, user, text, true);
   }
 
   void ClearAll() {

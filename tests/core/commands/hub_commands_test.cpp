@@ -195,13 +195,7 @@ TProfile ProfileWith(const std::vector<TProfileRight>& rights) {
 class HubCommandsTest : public TCommandsFixture {
  protected:
   bool Run(THubSocket& user, std::string_view text, bool pm = false, bool reportUnknown = true) {
-    message_ = pm ? BotPM(user, text) : ChatLine(user, text);
-    const std::size_t position = pm ? PMStart(user) : ChatStart(user);
-    tokens_.Split(std::string_view(message_).substr(position + 1, message_.size() - position - 2),
-                  ' ');
-    while (tokens_.Count() > 6) tokens_.Delete(6);
-    commands_.SetSender(user, message_, pm);
-    return commands_.HandleMessage(position, reportUnknown);
+    return Dispatch(commands_, tokens_, message_, user, text, pm, reportUnknown);
   }
 
   TStringList tokens_{16};

@@ -75,13 +75,7 @@ class LimitsCommandsTest : public TCommandsFixture {
   }
 
   void Run(THubSocket& user, std::string_view text, bool pm = false) {
-    message_ = pm ? BotPM(user, text) : ChatLine(user, text);
-    const std::size_t position = pm ? PMStart(user) : ChatStart(user);
-    tokens_.Split(std::string_view(message_).substr(position + 1, message_.size() - position - 2),
-                  ' ');
-    while (tokens_.Count() > 6) tokens_.Delete(6);
-    commands_.SetSender(user, message_, pm);
-    commands_.HandleMessage(position, true);
+    Dispatch(commands_, tokens_, message_, user, text, pm);
   }
   // What the sender got after the echo of his line.
   std::string Said(THubSocket& user) {

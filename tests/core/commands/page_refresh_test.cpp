@@ -41,12 +41,7 @@ class PageRefreshTest : public TCommandsFixture {
 
   // The refreshes the line asked for.
   std::vector<std::string> Run(std::string_view text) {
-    message_ = ChatLine(*master_, text);
-    const std::size_t position = ChatStart(*master_);
-    tokens_.Split(std::string_view(message_).substr(position + 1, message_.size() - position - 2),
-                  ' ');
-    commands_->SetSender(*master_, message_, false);
-    commands_->HandleMessage(position, true);
+    Dispatch(*commands_, tokens_, message_, *master_, text, false);
     Out(*master_);
     return pages_.Take();
   }
