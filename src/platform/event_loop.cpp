@@ -403,6 +403,22 @@ struct TEventLoopImpl {
 
 // ---- EventLoop --------------------------------------------------------------
 
+namespace {
+
+// Marks the loop as running on this thread for one Run or turn.
+struct TRunningScope {
+  explicit TRunningScope(TEventLoopImpl& loop) : impl(loop) {
+    impl.loopThread = std::this_thread::get_id();
+    impl.running = true;
+  }
+  ~TRunningScope() { impl.running = false; }
+  TRunningScope(const TRunningScope&) = delete;
+  TRunningScope& operator=(const TRunningScope&) = delete;
+  TEventLoopImpl& impl;
+};
+
+}  // namespace
+
 EventLoop::EventLoop() : impl_(std::make_shared<TEventLoopImpl>()) {}
 
 EventLoop::~EventLoop() = default;
@@ -410,12 +426,7 @@ EventLoop::~EventLoop() = default;
 void EventLoop::Run() {
   TEventLoopImpl& impl = *impl_;
   KAVRO_CHECK(!impl.running, "EventLoop.Run while running");
-  impl.loopThread = std::this_thread::get_id();
-  impl.running = true;
-  struct TRunningReset {
-    TEventLoopImpl& impl;
-    ~TRunningReset() { impl.running = false; }
-  } reset{impl};
+  const TRunningScope running(impl);
   while (!impl.stopRequested.exchange(false)) impl.Turn(true);
 }
 
@@ -430,12 +441,7 @@ void EventLoop::RunReady() {
   // Nested (a handler spinning an outer loop that calls back here): the
   // current turn finishes first.
   if (impl.running) return;
-  impl.loopThread = std::this_thread::get_id();
-  impl.running = true;
-  struct TRunningReset {
-    TEventLoopImpl& impl;
-    ~TRunningReset() { impl.running = false; }
-  } reset{impl};
+  const TRunningScope running(impl);
   impl.Turn(false);
 }
 
