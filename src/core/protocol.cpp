@@ -58,14 +58,14 @@ std::string TProtocol::RandomString(std::size_t length, std::string_view alphabe
 
 std::string TProtocol::NewLockSeed() { return RandomString(4, kLockSeedAlphabet); }
 
-std::string TProtocol::KeyOfLock(std::string_view lock) {
+std::string TProtocol::KeyOfLock(std::string_view lock, std::uint8_t magic) {
   std::string key;
   const std::size_t n = lock.size();
   if (n < 2) return key;
   key.reserve(n + 16);
   auto byte = [&](std::size_t i) { return static_cast<unsigned char>(lock[i]); };
   for (std::size_t i = 0; i < n; ++i) {
-    unsigned x = i == 0 ? (byte(0) ^ byte(n - 1) ^ byte(n - 2) ^ 5u) : (byte(i) ^ byte(i - 1));
+    unsigned x = i == 0 ? (byte(0) ^ byte(n - 1) ^ byte(n - 2) ^ magic) : (byte(i) ^ byte(i - 1));
     x = ((x << 4) | (x >> 4)) & 0xFFu;
     const std::string_view escaped = EscapedKeyByte(static_cast<unsigned char>(x));
     if (escaped.empty()) {

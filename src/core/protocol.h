@@ -84,8 +84,9 @@ class TProtocol {
   static std::string NewLockSeed();
   static std::string RandomString(std::size_t length, std::string_view alphabet);
   // The NMDC key of a lock (the bytes after "$Lock " up to " Pk="), with the
-  // reserved bytes escaped as "/%DCNnnn%/".
-  static std::string KeyOfLock(std::string_view lock);
+  // reserved bytes escaped as "/%DCNnnn%/". Clients use the magic 5; a hub
+  // answering a hub list uses one derived from its local port.
+  static std::string KeyOfLock(std::string_view lock, std::uint8_t magic = 5);
   // Queues "$Lock ..." with the user's seed and keeps the expected "$Key".
   void SendLock(THubSocket& user);
   bool HandleKey(THubSocket& user, std::string_view message);
