@@ -2,9 +2,9 @@
 // invite and kick. Every answer is a private message from the room.
 
 #include <algorithm>
-#include <charconv>
 #include <string>
 
+#include "core/commands/command_words.h"
 #include "core/commands/chat_rooms.h"
 #include "core/hub_socket.h"
 #include "core/nicks_in_use.h"
@@ -19,12 +19,6 @@ namespace {
 using L = TLanguageKey;
 
 constexpr std::string_view kPrefix = "+";
-
-int ToIntDefault(std::string_view text, int fallback) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return error == std::errc{} && end == text.data() + text.size() ? value : fallback;
-}
 
 }  // namespace
 
@@ -73,7 +67,7 @@ void TChatRooms::List(TChatRoom& room, THubSocket& user, const std::vector<std::
       return;
     }
   }
-  const int offset = words.size() > 2 ? ToIntDefault(words[2], 0) : 0;
+  const int offset = words.size() > 2 ? WholeInt(words[2]).value_or(0) : 0;
   const int total = std::max(0, range.last - range.first + 1);
   const int shown = std::min(std::max(0, total - offset), ctx_.Settings.MaxHitsOnSearch);
   std::string text =

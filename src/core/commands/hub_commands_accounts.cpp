@@ -2,7 +2,6 @@
 // the protected nicks. Passwords are shown to the operator as stored.
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -11,6 +10,7 @@
 
 #include "base/case_tables.h"
 #include "base/date_time.h"
+#include "core/commands/command_words.h"
 #include "core/buffer_text.h"
 #include "core/commands/hub_commands.h"
 #include "core/nick_list.h"
@@ -41,14 +41,6 @@ std::string Trimmed(std::string_view text) {
   while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
   while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
   return std::string(text);
-}
-
-// A list offset: a non-number keeps 0, a negative one is 0.
-int OffsetWord(std::string_view text) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size()) return 0;
-  return std::max(value, 0);
 }
 
 int LevelOf(const TAccount& account) {

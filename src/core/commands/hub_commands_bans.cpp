@@ -2,13 +2,13 @@
 // listing and clearing of all four lists and of the temporary bans.
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/commands/command_words.h"
 #include "core/buffer_text.h"
 #include "core/commands/ban_texts.h"
 #include "core/commands/hub_commands.h"
@@ -55,18 +55,6 @@ constexpr TPatternBan kBanClient{TBanKind::Client, false, L::BanClientBanned,
                                  {L::BanClientFeedMessage, L::BanClientFeedMessageReason,
                                   L::BanClientFeedMessage, L::BanClientFeedMessageReason}};
 
-// A count word; `valid` false when it is no integer.
-int IntWord(std::string_view text, bool& valid) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  valid = error == std::errc{} && end == text.data() + text.size();
-  return valid ? value : 0;
-}
-
-int OffsetWord(std::string_view text) {
-  bool valid = false;
-  return std::max(IntWord(text, valid), 0);
-}
 
 std::string TabPadded(std::string_view text, int column) {
   TWriteBuffer buffer(1);
@@ -307,9 +295,8 @@ void THubCommands::HandleClearTempBans() {
   if (ctx_.TmpBans == nullptr) return;
   int limit = 0;
   if (tokens_.Count() > 1) {
-    bool valid = false;
-    limit = IntWord(tokens_.Get(1), valid);
-    if (!valid || limit <= 0) {
+    limit = WholeInt(tokens_.Get(1)).value_or(0);
+    if (limit <= 0) {
       session_.Reply(L::ClearTempBanIncorrectLimit);
       return;
     }

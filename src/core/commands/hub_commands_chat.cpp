@@ -1,11 +1,11 @@
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <memory>
 #include <vector>
 #include <string>
 #include <string_view>
 
+#include "core/commands/command_words.h"
 #include "core/commands/hub_commands.h"
 #include "core/commands/text_commands.h"
 #include "core/hub_socket.h"
@@ -73,13 +73,6 @@ constexpr TChatPenalty kLunarize{
     &TUserStatsSide::ClearLunarized};
 
 constexpr int kDashes = 105;
-
-// A word as a count; anything else gives `fallback`.
-int ToIntOr(std::string_view word, int fallback) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
-  return error == std::errc() && end == word.data() + word.size() ? value : fallback;
-}
 
 }  // namespace
 
@@ -325,7 +318,7 @@ void THubCommands::HandleListTextCommands() {
   THubSocket& sender = session_.Sender();
   const std::uint8_t right = sender.Rights().Right(R::MayAdminTextFiles);
   const std::string search = tokens_.Count() > 1 ? tokens_.Get(1) : std::string("*");
-  const int offset = tokens_.Count() > 2 ? std::max(0, ToIntOr(tokens_.Get(2), 0)) : 0;
+  const int offset = tokens_.Count() > 2 ? OffsetWord(tokens_.Get(2)) : 0;
   TMatchRange range;
   if (commands != nullptr) range = commands->MatchNames(search);
   // Only what the sender may edit is counted and listed.

@@ -1,12 +1,12 @@
 // The ISP commands: ISPs, their ranges and their own connection limits.
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/commands/command_words.h"
 #include "core/buffer_text.h"
 #include "core/commands/hub_commands.h"
 #include "core/commands/restriction_field.h"
@@ -28,13 +28,6 @@ using L = TLanguageKey;
 
 const std::string kDashLine = "\r\n" + std::string(105, '-');
 constexpr std::string_view kRowStart = "\r\n\xA6  ";
-
-int OffsetWord(std::string_view text) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size()) return 0;
-  return std::max(value, 0);
-}
 
 std::string TabPadded(std::string_view text, int column) {
   TWriteBuffer buffer(1);
@@ -210,10 +203,7 @@ void THubCommands::SetISPLimit(int which) {
   if (field.Share) {
     value = ParseByteSize(tokens_.Join(2, tokens_.Count() - 1));
   } else {
-    const std::string& word = tokens_.Get(2);
-    int count = 0;
-    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), count);
-    if (error == std::errc{} && end == word.data() + word.size()) value = count;
+    if (const std::optional<int> count = WholeInt(tokens_.Get(2))) value = *count;
   }
   if (value < 0) {
     session_.Reply(texts.Invalid);

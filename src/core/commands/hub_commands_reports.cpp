@@ -2,7 +2,6 @@
 // information, one user's traffic and the traffic top lists.
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -10,6 +9,7 @@
 #include <string_view>
 
 #include "base/case_tables.h"
+#include "core/commands/command_words.h"
 #include "core/commands/hub_commands.h"
 #include "core/hub_socket.h"
 #include "core/hub_stats.h"
@@ -84,12 +84,7 @@ void THubCommands::Report(TStatsReport which) {
   TUserStatsSide* stats = UserStatsSide();
   const int args = tokens_.Count() - 1;
   std::string search = args >= 1 ? tokens_.Get(1) : std::string("*");
-  int offset = 0;
-  if (args == 2) {
-    const std::string& word = tokens_.Get(2);
-    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), offset);
-    if (error != std::errc{} || end != word.data() + word.size() || offset < 0) offset = 0;
-  }
+  const int offset = args == 2 ? OffsetWord(tokens_.Get(2)) : 0;
   if (which != TStatsReport::User) {
     const std::optional<std::string> mask = NormalizeIPMask(search);
     if (!mask) {

@@ -1,13 +1,13 @@
 // Acting on a connected user: block, redirect, drop, and the bans that
 // take a user (or a nick) out of the hub.
 
-#include <charconv>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "base/date_time.h"
+#include "core/commands/command_words.h"
 #include "core/ban_gate.h"
 #include "core/commands/ban_texts.h"
 #include "core/commands/hub_commands.h"
@@ -53,10 +53,8 @@ THubSocket* THubCommands::ActionTarget(TLanguageKey reserved, TLanguageKey notFo
 }
 
 bool THubCommands::BanHours(int word, int& hours) {
-  const std::string& text = tokens_.Get(word);
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), hours);
-  if (error != std::errc{} || end != text.data() + text.size() || hours <= 0 ||
-      hours > kMaxBanHours) {
+  hours = WholeInt(tokens_.Get(word)).value_or(0);
+  if (hours <= 0 || hours > kMaxBanHours) {
     session_.Reply(L::BanTimeIncorrectHours);
     return false;
   }

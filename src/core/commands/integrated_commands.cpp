@@ -1,6 +1,6 @@
+#include "core/commands/command_words.h"
 #include "core/commands/integrated_commands.h"
 
-#include <charconv>
 #include <string>
 
 #include "core/commands/kick_user.h"
@@ -18,13 +18,6 @@
 namespace {
 
 using L = TLanguageKey;
-
-// The whole word as a decimal integer; false for anything else.
-bool ParseWholeInt(std::string_view word, int& value) {
-  const char* end = word.data() + word.size();
-  const auto [stop, error] = std::from_chars(word.data(), end, value);
-  return error == std::errc() && stop == end;
-}
 
 }  // namespace
 
@@ -143,10 +136,12 @@ bool TIntegratedCommands::History(TIntegratedCommands& self, bool query) {
   TCommandSession& session = self.session_;
   int count = 0;
   if (self.tokens_.Count() > 1) {
-    if (!ParseWholeInt(self.tokens_.Get(1), count)) {
+    const std::optional<int> parsed = WholeInt(self.tokens_.Get(1));
+    if (!parsed) {
       session.Reply(L::HistoryNonIntegerParameter);
       return true;
     }
+    count = *parsed;
     if (count == 0) {
       session.Reply(L::HistoryZeroParameter);
       return true;
