@@ -112,14 +112,17 @@ bool TSettingsFileSet::LoadOne(TSettingsList list, std::string& errorText) {
 
 bool TSettingsFileSet::ReloadFromWatcher(TSettingsList list) {
   TEntry& entry = Entry(list);
+  bool loaded = false;
   try {
-    const bool loaded = entry.Load();
+    loaded = entry.Load();
     entry.KeptForRepair = !loaded && FileExists(list);
-    return loaded;
   } catch (...) {
     entry.KeptForRepair = FileExists(list);
     throw;  // the watcher reports it
   }
+  // Outside the load's net: a page that fails to show is no failed file.
+  if (loaded && reloaded_) reloaded_(list);
+  return loaded;
 }
 
 bool TSettingsFileSet::LoadAll(bool report) {

@@ -65,6 +65,10 @@ class TSettingsFileSet {
   // load in a load run; the window's splash shows it.
   using TAboutToLoad = std::function<void(std::string_view displayName)>;
   void SetAboutToLoad(TAboutToLoad aboutToLoad) { aboutToLoad_ = std::move(aboutToLoad); }
+  // Told after the watcher reloaded one file, so the window refills the
+  // pages that show it.
+  using TReloaded = std::function<void(TSettingsList list)>;
+  void SetReloaded(TReloaded reloaded) { reloaded_ = std::move(reloaded); }
   // The waits between attempts; a real sleep by default.
   void SetSleep(TSleep sleep) { sleep_ = std::move(sleep); }
 
@@ -107,6 +111,7 @@ class TSettingsFileSet {
   TReport success_;
   TSleep sleep_;
   TAboutToLoad aboutToLoad_;
+  TReloaded reloaded_;
   std::array<TEntry, kSettingsListCount> entries_;
   std::vector<std::string> failures_;  // of the current run
 };

@@ -19,14 +19,20 @@
 #include "core/program_lifecycle.h"
 #include "core/root_hooks.h"
 #include "core/settings_file_set.h"
+#include "gui/account_pages.h"
+#include "gui/ban_isp_pages.h"
 #include "gui/com_port_gui.h"
 #include "gui/dialogs.h"
 #include "gui/feed_pane.h"
 #include "gui/hub_page.h"
 #include "gui/hublist_icon.h"
 #include "gui/kavro_application.h"
+#include "gui/list_pages.h"
+#include "gui/live_pages.h"
 #include "gui/loop_driver.h"
 #include "gui/main_window.h"
+#include "gui/scanner_pages.h"
+#include "gui/settings_pages.h"
 #include "gui/splash_screen.h"
 #include "gui/text_1252.h"
 #include "gui/tray_icon.h"
@@ -99,6 +105,7 @@ TMainGui::TMainGui(EventLoop& loop, std::string homeFolder, TDialogs& dialogs)
     app->SetExceptionHandler([this](std::exception_ptr error) { ApplicationException(error); });
   driver_ = std::make_unique<TLoopDriver>(loop_);
   BuildComPort();
+  BuildPages();
 }
 
 void TMainGui::BuildComPort() {
@@ -108,12 +115,10 @@ void TMainGui::BuildComPort() {
       *comPort_, root_->Settings(), root_->Stats(),
       TComPortControlHooks{[this] { StopHubAction(); }, [this] { StartHub(); }, nullptr});
   comPort_->ReceiveCallBack = [this](const std::string& line) { comPortControl_->HandleLine(line); };
-  QWidget* slot = window_->Page(QStringLiteral("ComPort"));
-  qDeleteAll(slot->findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
   comPortPage_ = new TComPortGui(*comPort_, comPortControl_->Log(),
-                                 [this](std::exception_ptr error) { ApplicationException(error); }, slot);
+                                 [this](std::exception_ptr error) { ApplicationException(error); });
   comPortPage_->setObjectName(QStringLiteral("ComPortGui"));
-  slot->layout()->addWidget(comPortPage_);
+  InstallPage(QStringLiteral("ComPort"), comPortPage_);
 }
 
 TMainGui::~TMainGui() {
@@ -121,6 +126,7 @@ TMainGui::~TMainGui() {
     app->SetExceptionHandler({});
   loop_.SetErrorHandler({});
   driver_.reset();
+  DestroyPages();
   comPortControl_.reset();
   comPort_.reset();
   root_->Feed().SetView(nullptr);
@@ -176,6 +182,7 @@ void TMainGui::Startup() {
   lifecycle_->SelectLanguage();
   SplashStatus(QStringLiteral("Initializing GUI components"));
   window_->HubPage()->ShowLogo(QDate::currentDate());
+  ShowAllPages();
   ExpandHints();
   tray_->SetEnabled(root_->Settings().MinmizeToTray);
   RefreshTray();

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <array>
 #include <exception>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "gui/page_steps.h"
 #include "scripting/rtf_picture.h"
 
 class EventLoop;
@@ -24,6 +27,15 @@ class TLoopDriver;
 class TLuaScripts;
 class TProgramLifecycle;
 class TTrayIcon;
+class QWidget;
+class TAccountPages;
+class TBanIspPages;
+class TListPages;
+class TLivePages;
+class TProfileChoices;
+class TScannerPages;
+class TSettingsPages;
+enum class TSettingsList : std::uint8_t;
 
 // The program with its window: builds the hub (TKavroRoot) and the window
 // on the one main thread, runs the start-up in its steps with the splash
@@ -71,11 +83,31 @@ class TMainGui {
   THublistIcon& HublistIcon() { return *hublistIcon_; }
   void SendBotLine(const QString& text);
 
+  // Fills every page from its data object, in the fixed order.
+  void ShowAllPages();
+  // A page's fill operation; ShowAllPages and the reload of its file run it.
+  void SetShowStep(TShowStep step, std::function<void()> show);
+  // Puts `page` on the named page of the window, in place of its placeholder.
+  void InstallPage(const QString& name, QWidget* page);
+  // The pages offering profiles as choices; the profiles page tells them.
+  void AddProfileChoices(TProfileChoices* choices) { profileChoices_.push_back(choices); }
+  const std::vector<TProfileChoices*>& ProfileChoices() const { return profileChoices_; }
+  // "Convert from Murn" on the General settings page.
+  void ConvertFromMurn();
+
+  TSettingsPages& SettingsPages() { return *settingsPages_; }
+  TLivePages& LivePages() { return *livePages_; }
+  TAccountPages& AccountPages() { return *accountPages_; }
+  TBanIspPages& BanIspPages() { return *banIspPages_; }
+  TScannerPages& ScannerPages() { return *scannerPages_; }
+  TListPages& ListPages() { return *listPages_; }
+
   QString Caption() const;
   void SetCaption();
   void RefreshTray();
 
   TKavroRoot& Root() { return *root_; }
+  TDialogs& Dialogs() { return dialogs_; }
   TLuaScripts& Scripts() { return *scripts_; }
   TProgramLifecycle& Lifecycle() { return *lifecycle_; }
   TfrmMain& Window() { return *window_; }
@@ -96,6 +128,16 @@ class TMainGui {
   void RefreshShownPage();
   void ExpandHints();
   void BuildComPort();
+  // The page controllers, one group per file.
+  void BuildPages();
+  void BuildSettingsPages();
+  void BuildLivePages();
+  void BuildAccountPages();
+  void BuildBanIspPages();
+  void BuildScannerPages();
+  void BuildListPages();
+  void DestroyPages();
+  void SettingsFileReloaded(TSettingsList list);
 
   EventLoop& loop_;
   TDialogs& dialogs_;
@@ -119,4 +161,13 @@ class TMainGui {
   std::unique_ptr<TComPort> comPort_;
   std::unique_ptr<TComPortControl> comPortControl_;
   TComPortGui* comPortPage_ = nullptr;  // owned by the window
+  std::array<std::function<void()>, kShowStepCount> showSteps_;
+  std::vector<TProfileChoices*> profileChoices_;
+  // Gone before the window and the root: they point into both.
+  std::unique_ptr<TSettingsPages> settingsPages_;
+  std::unique_ptr<TLivePages> livePages_;
+  std::unique_ptr<TAccountPages> accountPages_;
+  std::unique_ptr<TBanIspPages> banIspPages_;
+  std::unique_ptr<TScannerPages> scannerPages_;
+  std::unique_ptr<TListPages> listPages_;
 };

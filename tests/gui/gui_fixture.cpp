@@ -1,5 +1,7 @@
 #include "gui/gui_fixture.h"
 
+#include "gui/feed_pane.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -30,4 +32,17 @@ int TGuiTest::StartHub() {
   Root().SetListenAddress("127.0.0.1");
   EXPECT_TRUE(gui_->StartHub());
   return port;
+}
+
+QStringList TGuiTest::FeedLines() const {
+  QStringList lines;
+  const TFeedPane* feed = gui_->Window().FeedPane();
+  for (int i = 0; i < feed->EntryCount(); ++i) lines.append(feed->Entry(i));
+  return lines;
+}
+
+bool TGuiTest::FeedHas(const QString& text) const {
+  for (const QString& line : FeedLines())
+    if (line.contains(text)) return true;
+  return false;
 }

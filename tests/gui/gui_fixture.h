@@ -15,6 +15,7 @@
 #include "core/kavro_root.h"
 #include "core/protocol.h"
 #include "gui/dialogs.h"
+#include "gui/main_window.h"
 #include "gui/main_gui.h"
 #include "platform/event_loop.h"
 #include "settings/settings.h"
@@ -88,6 +89,7 @@ class TGuiClient {
 class TGuiTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    PrepareHome();
     gui_ = std::make_unique<TMainGui>(loop_, home_.String(), dialogs_);
     gui_->Startup();
     gui_->HideSplash();
@@ -97,8 +99,23 @@ class TGuiTest : public ::testing::Test {
     gui_.reset();
   }
 
+  // Runs before the program starts: the place to write fixture files
+  // into the home folder.
+  virtual void PrepareHome() {}
+
   // Starts the hub on a free loopback port; returns the port.
   int StartHub();
+
+  // A control of the window by its object name; fails the test when absent.
+  template <class T>
+  T* Control(const QString& name) {
+    T* control = gui_->Window().findChild<T*>(name);
+    EXPECT_NE(control, nullptr) << "no control " << name.toStdString();
+    return control;
+  }
+  // The window's feed lines, newest first, and whether one contains `text`.
+  QStringList FeedLines() const;
+  bool FeedHas(const QString& text) const;
 
   TKavroRoot& Root() { return gui_->Root(); }
   TSettings& Settings() { return Root().Settings(); }
