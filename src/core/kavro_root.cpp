@@ -144,7 +144,7 @@ void TKavroRoot::BuildHub() {
       profiles_.get(), isps_.get(), [this] { return textCommands_.get(); },
       [this] { return userStats_.get(); },
       [this] { return ReadHubFigures(*hubCore_, LinkQuality(), cpuInfo_.get(), *dnsLookup_); }, {},
-      nullptr, tmpBans_.get()});
+      &pageRefresh_, tmpBans_.get()});
   BuildTextCommands();
   scannerSide_ = std::make_unique<TScannerSide>(
       TScannerSide::TParts{*hubMessages_, *tmpBans_, *mcScanner_, *pmScanner_, *searchScanner_,

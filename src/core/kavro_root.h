@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/page_refresh.h"
 #include "security/word_scanner.h"
 
 class EventLoop;
@@ -124,6 +125,8 @@ class TKavroRoot {
   void ReportEvent(const std::string& line) const;
   void ReportError(const std::string& line) const;
   void ReportGUI(const std::string& line) const;
+  // What the commands tell the window's pages; the page groups register.
+  TPageRefreshFan& PageRefresh() { return pageRefresh_; }
 
   // Saves settings.xml alone (the other files: SettingsFiles().SaveAll),
   // so that the watcher does not take the hub's own save for an outside
@@ -186,6 +189,7 @@ class TKavroRoot {
   std::unique_ptr<THistoryManager> history_;
   std::unique_ptr<TChatRooms> chatRooms_;
   std::unique_ptr<TCoreHubControl> hubControl_;
+  TPageRefreshFan pageRefresh_;
   std::unique_ptr<TCommandDelegator> commands_;
   std::unique_ptr<TTextCommands> textCommands_;
   std::unique_ptr<TChatHooks> chatHooks_;
