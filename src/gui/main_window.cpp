@@ -63,7 +63,9 @@ TfrmMain::TfrmMain(QWidget* parent)
     } else {
       page = new QWidget;
       auto* layout = new QVBoxLayout(page);
-      layout->addWidget(new QLabel(name, page), 0, Qt::AlignCenter);
+      auto* placeholder = new QLabel(name, page);
+      placeholder->setObjectName(QStringLiteral("placeholder"));
+      layout->addWidget(placeholder, 0, Qt::AlignCenter);
     }
     page->setObjectName(QStringLiteral("ts") + name);
     page->setProperty("pageName", name);
