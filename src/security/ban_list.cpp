@@ -69,6 +69,16 @@ TMatchRange TBanList::FindRange(TBanKind kind, std::string_view search) const {
   return ForList(*this, kind, [&](const auto& list) { return list.FindMatchRange(search); });
 }
 
+std::vector<TBan*> TBanList::MatchAll(TBanKind kind, std::string_view text) const {
+  std::vector<TBan*> matches;
+  ForList(*this, kind, [&](const auto& list) { list.MatchAllInMatchOrder(text, matches); });
+  std::vector<TBan*> once;
+  once.reserve(matches.size());
+  for (TBan* ban : matches)
+    if (std::find(once.begin(), once.end(), ban) == once.end()) once.push_back(ban);
+  return once;
+}
+
 bool TBanList::Delete(TBanKind kind, std::string_view pattern) {
   return ForList(*this, kind, [&](auto& list) { return list.RemoveAndFree(pattern); });
 }

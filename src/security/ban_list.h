@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/date_time.h"
 #include "utils/pattern_list.h"
@@ -111,6 +112,9 @@ class TBanList {
   // The sorted entries a search selects: a trailing '*' (for host names a
   // leading one) stands for any rest, "*" alone for all.
   TMatchRange FindRange(TBanKind kind, std::string_view search) const;
+  // Every ban of that kind whose pattern matches `text`, each once, in
+  // match order (an infix pattern can match at several places).
+  std::vector<TBan*> MatchAll(TBanKind kind, std::string_view text) const;
   // What a user hears when banned by `ban`.
   std::string BanText(const TBan& ban) const { return NewBanText(ban); }
 

@@ -50,12 +50,14 @@ TISP* TISPList::Add(std::string_view name, TISP isp) {
   TISP* result = stored.get();
   items_.insert(at, std::move(stored));
   Changed();
+  if (TISPListView* view = View()) view->AddISPNode(*result);
   return result;
 }
 
 bool TISPList::Delete(std::string_view name) {
   const auto at = Position(name);
   if (at == items_.end() || CompareKeysForward(name, (*at)->Name, false) != 0) return false;
+  if (TISPListView* view = View()) view->RemoveISPNode(**at);
   // Connections hold copies of the restriction: freeing it here is safe.
   ranges_.RemoveValue(at->get());
   items_.erase(at);
@@ -68,6 +70,7 @@ bool TISPList::AddIP(TISP& isp, std::string_view mask) {
   const std::optional<std::string> normal = NormalizeIPMask(mask);
   if (!normal || Find(isp.Name) != &isp) return false;
   if (!ranges_.Add(*normal, &isp)) return false;
+  if (TISPListView* view = View()) view->AddIPNode(*normal, isp);
   RefreshUsers();
   return true;
 }
@@ -83,7 +86,9 @@ bool TISPList::DeleteIP(std::string_view address, std::string* removedMask) {
   // The covering range itself, not the text given: "10.1.5.5" held by
   // "10.*" removes "10.*", and reports so.
   std::string mask;
-  if (ranges_.FindCovering(*normal, &mask) == nullptr || !ranges_.Remove(mask)) return false;
+  TISP* isp = ranges_.FindCovering(*normal, &mask);
+  if (isp == nullptr || !ranges_.Remove(mask)) return false;
+  if (TISPListView* view = View()) view->RemoveIPNode(mask, *isp);
   if (removedMask != nullptr) *removedMask = std::move(mask);
   RefreshUsers();
   return true;
@@ -118,6 +123,7 @@ void TISPList::ClearItems() {
 
 void TISPList::Clear() {
   ClearItems();
+  if (TISPListView* view = View()) view->RefreshTree();
   RefreshUsers();
 }
 

@@ -11,6 +11,21 @@
 
 class TLanguage;
 class TStringList;
+struct TISP;
+
+// What the ISP list tells a front end showing it, after each change; the
+// daemon keeps the do-nothing defaults. RemoveISPNode comes while the ISP
+// still exists; RefreshTree after a load or a clear, in place of one call
+// per ISP.
+class TISPListView {
+ public:
+  virtual ~TISPListView() = default;
+  virtual void AddISPNode(TISP& /*isp*/) {}
+  virtual void RemoveISPNode(TISP& /*isp*/) {}
+  virtual void AddIPNode(std::string_view /*mask*/, TISP& /*isp*/) {}
+  virtual void RemoveIPNode(std::string_view /*mask*/, TISP& /*isp*/) {}
+  virtual void RefreshTree() {}
+};
 
 // One internet provider or network: the nick prefixes its users must wear
 // and the connection restriction they get in place of the hub-wide one.
@@ -48,6 +63,9 @@ class TISPList {
 
   // Called after deletes, range changes, clears and loads; empty: nothing.
   void SetUsersRefresh(TUsersRefresh refresh) { usersRefresh_ = std::move(refresh); }
+  // Null: nobody is told.
+  void SetView(TISPListView* view) { view_ = view; }
+
   // Runs the users-refresh callback; for whoever changes a restriction in
   // place.
   void RefreshUsers() const;
@@ -111,11 +129,14 @@ class TISPList {
   std::vector<std::unique_ptr<TISP>>::const_iterator Position(std::string_view name) const;
   void ClearItems();
   void Changed() { namesValid_ = false; }
+  TISPListView* View() const { return bulk_ ? nullptr : view_; }
   void ReportError(const std::string& line) const;
 
   const TLanguage& language_;
   TFeedSink errorSink_;
   TUsersRefresh usersRefresh_;
+  TISPListView* view_ = nullptr;
+  bool bulk_ = false;  // a load: one RefreshTree at its end
   std::vector<std::unique_ptr<TISP>> items_;  // name order
   TIPList<TISP> ranges_;
   mutable std::string namesText_;

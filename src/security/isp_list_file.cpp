@@ -38,6 +38,11 @@ bool TISPList::Load() {
   const TXMLNode& root = document.Root();
   version_ = root.GetAttribute(kVersion);
   if (root.Name == kRootName) {
+    // One rebuild of the view at the end, not one call per ISP.
+    struct TBulk {
+      bool& on;
+      ~TBulk() { on = false; }
+    } bulk{bulk_ = true};
     ClearItems();
     for (int i = 0; i < root.GetChildCount(); ++i) {
       const TXMLNode& element = *root.GetChild(i);
@@ -67,6 +72,7 @@ bool TISPList::Load() {
   }
   Changed();
   loading_ = false;
+  if (view_ != nullptr) view_->RefreshTree();
   RefreshUsers();
   return true;
 }

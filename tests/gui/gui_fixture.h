@@ -79,6 +79,7 @@ class TGuiClient {
   bool Send(std::string_view bytes) { return client_.Send(bytes); }
   const std::string& Received() const { return client_.Received(); }
   void ClearReceived() { client_.ClearReceived(); }
+  bool WaitClosed() { return SpinUntil([&] { client_.Poll(); return client_.Closed(); }); }
 
  private:
   TNmdcTestClient client_;
