@@ -139,6 +139,24 @@ TEST_F(ISPListGuiTest, ShowsTheListAsATree) {
   EXPECT_EQ(box_->currentIndex(), 0);
 }
 
+TEST_F(ISPListGuiTest, ARangeNodeFillsTheRangeGroupAndTheButtonsFollowTheName) {
+  auto* save = Control<QPushButton>("btnISPListSave");
+  auto* saveAs = Control<QPushButton>("btnISPListSaveAs");
+  EXPECT_FALSE(save->isEnabled());
+  EXPECT_FALSE(saveAs->isEnabled());
+  tree_->setCurrentItem(Node("Beta")->child(0));  // loads its ISP first
+  EXPECT_EQ(page_->LoadedISP(), Root().ISPs().Find("Beta"));
+  EXPECT_EQ(box_->currentText(), "Beta");
+  EXPECT_EQ(ip_->text(), "9.1.1.1");
+  EXPECT_TRUE(save->isEnabled());
+  EXPECT_FALSE(saveAs->isEnabled());  // the loaded ISP's own name
+  name_->setText(QStringLiteral("Beta2"));
+  EXPECT_TRUE(saveAs->isEnabled());
+  name_->clear();
+  EXPECT_FALSE(save->isEnabled());
+  EXPECT_FALSE(saveAs->isEnabled());
+}
+
 TEST_F(ISPListGuiTest, ShowAndSaveKeepTheFileAndOneEditChangesOnlyItsElement) {
   const int linesBefore = static_cast<int>(FeedLines().size());
   gui_->ShowAllPages();
