@@ -1,7 +1,33 @@
 #pragma once
 
-// The controllers of the text-commands, chat-rooms and user-statistics pages and the import dialog.
-// Built by the window's composition and gone before the window.
-class TListPages {
+#include <memory>
+#include <string_view>
+
+#include "core/page_refresh.h"
+
+class TChatRoomsGui;
+class TMainGui;
+class TTextCommandsGui;
+class TUserStatsGui;
+
+// The controllers of the text-commands, chat-rooms and user-statistics pages
+// and what the operator commands tell them. Built by the window's
+// composition and gone before the window.
+class TListPages final : public TPageRefresh {
  public:
+  explicit TListPages(TMainGui& gui);
+  ~TListPages() override;
+  TListPages(const TListPages&) = delete;
+  TListPages& operator=(const TListPages&) = delete;
+
+  TTextCommandsGui& TextCommands() { return *textCommands_; }
+  TChatRoomsGui& ChatRooms() { return *chatRooms_; }
+
+  // TPageRefresh
+  void TextCommandChanged(std::string_view name) override;
+
+ private:
+  TMainGui& gui_;
+  std::unique_ptr<TTextCommandsGui> textCommands_;
+  std::unique_ptr<TChatRoomsGui> chatRooms_;
 };

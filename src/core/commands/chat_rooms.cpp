@@ -171,6 +171,7 @@ bool TChatRooms::Add(std::unique_ptr<TChatRoom> room) {
   added->RebuildMyINFO();
   added->Announce();
   added->active_ = true;
+  if (view_ != nullptr) view_->UpdateRoom(*added);
   return true;
 }
 
@@ -188,6 +189,7 @@ bool TChatRooms::Delete(std::string_view name) {
   ctx_.NicksInUse.Remove(key);
   if (feedRoom_ == room) SetFeedRoom(nullptr);
   std::erase_if(owned_, [room](const auto& held) { return held.get() == room; });
+  if (view_ != nullptr) view_->RemoveRoom(key);
   return true;
 }
 

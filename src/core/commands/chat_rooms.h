@@ -75,6 +75,18 @@ class TChatRoom final : public TFeedRoom {
   TBinList<THubSocket> members_{32};
 };
 
+// What the chat-rooms page hears of the list; the defaults do nothing, so
+// the daemon runs without one.
+class TChatRoomsView {
+ public:
+  virtual ~TChatRoomsView() = default;
+  // A room was added (its row anew).
+  virtual void UpdateRoom(TChatRoom& /*room*/) {}
+  virtual void RemoveRoom(std::string_view /*name*/) {}
+  // The file was loaded: every row anew.
+  virtual void RefreshList() {}
+};
+
 // What the rooms read and send through; all must outlive them.
 struct TChatRoomsContext {
   TSettings& Settings;
@@ -95,6 +107,9 @@ class TChatRooms final : public TNickListRooms {
   ~TChatRooms() override;
   TChatRooms(const TChatRooms&) = delete;
   TChatRooms& operator=(const TChatRooms&) = delete;
+
+  // Null: no view.
+  void SetView(TChatRoomsView* view) { view_ = view; }
 
   TChatRoom* Find(std::string_view name) const { return rooms_.Find(name); }
   int GetCount() const { return rooms_.Count(); }
@@ -156,4 +171,5 @@ class TChatRooms final : public TNickListRooms {
   std::string version_;
   bool loading_ = true;
   bool saveBlocked_ = false;
+  TChatRoomsView* view_ = nullptr;
 };

@@ -1,6 +1,7 @@
 // Loading and saving settings/chat_rooms.xml.
 
 #include <string>
+#include <utility>
 
 #include "core/commands/chat_rooms.h"
 #include "platform/file_io.h"
@@ -42,6 +43,8 @@ bool TChatRooms::Load() {
   const TXMLNode& root = document.Root();
   version_ = root.GetAttribute(kVersion);
   if (root.Name == kRootName) {
+    // The rows come back in one go after the file.
+    TChatRoomsView* view = std::exchange(view_, nullptr);
     ClearRooms();
     const auto readSet = [this](const TXMLNode& element, std::string_view name, TProfileSet& set) {
       const TXMLNode* node = element.FindChild(name);
@@ -85,6 +88,8 @@ bool TChatRooms::Load() {
       if (!Add(std::move(room))) continue;  // no name, a repeat, or a name the hub holds
       if (feed) SetFeedRoom(added);
     }
+    view_ = view;
+    if (view_ != nullptr) view_->RefreshList();
   }
   loading_ = false;
   return true;

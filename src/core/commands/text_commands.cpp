@@ -63,6 +63,7 @@ bool TTextCommands::Delete(std::string_view name) {
   if (command->schedule_ != 0) scheduled_.Remove(key);
   if (command->autorun_ != 0) autorun_.Remove(key);
   std::erase_if(owned_, [command](const auto& held) { return held.get() == command; });
+  if (view_ != nullptr) view_->RemoveCommand(key);
   return true;
 }
 

@@ -59,6 +59,17 @@ class TTextCommand {
   int autorun_ = 0;
 };
 
+// What the text-commands page hears of the list; the defaults do nothing,
+// so the daemon runs without one.
+class TTextCommandsView {
+ public:
+  virtual ~TTextCommandsView() = default;
+  virtual void UpdateCommand(TTextCommand& /*command*/) {}
+  virtual void RemoveCommand(std::string_view /*name*/) {}
+  // The file was loaded: every row anew.
+  virtual void RefreshList() {}
+};
+
 // What the text commands read and send through; all must outlive them.
 struct TTextCommandsContext {
   TSettings& Settings;
@@ -85,6 +96,9 @@ class TTextCommands final : public TTextCommandRunner {
   ~TTextCommands() override;
   TTextCommands(const TTextCommands&) = delete;
   TTextCommands& operator=(const TTextCommands&) = delete;
+
+  // Null: no view.
+  void SetView(TTextCommandsView* view) { view_ = view; }
 
   TTextCommand* Find(std::string_view name) const { return all_.Find(name); }
   // Null when the name is empty or taken.
@@ -152,4 +166,5 @@ class TTextCommands final : public TTextCommandRunner {
   std::string version_;
   bool loading_ = true;
   bool saveBlocked_ = false;
+  TTextCommandsView* view_ = nullptr;
 };

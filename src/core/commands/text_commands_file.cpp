@@ -1,6 +1,7 @@
 // Loading and saving settings/text_commands.xml.
 
 #include <string>
+#include <utility>
 
 #include "core/commands/text_commands.h"
 #include "platform/file_io.h"
@@ -33,6 +34,8 @@ bool TTextCommands::Load() {
   version_ = root.GetAttribute(kVersion);
   if (root.Name == kRootName) {
     ClearCommands();
+    // The rows come back in one go after the file.
+    TTextCommandsView* view = std::exchange(view_, nullptr);
     // Every child counts, whatever its element name.
     for (int i = 0; i < root.GetChildCount(); ++i) {
       const TXMLNode& element = *root.GetChild(i);
@@ -62,6 +65,8 @@ bool TTextCommands::Load() {
       ReadXMLInteger(element, "Parameters", command->Parameters);
       ReadXMLString(element, "Content", command->Content);
     }
+    view_ = view;
+    if (view_ != nullptr) view_->RefreshList();
   }
   loading_ = false;
   return true;
