@@ -389,12 +389,12 @@ bool TChatRoomsGui::SaveRoom(bool renameAllowed) {
   }
   try {
     if (update) {
+      // Who sees it may change: gone for those who see it now, then back
+      // for those who see it after.
+      room->BroadcastQuit(room->Name());
       FillRoom(*room);
       if (feed_->isChecked()) Rooms().SetFeedRoom(room);
       else if (Rooms().FeedRoom() == room) Rooms().SetFeedRoom(nullptr);
-      // Who sees it may have changed: gone for all, then back for those
-      // who see it now.
-      room->BroadcastQuit(room->Name());
       UpdateRoom(*room);
       room->Announce();
     } else {
