@@ -6,6 +6,7 @@
 #include "gui/chat_rooms_gui.h"
 #include "gui/main_gui.h"
 #include "gui/text_commands_gui.h"
+#include "gui/user_stats_gui.h"
 
 TListPages::TListPages(TMainGui& gui) : gui_(gui) {
   textCommands_ = std::make_unique<TTextCommandsGui>(gui);
@@ -15,6 +16,9 @@ TListPages::TListPages(TMainGui& gui) : gui_(gui) {
   gui.InstallPage(QStringLiteral("Chatrooms"), chatRooms_->Page());
   gui.SetShowStep(TShowStep::ChatRooms, [this] { chatRooms_->RefreshList(); });
   gui.AddProfileChoices(chatRooms_.get());
+  userStats_ = std::make_unique<TUserStatsGui>(gui);
+  gui.InstallPage(QStringLiteral("UserStats"), userStats_->Page());
+  gui.SetShowStep(TShowStep::UserStats, [this] { userStats_->ShowSettings(); });
   gui.Root().PageRefresh().Add(this);
 }
 

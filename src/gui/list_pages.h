@@ -22,6 +22,7 @@ class TListPages final : public TPageRefresh {
 
   TTextCommandsGui& TextCommands() { return *textCommands_; }
   TChatRoomsGui& ChatRooms() { return *chatRooms_; }
+  TUserStatsGui& UserStats() { return *userStats_; }
 
   // TPageRefresh
   void TextCommandChanged(std::string_view name) override;
@@ -30,4 +31,5 @@ class TListPages final : public TPageRefresh {
   TMainGui& gui_;
   std::unique_ptr<TTextCommandsGui> textCommands_;
   std::unique_ptr<TChatRoomsGui> chatRooms_;
+  std::unique_ptr<TUserStatsGui> userStats_;
 };

@@ -62,6 +62,8 @@ class TUserStats {
 
   virtual int NickCount() const = 0;
   virtual int IPCount() const = 0;
+  // The date of the oldest entry kept; 0 before the back end started.
+  virtual TDateTime OldestEntry() const { return {}; }
 
   // Called when the number of nicks or IPs changed.
   void SetChangeNotification(TChangeNotification notify) { notify_ = std::move(notify); }

@@ -73,6 +73,7 @@ class TUserStatsLocal final : public TUserStats {
 
   int NickCount() const override { return nicks_ ? nicks_->Count() : 0; }
   int IPCount() const override { return ips_ ? ips_->Count() : 0; }
+  TDateTime OldestEntry() const override { return startTime_; }
 
   const TNickStats* FindNick(std::string_view nick) const;
   const TIPStats* FindIP(std::string_view ip) const;

@@ -28,7 +28,36 @@ TUserStatsModule::~TUserStatsModule() = default;
 void TUserStatsModule::SwitchToLocal() {
   if (ctx_.ErrorFeed) ctx_.ErrorFeed("MySQL connection failed, switching to local mode.");
   active_ = local_.get();
+  if (view_ != nullptr) view_->SwitchToLocal();
 }
+
+void TUserStatsModule::SetView(TUserStatsView* view) {
+  view_ = view;
+  const auto notify = [this] {
+    if (view_ != nullptr) view_->ShowCounts();
+  };
+  local_->SetChangeNotification(notify);
+  mysql_->SetChangeNotification(notify);
+}
+
+void TUserStatsModule::TryConnect(std::function<void(bool)> answer) {
+  mysqlTried_ = true;  // a later choice of the database only activates it
+  const TSettings& s = ctx_.Settings;
+  mysql_->TryConnect(s.UserStatsMySQLHost, s.UserStatsMySQLUser, s.UserStatsMySQLPort,
+                     s.UserStatsMySQLDatabase, s.UserStatsMySQLPassword,
+                     [this, answer = std::move(answer)](bool connected) {
+                       if (connected && ctx_.Settings.UserStatsType == 2) active_ = mysql_.get();
+                       if (!connected && active_ == mysql_.get()) SwitchToLocal();
+                       if (answer) answer(connected);
+                     });
+}
+
+void TUserStatsModule::Prune(int days) {
+  if (days <= 0) return;
+  active_->Cleanup(TDateTime{ctx_.Clock().Seconds - static_cast<std::int64_t>(days) * kSecondsPerDay});
+}
+
+void TUserStatsModule::Clear() { active_->Cleanup(ctx_.Clock()); }
 
 // The first selection of MySQL connects: on the spot before the hub serves,
 // else as the worker's first job while the statistics stay in memory until
@@ -75,8 +104,7 @@ void TUserStatsModule::LoggedOut(THubSocket& user) {
 
 void TUserStatsModule::HourlyStep() {
   const TEnabledInt& prune = ctx_.Settings.UserStatsAutoPrune;
-  if (!prune.Enabled || prune.Value <= 0) return;
-  active_->Cleanup(TDateTime{ctx_.Clock().Seconds - prune.Value * kSecondsPerDay});
+  if (prune.Enabled) Prune(prune.Value);
 }
 
 void TUserStatsModule::WriteTrafficList(TTrafficList list, TWriteBuffer& out, int n) {

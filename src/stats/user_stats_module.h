@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "core/user_stats_side.h"
@@ -9,6 +10,17 @@
 class TKavroRoot;
 class TUserStatsLocal;
 class TUserStatsMySQL;
+
+// What the user-statistics page hears of the back ends; the defaults do
+// nothing, so the daemon runs without one.
+class TUserStatsView {
+ public:
+  virtual ~TUserStatsView() = default;
+  // The entry counts of a back end changed.
+  virtual void ShowCounts() {}
+  // The database was given up: the statistics are in memory now.
+  virtual void SwitchToLocal() {}
+};
 
 // The statistics as the composition root holds them: owns the back ends and
 // points at the active one (in memory at start). The first selection of
@@ -57,6 +69,18 @@ class TUserStatsModule final : public TUserStatsSide {
   int IPCount() const override { return active_->IPCount(); }
   void WriteTrafficList(TTrafficList list, TWriteBuffer& out, int n) override;
 
+  // Null: no view.
+  void SetView(TUserStatsView* view);
+  // The operator's connection test with the settings' values; a success
+  // makes the database active while the settings choose it, a failure
+  // while it was active falls back to memory. `answer` runs on the loop's
+  // thread.
+  void TryConnect(std::function<void(bool)> answer);
+  // Removes the active back end's entries older than `days` days.
+  void Prune(int days);
+  // Removes every entry but those of connected users.
+  void Clear();
+
   TUserStats& Active() { return *active_; }
   TUserStatsLocal& Local() { return *local_; }
   TUserStatsMySQL& MySQL() { return *mysql_; }
@@ -70,6 +94,7 @@ class TUserStatsModule final : public TUserStatsSide {
   std::unique_ptr<TUserStatsMySQL> mysql_;
   bool mysqlTried_ = false;
   TUserStats* active_ = nullptr;
+  TUserStatsView* view_ = nullptr;
   TTrafficStats traffic_;
 };
 

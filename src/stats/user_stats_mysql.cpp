@@ -1,6 +1,7 @@
 #include "stats/user_stats_mysql.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "core/hub_socket.h"
@@ -66,6 +67,7 @@ struct TWorkObj final : TThreadJob {
   // A start: where to connect.
   std::string Host, User, Password, Database;
   int Port = 0;
+  bool Probe = false;  // the operator's connection test
   // Filled by the worker.
   int ErrorNumber = 0;
   std::string ErrorText, Query;
@@ -458,6 +460,22 @@ bool TUserStatsMySQL::ConnectLater(const std::string& host, const std::string& u
   return true;
 }
 
+void TUserStatsMySQL::TryConnect(const std::string& host, const std::string& user, int port,
+                                 const std::string& database, const std::string& password,
+                                 std::function<void(bool)> answer) {
+  if (database.empty()) {
+    connectionError_ = "Database name required.";
+    answer(false);
+    return;
+  }
+  if (pool_ == nullptr) StartWorker();
+  failed_ = false;
+  tryAnswer_ = std::move(answer);
+  auto job = std::make_unique<TWorkObj>(StartJob(host, user, port, database, password));
+  job->Probe = true;
+  pool_->AddJob(std::move(job));
+}
+
 TWorkObj TUserStatsMySQL::StartJob(const std::string& host, const std::string& user, int port,
                                    const std::string& database, const std::string& password) {
   TWorkObj job;
@@ -486,7 +504,7 @@ void TUserStatsMySQL::StartWorker() {
   // The worker touches only the job and the connection.
   pool_->SetWorker([db, failed](TThreadJob& base) {
     auto& job = static_cast<TWorkObj&>(base);
-    if (failed->load()) {
+    if (failed->load() && job.Kind != mysqlstats::kStart) {
       job.Dropped = true;  // one outage, one report
       return;
     }
@@ -656,6 +674,18 @@ void TUserStatsMySQL::ClearKennylized(THubSocket& issuer, std::string_view nick,
 void TUserStatsMySQL::Done(std::unique_ptr<TWorkObj> job) {
   if (job->Dropped) return;
   TUserStatsContext& ctx = Context();
+  if (job->Probe) {
+    const bool ok = job->ErrorNumber == 0 && job->ErrorText.empty();
+    if (ok) {
+      Started(*job);
+    } else {
+      connected_ = false;
+      connectionError_ = job->ErrorText;
+    }
+    if (auto answer = std::exchange(tryAnswer_, {})) answer(ok);
+    if (ok) NotifyChange();
+    return;
+  }
   if (job->Kind == mysqlstats::kLoggedIn) pendingLogins_.erase(job->ConnectionId);
   if (job->Kind == mysqlstats::kStart && job->ErrorNumber == 0) {
     if (!job->ErrorText.empty()) {

@@ -41,6 +41,14 @@ class TUserStatsMySQL final : public TUserStats {
   bool ConnectLater(const std::string& host, const std::string& user, int port,
                     const std::string& database, const std::string& password);
   void SetStartedHandler(std::function<void()> started) { startedHandler_ = std::move(started); }
+  // The operator's connection test with these values, run as the worker's
+  // next job so the loop never waits on the server (5 s connect limit);
+  // `answer` hears on the loop's thread whether it connected. A success
+  // replaces the connection; a failure leaves ConnectionError() and no
+  // Error feed line. An empty database fails at once.
+  void TryConnect(const std::string& host, const std::string& user, int port,
+                  const std::string& database, const std::string& password,
+                  std::function<void(bool)> answer);
   // After the hub stopped: waits for the worker, then marks everyone
   // offline.
   void Shutdown();
@@ -66,6 +74,7 @@ class TUserStatsMySQL final : public TUserStats {
   int NickCount() const override { return nickCount_; }
   int IPCount() const override { return ipCount_; }
   TDateTime StartTime() const { return startTime_; }
+  TDateTime OldestEntry() const override { return startTime_; }
   // The connection's login was recorded here (its logout belongs here too).
   bool Recorded(std::uint64_t connectionId) const { return recorded_.contains(connectionId); }
 
@@ -96,6 +105,7 @@ class TUserStatsMySQL final : public TUserStats {
   std::atomic<bool> failed_{false};
   TFailure failure_;
   std::function<void()> startedHandler_;
+  std::function<void(bool)> tryAnswer_;
   // Logins whose stored values have not yet reached the user.
   std::unordered_set<std::uint64_t> pendingLogins_;
   std::unordered_set<std::uint64_t> recorded_;  // connections this back end logged in
