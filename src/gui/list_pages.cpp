@@ -3,8 +3,12 @@
 #include <memory>
 
 #include "core/kavro_root.h"
+#include "core/program_lifecycle.h"
 #include "gui/chat_rooms_gui.h"
+#include "gui/dialogs.h"
+#include "gui/frm_convert.h"
 #include "gui/main_gui.h"
+#include "gui/main_window.h"
 #include "gui/text_commands_gui.h"
 #include "gui/user_stats_gui.h"
 
@@ -28,4 +32,23 @@ void TListPages::TextCommandChanged(std::string_view name) { textCommands_->Comm
 
 void TMainGui::BuildListPages() { listPages_ = std::make_unique<TListPages>(*this); }
 
-void TMainGui::ConvertFromMurn() {}
+void TListPages::RunConvert(TfrmConvert& dialog) {
+  if (convertRunner_) convertRunner_(dialog);
+  else dialog.exec();
+}
+
+// The import replaces lists the running hub serves from: it stops first.
+void TMainGui::ConvertFromMurn() {
+  if (Lifecycle().HubRunning()) {
+    const QString question = QStringLiteral(
+        "You're not allowed to convert settings while running the hub.\r\n\r\nDo you wish to stop "
+        "the hub?");
+    if (Dialogs().Ask(question, TDialogs::TKind::Information,
+                      {TDialogs::TButton::Yes, TDialogs::TButton::No}) != TDialogs::TButton::Yes)
+      return;
+    StopHubAction();
+    if (Lifecycle().HubRunning()) return;
+  }
+  TfrmConvert dialog(Root().Converter(), Dialogs(), &Window());
+  ListPages().RunConvert(dialog);
+}

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
 #include "core/page_refresh.h"
 
 class TChatRoomsGui;
+class TfrmConvert;
 class TMainGui;
 class TTextCommandsGui;
 class TUserStatsGui;
@@ -24,6 +26,12 @@ class TListPages final : public TPageRefresh {
   TChatRoomsGui& ChatRooms() { return *chatRooms_; }
   TUserStatsGui& UserStats() { return *userStats_; }
 
+  // How "Convert from Murn" shows its dialog: modally by default; tests
+  // drive it instead.
+  using TConvertRunner = std::function<void(TfrmConvert&)>;
+  void SetConvertRunner(TConvertRunner runner) { convertRunner_ = std::move(runner); }
+  void RunConvert(TfrmConvert& dialog);
+
   // TPageRefresh
   void TextCommandChanged(std::string_view name) override;
 
@@ -32,4 +40,5 @@ class TListPages final : public TPageRefresh {
   std::unique_ptr<TTextCommandsGui> textCommands_;
   std::unique_ptr<TChatRoomsGui> chatRooms_;
   std::unique_ptr<TUserStatsGui> userStats_;
+  TConvertRunner convertRunner_;
 };
