@@ -96,7 +96,9 @@ TEST_F(TChatRoomsPageTest, ShowAndSaveAllKeepTheFileByteForByte) {
   const std::string before = SavedFile();
   gui_->ShowAllPages();
   SelectRow(TextFromBytes("odd\x9D"));
+  Click("btnChatRoomSave");  // unchanged: nothing happens
   SelectRow("locked");
+  Click("btnChatRoomSave");
   Root().SettingsFiles().SaveAll(true);
   EXPECT_EQ(ReadWholeFile(TChatRooms::FilePath()), before);
   EXPECT_EQ(GuiLines(), 0);
@@ -114,11 +116,13 @@ TEST_F(TChatRoomsPageTest, ShowAndSaveAllKeepTheFileByteForByte) {
 TEST_F(TChatRoomsPageTest, AddSaveRenameSaveAsAndDelete) {
   Name()->setText("Lobby");
   Comment()->setText("talk");
+  Control<QPlainTextEdit>("memChatRoomWelcome")->setPlainText("hi\nthere");
   Profiles()->SetChecked(ProfileRow("Regular"), kV, true);
   Click("btnChatRoomSaveAs");
   TChatRoom* room = Rooms().Find("Lobby");
   ASSERT_NE(room, nullptr);
   EXPECT_EQ(room->Comment, "talk");
+  EXPECT_EQ(room->WelcomeMessage, "hi\r\nthere");
   ASSERT_EQ(room->Visibles.size(), 1u);
   EXPECT_EQ(room->Visibles.front(), Root().Profiles().Regular());
   Settle();

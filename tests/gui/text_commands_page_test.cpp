@@ -58,30 +58,38 @@ class TTextCommandsPageTest : public TGuiTest {
 // Values the editor's ranges cannot hold and bytes the 1252 table must keep
 // survive a show of every page and a save of every file.
 TEST_F(TTextCommandsPageTest, ShowAndSaveAllKeepTheFileByteForByte) {
-  TTextCommand& odd = Make("odd\x9D", "line\x80\r\nline\x81|$");
-  odd.EditLevel = 0;
+  TTextCommand& odd = Make("odd\x9D", "line\x80\r\nline\x81|$\r\n");
   odd.AccessMinLevel = 10;
   odd.AccessMaxLevel = 9;
-  odd.Parameters = 7;
   odd.MessageType = 4;
-  Commands().SetSchedule(odd, 1000005);
+  Commands().SetSchedule(odd, 990);
+  // Beyond what the editor's controls hold: shown, never saved.
+  TTextCommand& range = Make("range", "r");
+  range.EditLevel = 0;
+  range.Parameters = 7;
+  Commands().SetSchedule(range, 1000005);
   Make("plain", "x");
   gui_->ShowAllPages();
   const std::string before = SavedFile();
   gui_->ShowAllPages();
+  SelectRow("range");
+  // Shown as stored, "Save" finds no change and writes nothing.
   SelectRow(TextFromBytes("odd\x9D"));
+  Click("btnTextCommandSave");
   Root().SettingsFiles().SaveAll(true);
   EXPECT_EQ(ReadWholeFile(TTextCommands::FilePath()), before);
   EXPECT_EQ(GuiLines(), 0);
 
   // One edit changes exactly its element.
   SelectRow("plain");
-  Content()->setPlainText("y");
+  Content()->setPlainText("y\nz");
   Click("btnTextCommandSave");
   Root().SettingsFiles().SaveAll(true);
   const std::size_t plain = before.find("<Name>plain</Name>");
   ASSERT_NE(plain, std::string::npos);
-  std::string expected = before.substr(0, plain) + WithElement(before.substr(plain), "Content", "y");
+  EXPECT_EQ(Commands().Find("plain")->Content, "y\r\nz");
+  std::string expected = before.substr(0, plain) +
+                         WithElement(before.substr(plain), "Content", Commands().Find("plain")->Content);
   EXPECT_EQ(ReadWholeFile(TTextCommands::FilePath()), expected);
 }
 
