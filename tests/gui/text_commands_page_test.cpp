@@ -258,6 +258,28 @@ TEST_F(TTextCommandsPageTest, ScheduledCommandNeverKeepsParameters) {
   EXPECT_EQ(Combo("cbTextCommandParameters")->currentIndex(), 0);
 }
 
+TEST_F(TTextCommandsPageTest, SelectingAnotherRowAsksAboutUnsavedChanges) {
+  Make("alpha", "a");
+  Make("beta", "b");
+  gui_->ShowAllPages();
+  SelectRow("alpha");
+  Content()->setPlainText("a2");
+  dialogs_.answers = {TDialogs::TButton::No};
+  SelectRow("beta");
+  ASSERT_EQ(dialogs_.asked.size(), 1);
+  EXPECT_EQ(dialogs_.asked.front(),
+            "Changes has been made to loaded text command, do you wish to\r\nsave those before "
+            "loading another text command?");
+  EXPECT_EQ(Name()->text(), "beta");
+  EXPECT_EQ(Commands().Find("alpha")->Content, "a");
+
+  Content()->setPlainText("b2");
+  dialogs_.answers = {TDialogs::TButton::Yes};
+  SelectRow("alpha");
+  EXPECT_EQ(Commands().Find("beta")->Content, "b2");
+  EXPECT_EQ(Name()->text(), "beta");
+}
+
 TEST_F(TTextCommandsPageTest, CommandNewsReachTheRows) {
   Make("late", "l");
   Root().PageRefresh().TextCommandChanged("late");
