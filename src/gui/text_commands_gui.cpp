@@ -358,6 +358,8 @@ void TTextCommandsGui::RefreshList() {
 void TTextCommandsGui::RowSelected() {
   if (busy_) return;
   const QList<QTreeWidgetItem*> rows = list_->selectedItems();
+  // Nothing selected any more: an unchanged editor is let go.
+  if (rows.isEmpty() && loaded_ && !Changed()) ClearEditor();
   if (rows.size() != 1) return;
   const std::string name = BytesFromText(rows.front()->text(0));
   if (Changed()) {
