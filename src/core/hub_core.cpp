@@ -230,6 +230,7 @@ void THubCore::OnClose(THubSocket& user) {
         account.ShareHidden = user.HidesShare && !user.Rights().ForceHideShare();
         account.UserHidden = user.Hidden;
         accounts_.SetLastUsed(account, NowLocal());
+        accounts_.SetOnline(account, false);
         account.Stats.Uptime += static_cast<std::int64_t>(TTime::Now() - user.ConnectTick);
       } else if (user.Protected) {
         hooks_.Login().ProtectedNickLeft(

@@ -130,6 +130,7 @@ void TProtocol::LoginComplete(THubSocket& user) {
     hasGreeting = !user.Account->OnJoin.empty();
     if (hasGreeting && pastGate) ctx_.Messages.SendChat(user, user.Account->OnJoin);
     ctx_.Accounts.SetLastUsed(*user.Account, now);
+    ctx_.Accounts.SetOnline(*user.Account, true);
     if (user.Account->Stats.FirstUse == TDateTime{}) user.Account->Stats.FirstUse = now;
   }
   if (!user.Hidden && pastGate) SendJoinAnnouncement(user, hasGreeting);

@@ -6,6 +6,7 @@
 #include "platform/local_clock.h"
 #include "security/account.h"
 #include "security/account_users.h"
+#include "security/accounts_view.h"
 #include "security/profile.h"
 #include "security/profiles.h"
 #include "base/exceptions.h"
@@ -126,6 +127,7 @@ std::shared_ptr<TAccount> TAccounts::Add(std::string_view nick, std::string_view
   if (profile == nullptr) return nullptr;
   std::shared_ptr<TAccount> account = Create(nick, std::move(profile), {});
   if (account != nullptr && users_ != nullptr) users_->BindNewAccount(account);
+  if (account != nullptr && view_ != nullptr) view_->UpdateAccount(*account);
   return account;
 }
 
@@ -135,6 +137,7 @@ bool TAccounts::Delete(std::string_view nick) {
   std::shared_ptr<TAccount> account = Unlist(slot);
   account->Deleted = true;
   if (account->InUseCount == 0) DropProfileCount(*account);
+  if (view_ != nullptr) view_->RemoveAccount(*account);
   return true;
 }
 
@@ -178,6 +181,7 @@ void TAccounts::ChangeProfile(const std::shared_ptr<TAccount>& account,
   account->Profile = profile;
   if (TSlot* slot = SlotOf(*account)) slot->MissingProfile.clear();
   if (users_ != nullptr) users_->AccountProfileChanged(account, old);
+  if (view_ != nullptr && SlotOf(*account) != nullptr) view_->UpdateAccount(*account);
 }
 
 bool TAccounts::Rename(const std::shared_ptr<TAccount>& account, std::string_view nick) {
@@ -192,10 +196,12 @@ bool TAccounts::Rename(const std::shared_ptr<TAccount>& account, std::string_vie
   std::unique_ptr<TSlot> owned = std::move(sorted_[at]);
   sorted_.erase(sorted_.begin() + static_cast<std::ptrdiff_t>(at));
   byNick_.Remove(account->Nick);
+  const std::string oldNick = account->Nick;
   account->Nick = std::string(nick);
   byNick_.Add(account->Nick, owned.get());
   const std::size_t to = LowerBound(account->Nick);
   sorted_.insert(sorted_.begin() + static_cast<std::ptrdiff_t>(to), std::move(owned));
+  if (view_ != nullptr) view_->RenameAccount(*account, oldNick);
   return true;
 }
 
@@ -217,6 +223,7 @@ void TAccounts::RelinkProfiles() {
       slot->MissingProfile.clear();
     }
   }
+  if (view_ != nullptr) view_->RefreshList();
 }
 
 void TAccounts::MarkBuiltIn(TAccount& account) const { account.BuiltIn = true; }
@@ -224,7 +231,9 @@ void TAccounts::MarkBuiltIn(TAccount& account) const { account.BuiltIn = true; }
 void TAccounts::SetCreated(TAccount& account, TDateTime date) const { account.Created = date; }
 
 void TAccounts::SetLastSpoke(TAccount& account, TDateTime time) const {
-  if (!account.BuiltIn) account.LastSpoke = time;
+  if (account.BuiltIn || account.LastSpoke == time) return;
+  account.LastSpoke = time;
+  if (view_ != nullptr && !account.Deleted) view_->UpdateAccount(account);
 }
 
 void TAccounts::SetLastUsed(TAccount& account, TDateTime time) const {
@@ -232,7 +241,9 @@ void TAccounts::SetLastUsed(TAccount& account, TDateTime time) const {
 }
 
 void TAccounts::SetOnline(TAccount& account, bool online) const {
-  if (!account.BuiltIn) account.Online = online;
+  if (account.BuiltIn || account.Online == online) return;
+  account.Online = online;
+  if (view_ != nullptr && !account.Deleted) view_->UpdateAccount(account);
 }
 
 const std::shared_ptr<TAccount>& TAccounts::GetItem(int index) const {

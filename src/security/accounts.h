@@ -14,6 +14,7 @@
 
 class TAccount;
 class TAccountUsers;
+class TAccountsView;
 class TProfile;
 class TProfiles;
 
@@ -55,6 +56,8 @@ class TAccounts {
 
   void SetAccountUsers(TAccountUsers* users) { users_ = users; }
   void SetErrorSink(TFeedSink sink) { errorSink_ = std::move(sink); }
+  // Told after each change; nullptr: nobody.
+  void SetView(TAccountsView* view) { view_ = view; }
   // The wall clock for Created and expiry; local time by default.
   void SetClock(TClock clock) { clock_ = std::move(clock); }
 
@@ -156,6 +159,7 @@ class TAccounts {
   TAccountUsers* users_ = nullptr;
   TFeedSink errorSink_;
   TClock clock_;
+  TAccountsView* view_ = nullptr;
 
   std::shared_ptr<TAccount> defaultAccount_;
   std::shared_ptr<TAccount> registeredAccount_;

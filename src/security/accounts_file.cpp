@@ -6,6 +6,7 @@
 #include "security/account.h"
 #include "security/account_users.h"
 #include "security/accounts.h"
+#include "security/accounts_view.h"
 #include "security/profile.h"
 #include "security/profiles.h"
 #include "settings/list_file.h"
@@ -121,6 +122,7 @@ bool TAccounts::Load() {
   }
   if (users_ != nullptr) users_->RefreshAccounts();
   loading_ = false;
+  if (view_ != nullptr) view_->RefreshList();
   return true;
 }
 

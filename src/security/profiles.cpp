@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "security/profile.h"
+#include "security/profiles_view.h"
 #include "utils/bin_list.h"
 #include "base/case_tables.h"
 #include "base/exceptions.h"
@@ -76,6 +77,7 @@ std::shared_ptr<TProfile> TProfiles::Add(std::string_view name) {
   auto profile = std::make_shared<TProfile>();
   profile->Name = std::string(name);
   if (!AddProfile(profile)) return nullptr;
+  if (view_ != nullptr) view_->UpdateProfile(*profile);
   return profile;
 }
 
@@ -92,7 +94,9 @@ bool TProfiles::AddProfile(std::shared_ptr<TProfile> profile) {
 bool TProfiles::Delete(std::string_view name) {
   const int index = IndexOf(name);
   if (index < 0) return false;
+  const std::shared_ptr<TProfile> gone = profiles_[static_cast<std::size_t>(index)];
   profiles_.erase(profiles_.begin() + index);
+  if (view_ != nullptr) view_->RemoveProfile(*gone);
   return true;
 }
 
@@ -109,7 +113,8 @@ bool TProfiles::Rename(const std::shared_ptr<TProfile>& profile, std::string_vie
   std::shared_ptr<TProfile> keep = profile;
   profiles_.erase(profiles_.begin() + current);
   keep->Name = std::string(name);
-  Insert(std::move(keep));
+  Insert(keep);
+  if (view_ != nullptr) view_->UpdateProfile(*keep);
   return true;
 }
 

@@ -10,6 +10,7 @@
 
 class TAccounts;
 class TAccountUsers;
+class TProfilesView;
 class TProfile;
 class TSettings;
 
@@ -46,6 +47,8 @@ class TProfiles {
   void SetAccountUsers(TAccountUsers* users) { users_ = users; }
   // Where Error lines go (a damaged file); none by default.
   void SetErrorSink(TFeedSink sink) { errorSink_ = std::move(sink); }
+  // Told after each change; nullptr: nobody.
+  void SetView(TProfilesView* view) { view_ = view; }
 
   const std::shared_ptr<TProfile>& Regular() const { return regular_; }
   const std::shared_ptr<TProfile>& Registered() const { return registered_; }
@@ -103,6 +106,7 @@ class TProfiles {
   TAccounts* accounts_ = nullptr;
   TAccountUsers* users_ = nullptr;
   TFeedSink errorSink_;
+  TProfilesView* view_ = nullptr;
 
   std::shared_ptr<TProfile> regular_;
   std::shared_ptr<TProfile> registered_;

@@ -7,6 +7,7 @@
 #include "security/account_users.h"
 #include "security/accounts.h"
 #include "security/profile.h"
+#include "security/profiles_view.h"
 #include "security/profiles.h"
 #include "settings/list_file.h"
 #include "settings/settings.h"
@@ -66,6 +67,7 @@ bool TProfiles::Load() {
   }
   if (users_ != nullptr) users_->RefreshAccounts();
   loading_ = false;
+  if (view_ != nullptr) view_->RefreshList();
   return true;
 }
 

@@ -3,7 +3,7 @@
 #include <QAbstractButton>
 #include <array>
 
-enum TProfileAccess { paNone = 0, paLower = 1, paSame = 2, paHigher = 3 };
+#include "security/profile_access.h"
 
 // A four-state check box over a level right: each click moves to the next
 // state and the hint tells what the state allows.
