@@ -502,10 +502,7 @@ void TProfilesGui::SelectionChanged() {
 
 void TProfilesGui::WriteEditor(TProfile& target) {
   // A control left as shown gives back the value it was filled from.
-  const auto text = [](const QString& now, const std::string& was) {
-    return now == TextFromBytes(was) ? was : BytesFromText(now);
-  };
-  target.Description = text(leProfileDescription_->text(), shown_.Description);
+  target.Description = BytesFromText(leProfileDescription_->text());
   target.ProfileLevel = tbProfileLevel_->value() == std::clamp(shown_.ProfileLevel, 0, 9)
                             ? shown_.ProfileLevel
                             : tbProfileLevel_->value();

@@ -81,6 +81,18 @@ TEST_F(AccountsPage, RefusedRenameKeepsTheOldNick) {
   EXPECT_FALSE(Control<QPushButton>("btnAccountSaveAs")->isEnabled());
 }
 
+TEST_F(AccountsPage, AMissingProfileBecomesAnErrorLineAndStoresNothing) {
+  Page().ClearEditor();
+  ASSERT_TRUE(Profiles().Delete("Op"));
+  EXPECT_EQ(Control<QComboBox>("cbAccountProfile")->count(), 0);
+  Type("edtAccountNick", "carol");
+  Type("edtAccountPass", "c");
+  Click("btnAccountSaveAs");
+  EXPECT_TRUE(FeedHas("EGUIException:GUI.Account.SaveLoaded(Profile  not found)"));
+  EXPECT_EQ(Accounts().Find("carol"), nullptr);
+  EXPECT_FALSE(FeedHas("via GUI"));
+}
+
 TEST_F(AccountsPage, ARebuildFindsTheEditedAccountByItsOwnNick) {
   ASSERT_TRUE(SelectRow("lvAccounts", "alice", kNick));
   // An unsaved edit names another account; a reload replaces every object.
