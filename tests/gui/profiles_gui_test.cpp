@@ -87,6 +87,19 @@ TEST_F(ProfilesPage, RenameIncludingACaseChangeAndARefusedOne) {
   EXPECT_EQ(Profiles().Find("OP")->Name, "OP");
 }
 
+TEST_F(ProfilesPage, AReloadFindsTheEditedProfileByNameAndARenameReachesTheAccountRows) {
+  AddAccount("alice", "Op");
+  ASSERT_TRUE(Load("Op"));
+  ASSERT_TRUE(Profiles().Save());
+  ASSERT_TRUE(Profiles().Load());
+  ASSERT_NE(Page().Edited(), nullptr);
+  EXPECT_EQ(Page().Edited(), Profiles().Find("Op"));
+
+  Type("edtProfileName", "Ops");
+  Click("btnProfilesSave");
+  EXPECT_EQ(Control<TSortedListView>("lvAccounts")->FindItem("alice")->text(2), "Ops");
+}
+
 TEST_F(ProfilesPage, ReservedNamesAreRefused) {
   const struct {
     QString name;
