@@ -131,6 +131,10 @@ void TAccountsGui::Build() {
   memAccountWelcomeMessage_ = new QPlainTextEdit(group);
   memAccountWelcomeMessage_->setObjectName("memAccountWelcomeMessage");
   memAccountWelcomeMessage_->setToolTip("Message that will be sent to the user after connecting");
+  // The list takes the height; the memos hold a few lines.
+  memAccountComment_->setMaximumHeight(80);
+  memAccountWelcomeMessage_->setMaximumHeight(80);
+  lvAccounts_->header()->resizeSection(0, 24);
   form->addRow("Profile: ", cbAccountProfile_);
   form->addRow("Owner: ", cbAccountOwner_);
   form->addRow("Nick: ", edtAccountNick_);
