@@ -189,6 +189,8 @@ void TNickList::RebindAccount(THubSocket& user) {
     if (fresh) {
       if (defaults_.AcquireAccount) defaults_.AcquireAccount(fresh);
       user.AccountTemporary = true;
+      // A reloaded account is a new object: its user is still online.
+      fresh->Online = true;
     }
   }
   user.Registered = fresh != nullptr;

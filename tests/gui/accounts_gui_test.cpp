@@ -228,6 +228,10 @@ TEST_F(AccountsPage, DropUserClosesALoggedInClient) {
   ASSERT_TRUE(client.WaitFor("$MyINFO $ALL alice "));
   // Logged in: the row shows it and the menu offers the drop.
   ASSERT_TRUE(SpinUntil([&] { return Row("alice")->text(0) == QString(QChar(0xA0)); }));
+  // A reload replaces the account object; its user stays online.
+  ASSERT_TRUE(Accounts().Save());
+  ASSERT_TRUE(Accounts().Load());
+  EXPECT_EQ(Row("alice")->text(0), QString(QChar(0xA0)));
   ASSERT_TRUE(SelectRow("lvAccounts", "alice", kNick));
   auto* drop = Control<QAction>("actAccountDropUser");
   ASSERT_TRUE(drop->isEnabled());
