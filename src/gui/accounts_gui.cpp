@@ -349,12 +349,16 @@ void TAccountsGui::RefreshProfiles() {
     cbAccountProfile_->addItem(TextFromBytes(profiles.GetItem(i)->Name));
   const int at = cbAccountProfile_->findText(chosen, Qt::MatchFixedString | Qt::MatchCaseSensitive);
   cbAccountProfile_->setCurrentIndex(at >= 0 ? at : (cbAccountProfile_->count() > 0 ? 0 : -1));
-  // A renamed profile shows its new name in its accounts' rows.
+  // A renamed profile shows its new name in its accounts' rows, and a
+  // changed right moves their nicks into or out of the owner list.
   const TAccounts& accounts = gui_.Root().Accounts();
   for (int i = 0; i < lvAccounts_->Count(); ++i) {
     QTreeWidgetItem* row = lvAccounts_->Item(i);
-    if (const std::shared_ptr<TAccount> account = accounts.Find(BytesFromText(row->text(kNickColumn))))
-      SetRowTexts(*row, *account);
+    const std::shared_ptr<TAccount> account = accounts.Find(BytesFromText(row->text(kNickColumn)));
+    if (account == nullptr) continue;
+    SetRowTexts(*row, *account);
+    if (MayAddAccounts(*account)) AddOwner(row->text(kNickColumn));
+    else RemoveOwner(row->text(kNickColumn));
   }
 }
 

@@ -587,6 +587,8 @@ bool TProfilesGui::StoreEditor(bool rename) {
   }
   edited_ = target;
   UpdateProfile(*target);
+  // The pages offering it show what its rights now allow.
+  if (!adding) TellChoicesRefresh();
   ShowProfile(*target);
   SelectProfile(*target);
   UpdateButtons();

@@ -162,6 +162,8 @@ TEST_F(AccountsPage, DeleteAsksAndRemovesTheRowAndTheAccount) {
 TEST_F(AccountsPage, DeletingSeveralAsksOnce) {
   auto* list = Control<TSortedListView>("lvAccounts");
   list->selectAll();
+  EXPECT_TRUE(Control<QAction>("actAccountSelected")->isVisible());
+  EXPECT_EQ(Control<QAction>("actAccountSelected")->text(), "Selected: 2");
   dialogs_.answers = {TDialogs::TButton::Yes};
   Control<QAction>("actAccountRemove")->trigger();
   EXPECT_EQ(dialogs_.asked, QStringList{"Are you really sure you wish to delete these accounts?"});

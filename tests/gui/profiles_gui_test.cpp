@@ -100,6 +100,29 @@ TEST_F(ProfilesPage, AReloadFindsTheEditedProfileByNameAndARenameReachesTheAccou
   EXPECT_EQ(Control<TSortedListView>("lvAccounts")->FindItem("alice")->text(2), "Ops");
 }
 
+TEST_F(ProfilesPage, SavingARightThatAddsAccountsPutsItsAccountsAmongTheOwners) {
+  AddAccount("alice", "Vip");
+  auto* owners = Control<QComboBox>("cbAccountOwner");
+  EXPECT_EQ(owners->findText("alice"), -1);
+  ASSERT_TRUE(Load("Vip"));
+  Control<TProfileAccessCheckBox>("chkMayAccountsAdd")->click();
+  Click("btnProfilesSave");
+  EXPECT_EQ(Profiles().Find("Vip")->MayAccountsAdd(), paLower);
+  EXPECT_EQ(owners->findText("alice"), 1);
+}
+
+TEST_F(ProfilesPage, UnsavedChangesAreSavedOnYesBeforeAnotherProfileLoads) {
+  ASSERT_TRUE(Load("Vip"));
+  Type("leProfileDescription", "edited");
+  dialogs_.answers = {TDialogs::TButton::Yes};
+  ASSERT_TRUE(Load("Op"));
+  EXPECT_EQ(dialogs_.asked,
+            QStringList{"Changes has been made to loaded profile, do you wish to \r\nsave those before loading "
+                        "another profile?"});
+  EXPECT_EQ(Profiles().Find("Vip")->Description, "edited");
+  EXPECT_EQ(Page().Edited(), Profiles().Find("Vip"));
+}
+
 TEST_F(ProfilesPage, ReservedNamesAreRefused) {
   const struct {
     QString name;
