@@ -55,12 +55,15 @@ TEST(ScriptBytesTest, KeepsTheScriptsLineBreaks) {
 
 const std::string kLfScript = "-- caf\xE9 \x80\x81\x9D\nx = 1\nfunction OnTimer()\nend";
 const std::string kCrLfScript = "y = 2\r\n-- \x9D\r\n\r\n";
+// Mixed line breaks and a lone CR: what the editor cannot show as it is.
+const std::string kMixedScript = "p = 1\r\nq = 2\nr = \"\r\"\r";
 
 class LuaGuiTest : public TGuiTest {
  protected:
   void PrepareHome() override {
     ASSERT_TRUE(WriteFileAtomic(Path("a.lua"), kLfScript));
     ASSERT_TRUE(WriteFileAtomic(Path("b.lua"), kCrLfScript));
+    ASSERT_TRUE(WriteFileAtomic(Path("m.lua"), kMixedScript));
   }
   std::string Path(const std::string& name) const { return home_.String() + "/scripts/" + name; }
   std::string FileText(const std::string& name) const {
@@ -79,13 +82,13 @@ class LuaGuiTest : public TGuiTest {
 };
 
 TEST_F(LuaGuiTest, ListsTheLoadedScriptsWithTheirMemory) {
-  ASSERT_EQ(List()->topLevelItemCount(), 2);
+  ASSERT_EQ(List()->topLevelItemCount(), 3);
   EXPECT_EQ(List()->topLevelItem(0)->text(0), "a.lua");
   Page().Refresh();
   EXPECT_GT(List()->topLevelItem(0)->text(1).toInt(), 0);
   // The scan timer's addition is listed too.
   ASSERT_TRUE(WriteFileAtomic(Path("c.lua"), "z = 3\n"));
-  EXPECT_TRUE(SpinUntil([&] { return List()->topLevelItemCount() == 3; }));
+  EXPECT_TRUE(SpinUntil([&] { return List()->topLevelItemCount() == 4; }));
 }
 
 TEST_F(LuaGuiTest, SelectFillsTheEditorAndCounts) {
@@ -104,7 +107,7 @@ TEST_F(LuaGuiTest, SelectFillsTheEditorAndCounts) {
 // Saving writes a new file over the old one (a crash leaves either), and an
 // untouched script keeps every byte, whatever its line breaks.
 TEST_F(LuaGuiTest, SavingUnchangedKeepsTheBytesAndReplacesTheFile) {
-  for (const auto& [name, bytes] : {std::pair{"a.lua", kLfScript}, {"b.lua", kCrLfScript}}) {
+  for (const auto& [name, bytes] : {std::pair{"a.lua", kLfScript}, {"b.lua", kCrLfScript}, {"m.lua", kMixedScript}}) {
     struct stat before {};
     ASSERT_EQ(stat(Path(name).c_str(), &before), 0);
     Choose(name);
@@ -124,7 +127,7 @@ TEST_F(LuaGuiTest, SavingAnEditRunsTheScriptAgain) {
   ClickSave();
   EXPECT_EQ(FileText("b.lua"), "broken ( \r\ny = 2\r\n-- \x9D\r\n\r\n");
   EXPECT_TRUE(FeedHas("Lua: :")) << FeedLines().join("\n").toStdString();
-  EXPECT_EQ(List()->topLevelItemCount(), 2);  // a failed script stays listed
+  EXPECT_EQ(List()->topLevelItemCount(), 3);  // a failed script stays listed
 }
 
 TEST_F(LuaGuiTest, FunctionButtonsInsertAtTheNextClick) {
