@@ -67,6 +67,7 @@ class THubListGui : public QWidget, public THubListView {
   void ClearFields();
   QTreeWidgetItem* Row(const std::string& name) const;
   void FillRow(QTreeWidgetItem& row, const THost& host);
+  void RefreshImages();
   void SaveHosts();
   void Store(bool asNew);
 

@@ -227,3 +227,21 @@ TEST(HostRowImageTest, Table) {
 }
 
 }  // namespace
+
+namespace {
+
+class HubListSwitchTest : public TGuiTest {};
+
+// The switch takes effect at once and is stored in the settings record.
+TEST_F(HubListSwitchTest, RegistrationSwitchStartsAndStopsThePinger) {
+  auto* box = Control<QCheckBox>("cbHubRegistration");
+  EXPECT_FALSE(box->isChecked());
+  box->setChecked(true);
+  EXPECT_TRUE(Settings().HubRegistration);
+  EXPECT_TRUE(Root().HubList().Active());
+  box->setChecked(false);
+  EXPECT_FALSE(Settings().HubRegistration);
+  EXPECT_FALSE(Root().HubList().Active());
+}
+
+}  // namespace

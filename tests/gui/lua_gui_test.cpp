@@ -177,4 +177,19 @@ TEST_F(LuaGuiTest, AddCreatesAnEmptyScriptAndRefusesPathNames) {
   EXPECT_EQ(FileText("a.lua"), kLfScript);
 }
 
+// Each script's GraphicalUserInterface runs once at start-up, with the
+// Lua page's panel.
+class LuaGuiHookTest : public TGuiTest {
+ protected:
+  void PrepareHome() override {
+    ASSERT_TRUE(WriteFileAtomic(home_.String() + "/scripts/g.lua",
+                                "function GraphicalUserInterface(p) print(\"panel \" .. "
+                                "type(p)) end\n"));
+  }
+};
+
+TEST_F(LuaGuiHookTest, ScriptsGetThePanel) {
+  EXPECT_TRUE(FeedHas("panel userdata")) << FeedLines().join("\n").toStdString();
+}
+
 }  // namespace
