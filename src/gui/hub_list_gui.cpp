@@ -200,6 +200,9 @@ void THubListGui::Show() {
     registration_->setChecked(root_.Settings().HubRegistration);
   }
   RefreshList();
+  // The language may have changed since the fields were cleared.
+  if (Edited() == nullptr)
+    lastAttempt_->setText(TextFromBytes(root_.Language().Text(TLanguageKey::DefaultLastAttempt)));
 }
 
 QTreeWidgetItem* THubListGui::Row(const std::string& name) const {
