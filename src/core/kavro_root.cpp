@@ -193,6 +193,10 @@ void TKavroRoot::BuildHub() {
 }
 
 // Registration with the hub lists, and their pingers at the login.
+THubFigures TKavroRoot::ReadFigures() {
+  return ReadHubFigures(*hubCore_, LinkQuality(), cpuInfo_.get(), *dnsLookup_);
+}
+
 void TKavroRoot::BuildHubList() {
   THubListHub hub;
   hub.Running = [this] {

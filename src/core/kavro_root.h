@@ -22,6 +22,7 @@ class TCommandDelegator;
 class THubCore;
 class THubFeed;
 class THubList;
+struct THubFigures;
 class THubListPingers;
 class THubSocket;
 class TISPList;
@@ -112,6 +113,8 @@ class TKavroRoot {
   THubCore& HubCore() { return *hubCore_; }
   TSettingsConverter& Converter() { return *converter_; }
   THubList& HubList() { return *hubList_; }
+  // What the hub information shows of this process and the machine.
+  THubFigures ReadFigures();
   // The hub as the program's start-up and shutdown drive it.
   TLifecycleHub& Hub();
 

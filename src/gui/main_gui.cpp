@@ -174,8 +174,10 @@ void TMainGui::Startup() {
   window_->AddPageNode(nullptr, "General Lua settings", "Lua", "Lua-scripts");
   scripts_->SetLoadingListener([this](const std::string& name) {
     SplashStatus(QStringLiteral("Loading: ") + TextFromBytes(name));
+    if (livePages_) livePages_->ScriptLoading(name);
   });
   scripts_->LoadScripts(false);
+  scripts_->CallGraphicalUserInterface(livePages_->ScriptPanel());
   SplashStatus(QStringLiteral("Loading: Settings"));
   lifecycle_->LoadSettings();
   SplashStatus(QStringLiteral("Loading: Languages"));

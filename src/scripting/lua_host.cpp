@@ -128,6 +128,8 @@ int TLua::Protected(TProtectedBody body, void* context, std::string* error) {
   return code;
 }
 
+int TLua::MemoryKB() const { return lua_gc(state_, LUA_GCCOUNT, 0); }
+
 bool TLua::ClearAndCollect() {
   lua_settop(state_, 0);
   return Protected(CollectBody, nullptr, nullptr) == 0;

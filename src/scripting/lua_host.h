@@ -66,6 +66,9 @@ class TLua {
   // may raise); false when the collection failed.
   bool ClearAndCollect();
 
+  // The kilobytes the state's allocator holds.
+  int MemoryKB() const;
+
  private:
   TCallback& AddCallback(THostFunction method);
 
