@@ -309,12 +309,10 @@ bool TScannerGuiBase::SaveItem(bool renameAllowed) {
     const std::string name = *found;
     try {
       StoreFields(name, false);
-      {
-        TBusyScope busy(busy_);
-        RemoveRow(name);
-        AddRow(name);
-      }
       if (!ScannerSaveFile()) throw EGUIException(Place("Save"), kNotWritten);
+      TBusyScope busy(busy_);
+      RemoveRow(name);
+      AddRow(name);
     } catch (...) {
       const std::string detail = Detail(std::current_exception());
       RefreshList();
@@ -332,11 +330,9 @@ bool TScannerGuiBase::SaveItem(bool renameAllowed) {
   try {
     if (!ScannerAdd(word)) throw EGUIException(Place("AddFailed"), word);
     StoreFields(word, true);
-    {
-      TBusyScope busy(busy_);
-      AddRow(word);
-    }
     if (!ScannerSaveFile()) throw EGUIException(Place("Save"), kNotWritten);
+    TBusyScope busy(busy_);
+    AddRow(word);
   } catch (...) {
     const std::string detail = Detail(std::current_exception());
     RefreshList();
@@ -377,6 +373,13 @@ void TScannerGuiBase::DeleteItem() {
     throw EGUIException(Place("Delete"), detail);
   }
   const int count = list_->Count();
+  {
+    // Qt may have moved the selection already; choosing the row again must
+    // load it as a click does.
+    TBusyScope busy(busy_);
+    list_->setCurrentItem(nullptr);
+    list_->clearSelection();
+  }
   if (count > 0) list_->setCurrentItem(list_->Item(index < count ? index : count - 1));
   RefreshButtons();
 }
