@@ -161,6 +161,7 @@ TEST_F(MCScannerPage, SaveTakesTheFilledActionEditorAlong) {
   Control<QComboBox>("cbMCScannerActions")->setCurrentIndex(mcaReplaceWord);
   Type("edtMCScannerReplace", QString::fromUtf8("a\u20AC\u0081\u009Db|c"));
   Control<QSpinBox>("seMCScannerLevel")->setValue(4);
+  SetWindow("");  // pickers at 05:00:00-05:01:00, no time range
   Click("btnMCScannerSaveAs");
   ASSERT_EQ(Item("fresh").GetActionCount(), 1);
   const TMCScannerItemAction& action = Item("fresh").GetAction(0);
@@ -185,6 +186,29 @@ TEST_F(MCScannerPage, SaveTakesTheFilledActionEditorAlong) {
   EXPECT_EQ(Item("night").GetAction(0).Level, 9);
   EXPECT_EQ(Item("night").GetAction(0).Action, mcaDropUser);
   EXPECT_EQ(Item("night").GetActionCount(), 2);
+}
+
+// A word added on the page acts on the main chat of a logged-in user; the
+// delimiter rule of the scanner counts.
+TEST_F(MCScannerPage, AddedWordActsOnTheMainChat) {
+  const int port = StartHub();
+  TGuiClient alice;
+  TGuiClient bob;
+  ASSERT_TRUE(alice.Connect(port));
+  ASSERT_TRUE(alice.Login("alice")) << alice.Received();
+  ASSERT_TRUE(bob.Connect(port));
+  ASSERT_TRUE(bob.Login("bob")) << bob.Received();
+
+  Type("edtMCScannerWord", "darn");
+  Control<QCheckBox>("chkMCScannerRestrictStart")->setChecked(true);
+  Control<QComboBox>("cbMCScannerActions")->setCurrentIndex(mcaReplaceWord);
+  Type("edtMCScannerReplace", "<nick> says ****");
+  Control<QSpinBox>("seMCScannerLevel")->setValue(10);
+  Click("btnMCScannerSaveAs");
+  ASSERT_NE(Root().MCScanner().Find("darn"), nullptr);
+
+  ASSERT_TRUE(alice.Send("<alice> oh darn, undarned|"));
+  EXPECT_TRUE(bob.WaitFor("<alice> oh alice says ****, undarned|")) << bob.Received();
 }
 
 }  // namespace

@@ -148,6 +148,40 @@ TEST_F(ScannerPages, EmptyWordIsRefusedWithItsMessage) {
   }
 }
 
+// A change of case alone is a change: "Save" renames.
+TEST_F(ScannerPages, CaseOnlyRenameIsSaved) {
+  for (const TPage& page : kPages) {
+    SCOPED_TRACE(page.Area.toStdString());
+    Select("lv" + page.Area, "held");
+    Type("edt" + page.Area + "Word", "Held");
+    Click("btn" + page.Area + "Save");
+    EXPECT_EQ(Words("lv" + page.Area), QStringList({"Held", "zed"}));
+    EXPECT_NE(FileBytes(page.File).find("<Name>Held</Name>"), std::string::npos);
+  }
+  EXPECT_EQ(GuiLines(), 3);
+}
+
+// A command or a reload may remove the item while the question is open:
+// then nothing happens.
+TEST_F(ScannerPages, ItemGoneDuringTheDeleteQuestionChangesNothing) {
+  for (const TPage& page : kPages) {
+    SCOPED_TRACE(page.Area.toStdString());
+    Select("lv" + page.Area, "zed");
+    dialogs_.WhileOpen = [this, &page] {
+      if (page.Area == "MCScanner") Root().MCScanner().Delete("zed");
+      if (page.Area == "PMScanner") Root().PMScanner().Delete("zed");
+      if (page.Area == "SearchScanner") Root().SearchScanner().Delete("zed");
+    };
+    const std::string before = FileBytes(page.File);
+    dialogs_.answers = {TDialogs::TButton::Yes};
+    Trigger("mi" + page.Area + "Remove");
+    dialogs_.WhileOpen = {};
+    EXPECT_EQ(Words("lv" + page.Area), QStringList({"held"}));
+    EXPECT_FALSE(FeedHas("was removed via GUI"));
+    EXPECT_EQ(FileBytes(page.File), before);
+  }
+}
+
 TEST_F(ScannerPages, SwitchingItemsAsksAboutUnsavedChanges) {
   for (const TPage& page : kPages) {
     SCOPED_TRACE(page.Area.toStdString());
