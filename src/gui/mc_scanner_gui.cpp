@@ -52,9 +52,8 @@ int Pieces(const TMCScannerItemAction& a, int (&from)[2], int (&to)[2]) {
   return 2;
 }
 
-// Touching ends meet.
+// Touching ends meet; an action without a time range meets every other.
 bool WindowsMeet(const TMCScannerItemAction& a, const TMCScannerItemAction& b) {
-  if (!a.UseTime || !b.UseTime) return true;
   int aFrom[2], aTo[2], bFrom[2], bTo[2];
   const int aCount = Pieces(a, aFrom, aTo);
   const int bCount = Pieces(b, bFrom, bTo);
