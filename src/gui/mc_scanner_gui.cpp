@@ -77,6 +77,7 @@ QTimeEdit* NewTimeEdit(QWidget* parent) {
 TMCScannerGui::TMCScannerGui(TMainGui& gui)
     : TScannerGuiBase(gui, QStringLiteral("MCScanner"), {QString(), QStringLiteral("Search"), QStringLiteral("Phrase")}),
       scanner_(gui.Root().MCScanner()) {
+  enable_->setToolTip(QStringLiteral("Enable the mainchat scanner to trigger on this word/part of word"));
   expandStart_ = new QCheckBox(QStringLiteral("Expand selection to the beginning of the word "), page_);
   expandStart_->setObjectName(QStringLiteral("chkMCScannerExpandStart"));
   expandStop_ = new QCheckBox(QStringLiteral("Expand selection to the end of the word"), page_);
@@ -314,7 +315,7 @@ void TMCScannerGui::DeleteAction() {
   rows_.erase(rows_.begin() + index);
   {
     TBusyScope busy(busy_);
-    delete actions_->takeTopLevelItem(index);
+    std::unique_ptr<QTreeWidgetItem> gone(actions_->takeTopLevelItem(index));
   }
   actionsDeleted_ = true;
   const int left = ActionRowCount();

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <exception>
+#include <memory>
 
 #include "base/case_tables.h"
 #include "base/exceptions.h"
@@ -104,7 +105,6 @@ TScannerGuiBase::TScannerGuiBase(TMainGui& gui, QString area, const QStringList&
   enable_ = new QCheckBox(QStringLiteral("Enable trigger on:"), editor);
   enable_->setObjectName(Name("chk", "Enable"));
   enable_->setChecked(true);
-  enable_->setToolTip(QStringLiteral("Enable the mainchat scanner to trigger on this word/part of word"));
   wordRow->addWidget(enable_);
   editorBox_->addLayout(wordRow);
   restrictStart_ = new QCheckBox(QStringLiteral("Restrict match to the beginning of a word"), editor);
@@ -147,7 +147,8 @@ TScannerGuiBase::TScannerGuiBase(TMainGui& gui, QString area, const QStringList&
 
 TScannerGuiBase::~TScannerGuiBase() {
   context_.reset();
-  if (page_->parent() == nullptr) delete page_;
+  // Installed, the page belongs to the window; never installed, to us.
+  std::unique_ptr<QWidget> orphan(page_->parent() == nullptr ? page_ : nullptr);
 }
 
 QString TScannerGuiBase::Name(const char* prefix, const char* suffix) const {
@@ -169,7 +170,9 @@ QTreeWidgetItem* TScannerGuiBase::AddRow(std::string_view name) {
 }
 
 void TScannerGuiBase::RemoveRow(std::string_view name) {
-  delete list_->FindItem(TextFromBytes(name));
+  QTreeWidgetItem* row = list_->FindItem(TextFromBytes(name));
+  if (row == nullptr) return;
+  std::unique_ptr<QTreeWidgetItem> gone(list_->takeTopLevelItem(list_->indexOfTopLevelItem(row)));
 }
 
 void TScannerGuiBase::SelectRow(std::string_view name) {
