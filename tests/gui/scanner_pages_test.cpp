@@ -182,6 +182,24 @@ TEST_F(ScannerPages, ItemGoneDuringTheDeleteQuestionChangesNothing) {
   }
 }
 
+TEST_F(ScannerPages, ItemGoneDuringTheSaveQuestionIsNotStoredAgain) {
+  for (const TPage& page : kPages) {
+    SCOPED_TRACE(page.Area.toStdString());
+    Select("lv" + page.Area, "held");
+    Control<QCheckBox>("chk" + page.Area + "Enable")->setChecked(false);
+    dialogs_.WhileOpen = [this, &page] {
+      if (page.Area == "MCScanner") Root().MCScanner().Delete("held");
+      if (page.Area == "PMScanner") Root().PMScanner().Delete("held");
+      if (page.Area == "SearchScanner") Root().SearchScanner().Delete("held");
+    };
+    dialogs_.answers = {TDialogs::TButton::Yes};
+    Select("lv" + page.Area, "zed");
+    dialogs_.WhileOpen = {};
+    EXPECT_EQ(ModelWords(page.Area), QStringList({"zed"}));
+    EXPECT_EQ(GuiLines(), 0);
+  }
+}
+
 TEST_F(ScannerPages, SwitchingItemsAsksAboutUnsavedChanges) {
   for (const TPage& page : kPages) {
     SCOPED_TRACE(page.Area.toStdString());
