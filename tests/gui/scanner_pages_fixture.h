@@ -61,41 +61,41 @@ inline TWordItemRow WordNamed(const std::string& name) {
 
 // The hub's own layout of the scanner files (items in name order), so a
 // file the pages leave alone saves byte for byte.
-inline std::string XmlElement(int depth, const std::string& name, const std::string& text) {
+inline std::string ScannerXmlElement(int depth, const std::string& name, const std::string& text) {
   std::string out = "\r\n" + std::string(2 * static_cast<std::size_t>(depth), ' ');
   if (text.empty()) return out + "<" + name + "/>";
   return out + "<" + name + ">" + EscapeXML(text) + "</" + name + ">";
 }
-inline std::string XmlFlag(int depth, const std::string& name, bool on) {
-  return XmlElement(depth, name, on ? "true" : "false");
+inline std::string ScannerXmlFlag(int depth, const std::string& name, bool on) {
+  return ScannerXmlElement(depth, name, on ? "true" : "false");
 }
-inline std::string XmlHead(const std::string& root) {
+inline std::string ScannerXmlHead(const std::string& root) {
   return "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<" + root + " version=\"" +
          std::string(kProgramVersion) + "\">";
 }
 
 inline std::string MCFile(const std::vector<TMCItemRow>& items) {
-  std::string out = XmlHead("MainChatScanner");
+  std::string out = ScannerXmlHead("MainChatScanner");
   for (const TMCItemRow& item : items) {
     out += "\r\n  <Item>";
-    out += XmlElement(2, "Name", item.Name);
-    out += XmlFlag(2, "Enable", item.Enable);
-    out += XmlFlag(2, "RestrictStart", item.RestrictStart);
-    out += XmlFlag(2, "RestrictStop", item.RestrictStop);
-    out += XmlFlag(2, "ExpandStart", item.ExpandStart);
-    out += XmlFlag(2, "ExpandStop", item.ExpandStop);
+    out += ScannerXmlElement(2, "Name", item.Name);
+    out += ScannerXmlFlag(2, "Enable", item.Enable);
+    out += ScannerXmlFlag(2, "RestrictStart", item.RestrictStart);
+    out += ScannerXmlFlag(2, "RestrictStop", item.RestrictStop);
+    out += ScannerXmlFlag(2, "ExpandStart", item.ExpandStart);
+    out += ScannerXmlFlag(2, "ExpandStop", item.ExpandStop);
     if (item.Actions.empty()) {
       out += "\r\n    <Actions/>";
     } else {
       out += "\r\n    <Actions>";
       for (const TMCActionRow& action : item.Actions) {
         out += "\r\n      <Action>";
-        out += XmlElement(4, "Level", std::to_string(action.Level));
-        out += XmlElement(4, "Action", std::to_string(action.Action));
-        out += XmlElement(4, "Replace", action.Replace);
-        out += XmlFlag(4, "UseTime", action.UseTime);
-        out += XmlElement(4, "Start", action.Start);
-        out += XmlElement(4, "Stop", action.Stop);
+        out += ScannerXmlElement(4, "Level", std::to_string(action.Level));
+        out += ScannerXmlElement(4, "Action", std::to_string(action.Action));
+        out += ScannerXmlElement(4, "Replace", action.Replace);
+        out += ScannerXmlFlag(4, "UseTime", action.UseTime);
+        out += ScannerXmlElement(4, "Start", action.Start);
+        out += ScannerXmlElement(4, "Stop", action.Stop);
         out += "\r\n      </Action>";
       }
       out += "\r\n    </Actions>";
@@ -106,16 +106,16 @@ inline std::string MCFile(const std::vector<TMCItemRow>& items) {
 }
 
 inline std::string WordFile(const std::vector<TWordItemRow>& items) {
-  std::string out = XmlHead("PrivateMessageScanner");
+  std::string out = ScannerXmlHead("PrivateMessageScanner");
   for (const TWordItemRow& item : items) {
     out += "\r\n  <Item>";
-    out += XmlElement(2, "Name", item.Name);
-    out += XmlElement(2, "Level", std::to_string(item.Level));
-    out += XmlFlag(2, "Enable", item.Enable);
-    out += XmlFlag(2, "RestrictStart", item.RestrictStart);
-    out += XmlFlag(2, "RestrictStop", item.RestrictStop);
-    out += XmlElement(2, "Action", std::to_string(item.Action));
-    out += XmlElement(2, "Reason", item.Reason);
+    out += ScannerXmlElement(2, "Name", item.Name);
+    out += ScannerXmlElement(2, "Level", std::to_string(item.Level));
+    out += ScannerXmlFlag(2, "Enable", item.Enable);
+    out += ScannerXmlFlag(2, "RestrictStart", item.RestrictStart);
+    out += ScannerXmlFlag(2, "RestrictStop", item.RestrictStop);
+    out += ScannerXmlElement(2, "Action", std::to_string(item.Action));
+    out += ScannerXmlElement(2, "Reason", item.Reason);
     out += "\r\n  </Item>";
   }
   return out + (items.empty() ? "" : "\r\n") + "</PrivateMessageScanner>";
