@@ -280,6 +280,7 @@ TMCScannerItem* TMCScanner::Add(std::string_view name, std::unique_ptr<TMCScanne
 bool TMCScanner::Delete(std::string_view name) {
   TMCScannerItem* item = Find(name);
   if (item == nullptr) return false;
+  if (view_ != nullptr) view_->RemoveItem(*item);
   names_.Remove(item->Name);
   std::erase_if(items_, [item](const auto& held) { return held.get() == item; });
   return true;
@@ -359,6 +360,7 @@ bool TMCScanner::Load() {
       }
     }
   }
+  if (view_ != nullptr) view_->RefreshList();
   loading_ = false;
   return true;
 }

@@ -73,6 +73,17 @@ class TMCScannerItem {
   std::vector<std::unique_ptr<TMCScannerItemAction>> actions_;
 };
 
+// What the scanner tells the page that shows it; the daemon keeps these
+// do-nothing defaults.
+class TMCScannerView {
+ public:
+  virtual ~TMCScannerView() = default;
+  // Before the item is freed.
+  virtual void RemoveItem(const TMCScannerItem& /*item*/) {}
+  // After the file was read: every item may be new.
+  virtual void RefreshList() {}
+};
+
 // The scanner's answer for one line.
 struct TMCScanOutcome {
   bool Pass = true;        // false: nothing of the line goes out
@@ -112,6 +123,8 @@ class TMCScanner {
   int GetCount() const { return static_cast<int>(items_.size()); }
   TMCScannerItem& GetItem(int index) const { return *items_.at(static_cast<std::size_t>(index)); }
   void Clear();
+  // Null: no view.
+  void SetView(TMCScannerView* view) { view_ = view; }
 
   // Reads settings/mc_scanner.xml; false when missing or damaged (a damaged
   // file is reported and saving stays refused until a load succeeds).
@@ -131,6 +144,7 @@ class TMCScanner {
   TLunarize& lunarize_;
   TKennylize& kennylize_;
   TFeedSink errorSink_;
+  TMCScannerView* view_ = nullptr;
   std::vector<std::unique_ptr<TMCScannerItem>> items_;  // name order
   TPTree<TMCScannerItem> names_;
   std::mt19937 rng_;

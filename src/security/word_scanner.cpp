@@ -89,6 +89,7 @@ template <typename Item>
 bool TWordScanner<Item>::Delete(std::string_view name) {
   Item* item = Find(name);
   if (item == nullptr) return false;
+  if (view_ != nullptr) view_->RemoveItem(*item);
   names_.Remove(item->Name);
   std::erase_if(items_, [item](const auto& held) { return held.get() == item; });
   return true;
@@ -150,6 +151,7 @@ bool TWordScanner<Item>::Load() {
       ReadXMLString(element, "Reason", item->Reason);
     }
   }
+  if (view_ != nullptr) view_->RefreshList();
   loading_ = false;
   return true;
 }

@@ -36,6 +36,18 @@ struct TSearchScannerItem : TWordScannerItem {
   static constexpr bool kSearchBounds = true;
 };
 
+// What a scanner tells the page that shows it; the daemon keeps these
+// do-nothing defaults.
+template <typename Item>
+class TWordScannerView {
+ public:
+  virtual ~TWordScannerView() = default;
+  // Before the item is freed.
+  virtual void RemoveItem(const Item& /*item*/) {}
+  // After the file was read: every item may be new.
+  virtual void RefreshList() {}
+};
+
 // The private-message and search scanners: the words in name order and a
 // case-blind trie giving the longest name at a position. Both files have
 // the root "PrivateMessageScanner". Owns its items; not the settings. Main
@@ -64,6 +76,8 @@ class TWordScanner {
   int GetCount() const { return static_cast<int>(items_.size()); }
   Item& GetItem(int index) const { return *items_.at(static_cast<std::size_t>(index)); }
   void Clear();
+  // Null: no view.
+  void SetView(TWordScannerView<Item>* view) { view_ = view; }
 
   // Reads the file; false when missing or damaged (a damaged file is
   // reported and saving stays refused until a load succeeds).
@@ -79,6 +93,7 @@ class TWordScanner {
 
   const TSettings& settings_;
   TFeedSink errorSink_;
+  TWordScannerView<Item>* view_ = nullptr;
   std::vector<std::unique_ptr<Item>> items_;  // name order
   TPTree<Item> names_;
   bool loading_ = true;
@@ -88,6 +103,8 @@ class TWordScanner {
 
 using TPMScanner = TWordScanner<TPMScannerItem>;
 using TSearchScanner = TWordScanner<TSearchScannerItem>;
+using TPMScannerView = TWordScannerView<TPMScannerItem>;
+using TSearchScannerView = TWordScannerView<TSearchScannerItem>;
 
 extern template class TWordScanner<TPMScannerItem>;
 extern template class TWordScanner<TSearchScannerItem>;
