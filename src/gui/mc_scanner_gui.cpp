@@ -188,7 +188,6 @@ bool TMCScannerGui::ScannerRename(std::string_view name, std::string_view newNam
 }
 
 bool TMCScannerGui::ScannerDelete(std::string_view name) { return scanner_.Delete(name); }
-bool TMCScannerGui::ScannerSaveFile() { return scanner_.Save(); }
 
 TMCScannerGui::TActionFields TMCScannerGui::EditorFields() const {
   return {kind_->currentIndex(), replace_->text(), level_->value(), useTime_->isChecked(), SecondsOf(start_),

@@ -42,7 +42,6 @@ class TMCScannerGui final : public TScannerGuiBase, public TMCScannerView {
   bool ScannerAdd(std::string_view word) override;
   bool ScannerRename(std::string_view name, std::string_view newName) override;
   bool ScannerDelete(std::string_view name) override;
-  bool ScannerSaveFile() override;
   void ShowFields(std::string_view name) override;
   void ClearFields() override;
   bool FieldsChanged() const override;

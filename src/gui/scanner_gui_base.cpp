@@ -37,7 +37,6 @@ constexpr char kAskDelete[] = "Are you really sure you wish to delete this scann
 constexpr char kSaved[] = "The scanner item %s has been saved via GUI";
 constexpr char kAdded[] = "The scanner item %s has been added via GUI";
 constexpr char kRemoved[] = "The scanner item %s was removed via GUI";
-constexpr char kNotWritten[] = "the scanner file could not be written";
 
 std::string Detail(std::exception_ptr error) {
   try {
@@ -312,7 +311,6 @@ bool TScannerGuiBase::SaveItem(bool renameAllowed) {
     const std::string name = *found;
     try {
       StoreFields(name, false);
-      if (!ScannerSaveFile()) throw EGUIException(Place("Save"), kNotWritten);
       TBusyScope busy(busy_);
       RemoveRow(name);
       AddRow(name);
@@ -333,7 +331,6 @@ bool TScannerGuiBase::SaveItem(bool renameAllowed) {
   try {
     if (!ScannerAdd(word)) throw EGUIException(Place("AddFailed"), word);
     StoreFields(word, true);
-    if (!ScannerSaveFile()) throw EGUIException(Place("Save"), kNotWritten);
     TBusyScope busy(busy_);
     AddRow(word);
   } catch (...) {
@@ -369,7 +366,6 @@ void TScannerGuiBase::DeleteItem() {
   gui_.Root().ReportGUI(FormatText(kRemoved, name));
   try {
     ScannerDelete(name);  // the row goes through the scanner's view
-    if (!ScannerSaveFile()) throw EGUIException(Place("Save"), kNotWritten);
   } catch (...) {
     const std::string detail = Detail(std::current_exception());
     RefreshList();

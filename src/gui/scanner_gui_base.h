@@ -77,7 +77,6 @@ class TScannerGuiBase {
   virtual bool ScannerAdd(std::string_view word) = 0;
   virtual bool ScannerRename(std::string_view name, std::string_view newName) = 0;
   virtual bool ScannerDelete(std::string_view name) = 0;
-  virtual bool ScannerSaveFile() = 0;
 
   // The page's own fields. Show: item to controls (busy set); Shown:
   // remember what they show; Store: controls to the item, only the fields

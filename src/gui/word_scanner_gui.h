@@ -38,7 +38,6 @@ class TWordScannerGui : public TScannerGuiBase, public TWordScannerView<Item> {
   bool ScannerAdd(std::string_view word) override { return scanner_.Add(word) != nullptr; }
   bool ScannerRename(std::string_view name, std::string_view newName) override;
   bool ScannerDelete(std::string_view name) override { return scanner_.Delete(name); }
-  bool ScannerSaveFile() override { return scanner_.Save(); }
   void ShowFields(std::string_view name) override;
   void ClearFields() override;
   bool FieldsChanged() const override;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "gui/controls/sorted_list_view.h"
+#include "core/settings_file_set.h"
 #include "gui/gui_fixture.h"
 #include "platform/file_io.h"
 #include "utils/constants.h"
@@ -130,7 +131,10 @@ class TScannerPagesTest : public TGuiTest {
   }
 
   std::string SettingsFile(const std::string& name) const { return home_.File("settings/" + name); }
-  std::string FileBytes(const std::string& name) const {
+  // The file as a save of all settings writes it: the pages change the
+  // scanners, the save runs write them.
+  std::string FileBytes(const std::string& name) {
+    Root().SettingsFiles().SaveAll(false);
     std::string bytes;
     ReadFileBytes(SettingsFile(name), bytes);
     return bytes;
