@@ -81,7 +81,8 @@ TEST(SharedRunTest, APieceIsDeflatedOnceForItsReaders) {
   a.Consume(a.Length());
   b.Consume(b.Length());
   for (int i = 0; i < 20; ++i) {
-    TSharedBroadcast broadcast(runs, Line(i));
+    const std::string line = Line(i);
+    TSharedBroadcast broadcast(runs, line);
     broadcast.To(a, 2);
     broadcast.To(b, 2);
   }
