@@ -133,6 +133,8 @@ struct TClient {
 class NickListShared : public ::testing::TestWithParam<unsigned>, public TNickListFixture {
  protected:
   NickListShared() : random_(GetParam()) {
+    // Operators see the e-mail, users do not: the two views differ.
+    settings.DisableMyINFOEmail = TTriState::Grayed;
     profiles_[kRegular] = users.Regular;
     profiles_[kOperator] = users.Operator;
     profiles_[kMaster] = users.Master;
