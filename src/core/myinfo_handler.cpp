@@ -237,10 +237,11 @@ void TMyINFOProcessor::SendToViewers(const THubSocket& user, std::string_view te
                                      bool toOperators, const THubSocket* skip,
                                      std::uint64_t notAfter) {
   // A viewer whose last nick list came after the change has the text.
+  TSharedBroadcast broadcast(nickList_.Runs(), text);
   const auto send = [&](THubSocket& viewer) {
     if (viewer.LifeState != lsInitialised || &viewer == skip) return;
     if (viewer.NickListStamp > notAfter || !TNickList::MaySee(viewer, user)) return;
-    viewer.WriteBuffer().AppendString(text);
+    broadcast.To(viewer.WriteBuffer(), TNickList::BroadcastChannel(viewer));
   };
   if (toOperators) {
     for (int i = nickList_.OperatorCount() - 1; i >= 0; --i) send(*nickList_.GetOperator(i));

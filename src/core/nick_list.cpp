@@ -63,8 +63,9 @@ bool TNickList::AddOperator(THubSocket& user) {
   if (byNick_.Find(user.Nick) != &user || !operators_.Add(user.Nick, &user)) return false;
   AppendOpListEntry(user);
   const std::string message = "$OpList " + user.Nick + "$$|";
+  TSharedBroadcast broadcast(runs_, message);
   ForEachOnline([&](THubSocket& viewer) {
-    if (MaySee(viewer, user)) viewer.WriteBuffer().AppendString(message);
+    if (MaySee(viewer, user)) broadcast.To(viewer.WriteBuffer(), BroadcastChannel(viewer));
   });
   return true;
 }
@@ -96,26 +97,36 @@ bool TNickList::ProbeNick(std::string_view nick) {
 THubSocket* TNickList::GetUser(int index) const { return sorted_.GetObject(index); }
 
 void TNickList::SendToAll(std::string_view data) {
-  ForEachOnline([data](THubSocket& user) { user.WriteBuffer().AppendString(data); });
+  TSharedBroadcast broadcast(runs_, data);
+  ForEachOnline([&](THubSocket& user) { broadcast.To(user.WriteBuffer(), BroadcastChannel(user)); });
 }
 
 void TNickList::SendToAllExcept(const THubSocket& except, std::string_view data) {
+  TSharedBroadcast broadcast(runs_, data);
   ForEachOnline([&](THubSocket& user) {
-    if (&user != &except) user.WriteBuffer().AppendString(data);
+    if (&user != &except) broadcast.To(user.WriteBuffer(), BroadcastChannel(user));
   });
 }
 
 void TNickList::SendToNonOperators(std::string_view data) {
-  ForEachOnline([data](THubSocket& user) {
-    if (!user.IsOperator()) user.WriteBuffer().AppendString(data);
+  TSharedBroadcast broadcast(runs_, data);
+  ForEachOnline([&](THubSocket& user) {
+    if (!user.IsOperator()) broadcast.To(user.WriteBuffer(), BroadcastChannel(user));
   });
 }
 
 void TNickList::SendToOperators(std::string_view data) {
+  TSharedBroadcast broadcast(runs_, data);
   for (int i = operators_.Count() - 1; i >= 0; --i) {
     THubSocket* user = operators_.GetValue(i);
-    if (user->LifeState == lsInitialised) user->WriteBuffer().AppendString(data);
+    if (user->LifeState == lsInitialised) broadcast.To(user->WriteBuffer(), BroadcastChannel(*user));
   }
+}
+
+int TNickList::BroadcastChannel(const THubSocket& viewer) {
+  const TUserInfo& info = viewer.UserInfo();
+  return (viewer.IsOperator() ? 1 : 0) | (info.Supports.NoHello ? 2 : 0) |
+         (viewer.Rights().MayAccessUserIP2() && info.Supports.UserIP2 ? 4 : 0);
 }
 
 bool TNickList::MaySee(const THubSocket& viewer, const THubSocket& user) {

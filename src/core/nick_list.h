@@ -6,6 +6,7 @@
 
 #include "core/hub_socket.h"
 #include "core/shared_chain.h"
+#include "core/shared_run.h"
 #include "core/user_info.h"
 #include "core/write_buffer.h"
 #include "security/account_users.h"
@@ -88,6 +89,12 @@ class TNickList : public TAccountUsers {
   // May `viewer` see `user` in the lists? Everyone sees the unhidden and
   // itself.
   static bool MaySee(const THubSocket& viewer, const THubSocket& user);
+  // The broadcast run of `viewer`: viewers that may be sent different texts
+  // about an arrival (operator or user "$MyINFO", "$Hello", "$UserIP") read
+  // different runs.
+  static int BroadcastChannel(const THubSocket& viewer);
+  // The runs every broadcast to many users is queued from.
+  TSharedRuns& Runs() { return runs_; }
 
   void SendNickList(THubSocket& user);
   // Answers a request remembered from before login.
@@ -148,6 +155,7 @@ class TNickList : public TAccountUsers {
   TSharedChain nickListChain_{0};
   TSharedChain userMyINFOs_{kSharedBlockSize};
   TSharedChain operatorMyINFOs_{kSharedBlockSize};
+  TSharedRuns runs_;
 
  public:
   // Target size of a shared block of "$MyINFO"s: small enough that the

@@ -1,6 +1,7 @@
 // What one user is sent about the others: the nick list, the "$UserIP"
 // list, the announcements of arrivals and departures, and the
 // $GetNickList handler.
+#include <array>
 #include <string>
 
 #include "core/hub_socket.h"
@@ -183,22 +184,32 @@ void TNickList::AnnounceUser(THubSocket& user) {
   const std::string hello = "$Hello " + user.Nick + "|";
   const std::string opList = user.IsOperator() ? "$OpList " + user.Nick + "$$|" : std::string();
   const std::string userIP = "$UserIP " + user.Nick + " " + user.IP + "|";
+  // What a viewer is sent depends only on its channel: each text is made
+  // and put into its run once.
+  std::array<TSharedRuns::TPiece, TSharedRuns::kChannels> pieces;
+  std::string text;
   ForEachOnline([&](THubSocket& viewer) {
     if (&viewer == &user || !MaySee(viewer, user)) return;
-    TWriteBuffer& out = viewer.WriteBuffer();
-    if (!viewer.UserInfo().Supports.NoHello) out.AppendString(hello);
-    out.AppendString(opList);
-    out.AppendString(MyINFOFor(viewer, user));
-    if (viewer.Rights().MayAccessUserIP2() && viewer.UserInfo().Supports.UserIP2)
-      out.AppendString(userIP);
+    const int channel = BroadcastChannel(viewer);
+    TSharedRuns::TPiece& piece = pieces[static_cast<std::size_t>(channel)];
+    if (!piece.block) {
+      text.clear();
+      if (!viewer.UserInfo().Supports.NoHello) text += hello;
+      text += opList;
+      text += MyINFOFor(viewer, user);
+      if (viewer.Rights().MayAccessUserIP2() && viewer.UserInfo().Supports.UserIP2) text += userIP;
+      piece = runs_.Put(channel, text);
+    }
+    viewer.WriteBuffer().AppendBroadcast(piece.block, piece.offset, piece.length);
   });
 }
 
 void TNickList::AnnounceQuit(THubSocket& user) {
   const std::string quit = "$Quit " + user.Nick + "|";
   hooks_->UserDisconnected(user);
+  TSharedBroadcast broadcast(runs_, quit);
   ForEachOnline([&](THubSocket& viewer) {
-    if (&viewer != &user && MaySee(viewer, user)) viewer.WriteBuffer().AppendString(quit);
+    if (&viewer != &user && MaySee(viewer, user)) broadcast.To(viewer.WriteBuffer(), BroadcastChannel(viewer));
   });
 }
 

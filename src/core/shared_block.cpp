@@ -1,5 +1,8 @@
 #include "core/shared_block.h"
 
+#include <cstring>
+
+#include "base/exceptions.h"
 #include "core/compress_block.h"
 
 namespace {
@@ -12,25 +15,32 @@ constexpr int kMinimumGain = 4;
 
 }  // namespace
 
-std::string PackMessages(std::string_view text) {
+std::string PackMessages(std::string_view text, bool fast) {
   const int plain = static_cast<int>(text.size());
   if (plain < kMinimumText) return {};
   // A stream may be a little longer than its input.
   const int room = plain + plain / 1000 + 64;
   std::string packed(kCompressedHeader.size() + static_cast<std::size_t>(room), '\0');
-  // The blocks shared by many clients are large and made once per change of
-  // the list; the fast level keeps a login storm off the CPU.
+  // The list's blocks are large and made once per change of the list: the
+  // fast level keeps a login storm off the CPU.
   const int size = CompressBlock(text.data(), plain, packed.data() + kCompressedHeader.size(),
-                                 room, true);
+                                 room, fast);
   if (size < 0 || size > plain - kMinimumGain) return {};
   packed.replace(0, kCompressedHeader.size(), kCompressedHeader);
   packed.resize(kCompressedHeader.size() + static_cast<std::size_t>(size));
   return packed;
 }
 
+void TSharedBlock::Append(std::string_view text) {
+  KAVRO_CHECK(growing_ && text.size() <= Room(), "TSharedBlock.Append beyond its room");
+  std::memcpy(text_.data() + size_, text.data(), text.size());
+  size_ += text.size();
+}
+
 std::string_view TSharedBlock::Packed() const {
+  KAVRO_CHECK(!growing_, "TSharedBlock.Packed of a growing block");
   if (!packTried_) {
-    packed_ = PackMessages(text_);
+    packed_ = PackMessages(Text());
     packTried_ = true;
   }
   return packed_;

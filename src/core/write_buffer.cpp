@@ -49,6 +49,20 @@ TLastBlock& LastBlock() {
   return last;
 }
 
+// The part of a shared block deflated last; holding the source keeps its
+// address from being reused by another block.
+struct TLastPiece {
+  std::shared_ptr<const TSharedBlock> source;
+  int offset = 0;
+  int length = 0;
+  std::shared_ptr<const TSharedBlock> packed;
+};
+
+TLastPiece& LastPiece() {
+  static TLastPiece last;
+  return last;
+}
+
 std::string BadParms(int a, int b) {
   return "BadParms(" + std::to_string(a) + ", " + std::to_string(b) + ")";
 }
@@ -219,6 +233,7 @@ void TWriteBuffer::PushOwnSegment(int from, int to, bool packable) {
   segment.data = block->Text().data();
   segment.length = block->Size();
   segment.packable = packable;
+  segment.endsMessage = data_[to - 1] == '|';
   segment.block = std::move(block);
   queued_ += segment.length;
   segments_.push_back(std::move(segment));
@@ -257,6 +272,17 @@ void TWriteBuffer::AppendShared(const std::shared_ptr<const TSharedBlock>& block
                             static_cast<std::size_t>(length);
   if (queued_ == 0) queueClass_ = sizeClass_;
   if (!AdmitTotal(total, false)) return;
+  if (length_ == 0 && !segments_.empty()) {
+    // Right behind the part of the same block queued last (a run of
+    // broadcasts): that part grows, unless it was begun or packed.
+    TSegment& last = segments_.back();
+    if (last.packable && last.block == block && last.offset + last.length == offset) {
+      last.length += length;
+      last.endsMessage = block->Text()[static_cast<std::size_t>(offset + length - 1)] == '|';
+      queued_ += length;
+      return;
+    }
+  }
   FreezeOwnBytes();
   TSegment segment;
   segment.block = block;
@@ -264,21 +290,44 @@ void TWriteBuffer::AppendShared(const std::shared_ptr<const TSharedBlock>& block
   segment.length = length;
   segment.offset = offset;
   segment.packable = true;
+  segment.endsMessage = segment.data[length - 1] == '|';
   queued_ += length;
   segments_.push_back(std::move(segment));
+}
+
+void TWriteBuffer::AppendBroadcast(const std::shared_ptr<const TSharedBlock>& block, int offset,
+                                   int length) {
+  // Behind a message not yet ended the piece is copied too: a queued piece
+  // may go deflated, and a stream may only start where a message does.
+  const bool midMessage = length_ > 0 ? data_[length_ - 1] != '|'
+                                      : !segments_.empty() && !segments_.back().endsMessage;
+  if ((segments_.empty() && length_ > 0) || midMessage) {
+    AppendData(block->Text().data() + offset, static_cast<std::size_t>(length));
+    return;
+  }
+  AppendShared(block, offset, length);
 }
 
 void TWriteBuffer::PackSegment(TSegment& segment) {
   segment.packable = false;
   std::string_view packed;
   std::shared_ptr<const TSharedBlock> owner = segment.block;
-  if (segment.offset == 0 && segment.length == segment.block->Size()) {
+  if (!segment.block->Growing() && segment.offset == 0 && segment.length == segment.block->Size()) {
     packed = segment.block->Packed();
   } else {
-    // A part of a block (the list around the client's own entry): deflated
-    // for this client alone.
-    owner = std::make_shared<const TSharedBlock>(
-        PackMessages({segment.data, static_cast<std::size_t>(segment.length)}));
+    // A part of a block (the list around the client's own entry, the
+    // broadcasts of a run since the last send): the clients that keep up
+    // all ask for the same part, which is deflated once for them.
+    TLastPiece& last = LastPiece();
+    if (last.source != segment.block || last.offset != segment.offset || last.length != segment.length) {
+      const bool large = !segment.block->Growing();
+      last.packed = std::make_shared<const TSharedBlock>(
+          PackMessages({segment.data, static_cast<std::size_t>(segment.length)}, large));
+      last.source = segment.block;
+      last.offset = segment.offset;
+      last.length = segment.length;
+    }
+    owner = last.packed;
     packed = owner->Text();
   }
   if (packed.empty()) return;

@@ -59,6 +59,10 @@ class TWriteBuffer {
   // size would be. The buffer keeps the block alive until it is sent.
   void AppendShared(const std::shared_ptr<const TSharedBlock>& block, int offset, int length);
   void AppendShared(const std::shared_ptr<const TSharedBlock>& block);
+  // A broadcast's piece of a shared block: queued by reference behind what
+  // is queued already, or copied when the buffer holds only its own bytes
+  // (a client that keeps up sends them with the next pass anyway).
+  void AppendBroadcast(const std::shared_ptr<const TSharedBlock>& block, int offset, int length);
   // The next bytes to send, at most `limit` of them in at most `most`
   // slices; returns the slices used. A ZPipe client (`packed`) gets each
   // queued block not yet begun in its deflated form, made once per block.
@@ -130,6 +134,7 @@ class TWriteBuffer {
     int length = 0;
     int offset = 0;              // where data starts in the block's text
     bool packable = false;
+    bool endsMessage = true;     // its plain text ends with a whole message
   };
 
   // Moves the own bytes behind the queued segments, as the compression

@@ -69,6 +69,23 @@ std::string ReferenceNickList(const TNickList& list, const TSettings& settings, 
   return out;
 }
 
+// What a viewer was told of an arrival when the texts were copied into each
+// queue.
+std::string ReferenceArrival(const TNickList& list, const THubSocket& viewer, const THubSocket& user) {
+  if (&viewer == &user || list.FindUser(viewer.Nick) != &viewer || viewer.LifeState != lsInitialised ||
+      !TNickList::MaySee(viewer, user)) {
+    return {};
+  }
+  std::string out;
+  if (!viewer.UserInfo().Supports.NoHello) out += "$Hello " + user.Nick + "|";
+  if (user.IsOperator()) out += "$OpList " + user.Nick + "$$|";
+  out += viewer.IsOperator() ? user.UserInfo().OperatorMyINFO.Text : user.UserInfo().UserMyINFO.Text;
+  if (viewer.Rights().MayAccessUserIP2() && viewer.UserInfo().Supports.UserIP2) {
+    out += "$UserIP " + user.Nick + " " + user.IP + "|";
+  }
+  return out;
+}
+
 // Undoes "$ZOn|" blocks as a client does: only where a message starts.
 std::string Decode(std::string_view wire) {
   std::string plain;
@@ -116,6 +133,8 @@ struct TClient {
 class NickListShared : public ::testing::TestWithParam<unsigned>, public TNickListFixture {
  protected:
   NickListShared() : random_(GetParam()) {
+    // Operators see the e-mail, users do not: the two views differ.
+    settings.DisableMyINFOEmail = TTriState::Grayed;
     profiles_[kRegular] = users.Regular;
     profiles_[kOperator] = users.Operator;
     profiles_[kMaster] = users.Master;
@@ -128,6 +147,7 @@ class NickListShared : public ::testing::TestWithParam<unsigned>, public TNickLi
     watcher->SetRight(TProfileRight::IsOperator, 1);
     watcher->SetRight(TProfileRight::MayShowHidden, paLower);
     profiles_[kWatcher] = watcher;
+    watcher->SetRight(TProfileRight::MayAccessUserIP2, 1);
   }
 
   int Pick(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); }
@@ -158,8 +178,71 @@ class NickListShared : public ::testing::TestWithParam<unsigned>, public TNickLi
     client->flavour = static_cast<TFlavour>(Pick(kFlavourCount));
     user.UserInfo().Supports.NoHello = client->flavour == kNoHello || (client->flavour == kZPipe && Pick(2) == 0);
     user.UserInfo().Supports.ZPipe = client->flavour == kZPipe;
+    user.UserInfo().Supports.UserIP2 = Pick(2) == 0;
     clients_.push_back(std::move(client));
     return *clients_.back();
+  }
+
+  // Runs `op`, which must queue for each client exactly what `owed` says
+  // (the texts once copied into every queue).
+  template <typename Fn, typename Owed>
+  void Broadcast(Fn&& op, Owed&& owed) {
+    std::map<TClient*, std::size_t> before;
+    for (auto& c : clients_) before[c.get()] = static_cast<std::size_t>(c->user->WriteBuffer().Length());
+    op();
+    for (auto& c : clients_) {
+      const std::string text = owed(*c->user);
+      const std::string queued = c->user->WriteBuffer().GetString();
+      ASSERT_GE(queued.size(), before[c.get()]);
+      EXPECT_EQ(queued.substr(before[c.get()]), text) << c->user->Nick;
+      c->expected += text;
+    }
+  }
+
+  bool Online(const THubSocket& user) const {
+    return list.FindUser(user.Nick) == &user && user.LifeState == lsInitialised;
+  }
+
+  TClient& AnyClient() { return *clients_[static_cast<std::size_t>(Pick(static_cast<int>(clients_.size())))]; }
+
+  // Main chat and bot texts to everyone or one side; now and then a long
+  // one, or one sent in two parts of which only the second ends the message.
+  void Chat(int step) {
+    std::string line = "<u" + std::to_string(step) + "> ";
+    line.append(static_cast<std::size_t>(Pick(8) == 0 ? 17000 + Pick(3000) : Pick(400)),
+                static_cast<char>('a' + Pick(26)));
+    line += '|';
+    const int kind = Pick(6);
+    const THubSocket& except = *AnyClient().user;
+    const std::size_t cut = 1 + static_cast<std::size_t>(Pick(static_cast<int>(line.size()) - 1));
+    Broadcast(
+        [&] {
+          switch (kind) {
+            case 0: list.SendToAll(line); break;
+            case 1: list.SendToAllExcept(except, line); break;
+            case 2: list.SendToNonOperators(line); break;
+            case 3: list.SendToOperators(line); break;
+            default:
+              list.SendToAll(std::string_view(line).substr(0, cut));
+              list.SendToAll(std::string_view(line).substr(cut));
+          }
+        },
+        [&](const THubSocket& viewer) -> std::string {
+          if (!Online(viewer)) return {};
+          switch (kind) {
+            case 1: return &viewer == &except ? std::string() : line;
+            case 2: return viewer.IsOperator() ? std::string() : line;
+            case 3: return list.IsListedOperator(viewer) ? line : std::string();
+            default: return line;
+          }
+        });
+  }
+
+  // A text to one client alone, between the broadcasts.
+  void Private(TClient& c) {
+    const std::string text = "<bot> for " + c.user->Nick + std::string(static_cast<std::size_t>(Pick(300)), 'p') + "|";
+    c.user->WriteBuffer().AppendString(text);
+    c.expected += text;
   }
 
   // The list goes to its viewer alone, after what was queued.
@@ -172,7 +255,8 @@ class NickListShared : public ::testing::TestWithParam<unsigned>, public TNickLi
     TClient& c = Connect();
     // Some ask for the list before they are listed.
     if (Pick(5) == 0) SendList(c);
-    Step([&] { FinishLogin(*c.user); });
+    Broadcast([&] { FinishLogin(*c.user); },
+              [&](const THubSocket& viewer) { return ReferenceArrival(list, viewer, *c.user); });
     SendList(c);
   }
 
@@ -202,7 +286,12 @@ class NickListShared : public ::testing::TestWithParam<unsigned>, public TNickLi
   void Quit(std::size_t index) {
     TClient& c = *clients_[index];
     Check(c);
-    Step([&] { Logout(*c.user); });
+    const std::string quit = "$Quit " + c.user->Nick + "|";
+    Broadcast([&] { Logout(*c.user); },
+              [&](const THubSocket& viewer) {
+                return &viewer != c.user && Online(viewer) && TNickList::MaySee(viewer, *c.user) ? quit
+                                                                                            : std::string();
+              });
     clients_.erase(clients_.begin() + static_cast<std::ptrdiff_t>(index));
   }
 
@@ -228,8 +317,8 @@ class NickListShared : public ::testing::TestWithParam<unsigned>, public TNickLi
 };
 
 TEST_P(NickListShared, EveryClientReceivesWhatItsOwnBuildSent) {
-  for (int step = 0; step < 400; ++step) {
-    const int op = Pick(20);
+  for (int step = 0; step < 600; ++step) {
+    const int op = Pick(26);
     if (clients_.size() < 3 || op < 6) {
       Join();
     } else if (op < 8) {
@@ -243,16 +332,30 @@ TEST_P(NickListShared, EveryClientReceivesWhatItsOwnBuildSent) {
       THubSocket& user = *clients_[static_cast<std::size_t>(Pick(static_cast<int>(clients_.size())))]->user;
       user.Hidden = !user.Hidden;
     } else if (op < 14) {
-      TClient& c = *clients_[static_cast<std::size_t>(Pick(static_cast<int>(clients_.size())))];
-      Step([&] {
-        if (!list.AddOperator(*c.user)) list.RemoveOperator(*c.user);
-      });
+      TClient& c = AnyClient();
+      const bool adds = !list.IsListedOperator(*c.user);
+      const std::string opList = "$OpList " + c.user->Nick + "$$|";
+      Broadcast(
+          [&] {
+            if (adds) {
+              EXPECT_TRUE(list.AddOperator(*c.user));
+            } else {
+              EXPECT_TRUE(list.RemoveOperator(*c.user));
+            }
+          },
+          [&](const THubSocket& viewer) {
+            return adds && Online(viewer) && TNickList::MaySee(viewer, *c.user) ? opList : std::string();
+          });
     } else if (op < 17) {
       SendList(*clients_[static_cast<std::size_t>(Pick(static_cast<int>(clients_.size())))]);
-    } else {
+    } else if (op < 20) {
       for (auto& c : clients_) {
         if (Pick(2) == 0) Drain(*c, 1 + Pick(30000));
       }
+    } else if (op < 24) {
+      Chat(step);
+    } else {
+      Private(AnyClient());
     }
     if (HasFailure()) FAIL() << "seed " << GetParam() << " step " << step;
   }

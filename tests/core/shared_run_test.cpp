@@ -1,0 +1,98 @@
+// Broadcasts queued from shared runs: behind a queue they are referenced,
+// not copied; they still count against the client's limits; a ZPipe piece
+// is deflated once for all clients that queued it alike.
+#include "core/shared_run.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "core/write_buffer.h"
+
+namespace {
+
+std::string Line(int i) { return "<bot> line " + std::to_string(i) + std::string(40, 'x') + "|"; }
+
+std::shared_ptr<const TSharedBlock> List() {
+  return std::make_shared<const TSharedBlock>(std::string(30000, 'n') + "|");
+}
+
+TEST(SharedRunTest, BroadcastsBehindAQueueAreReferencedNotCopied) {
+  TSharedRuns runs;
+  TWriteBuffer slow, other, keeping;
+  slow.AppendShared(List());
+  other.AppendShared(List());
+  keeping.AppendString("$Hello me|");
+  std::string expected;
+  for (int i = 0; i < 3000; ++i) {
+    const std::string line = Line(i);
+    TSharedBroadcast broadcast(runs, line);
+    broadcast.To(slow, 0);
+    broadcast.To(other, 0);
+    broadcast.To(keeping, 0);
+    expected += line;
+  }
+  EXPECT_EQ(slow.GetString(), std::string(30000, 'n') + "|" + expected);
+  EXPECT_EQ(other.GetString(), slow.GetString());
+  EXPECT_EQ(slow.SharedBytes(), slow.Length());
+  // Every line is in the runs once, whatever the number of readers.
+  EXPECT_LE(runs.RunsMade(), expected.size() / (TSharedRuns::kRunSize - 100) + 1);
+  // A buffer holding only its own bytes takes a copy, as before.
+  EXPECT_EQ(keeping.SharedBytes(), 0);
+  EXPECT_EQ(keeping.GetString(), "$Hello me|" + expected);
+}
+
+TEST(SharedRunTest, ChannelsAndLongTextsKeepTheirOwnBlocks) {
+  TSharedRuns runs;
+  const auto first = runs.Put(0, "a|");
+  const auto other = runs.Put(1, "b|");
+  const auto second = runs.Put(0, "c|");
+  EXPECT_EQ(first.block, second.block);
+  EXPECT_EQ(second.offset, 2);
+  EXPECT_NE(first.block, other.block);
+  const std::string longText(TSharedRuns::kRunSize, 'l');
+  const auto alone = runs.Put(0, longText);
+  EXPECT_NE(alone.block, first.block);
+  EXPECT_EQ(alone.block->Text(), longText);
+  EXPECT_EQ(runs.Put(0, "d|").offset, 4);
+}
+
+// A client that takes nothing is refused broadcasts past its limit, however
+// they are queued.
+TEST(SharedRunTest, AStalledClientOverflowsOnBroadcasts) {
+  TSharedRuns runs;
+  TWriteBuffer buffer;
+  buffer.AppendShared(List());
+  buffer.NoteStalledRound();
+  buffer.NoteStalledRound();
+  const std::string line(500, 'z');
+  for (int i = 0; i < 200 && !buffer.Overflow(); ++i) TSharedBroadcast(runs, line + "|").To(buffer, 0);
+  EXPECT_TRUE(buffer.Overflow());
+  EXPECT_LT(buffer.Length(), 61440);
+}
+
+// ZPipe clients that queued the same broadcasts get one deflated form.
+TEST(SharedRunTest, APieceIsDeflatedOnceForItsReaders) {
+  TSharedRuns runs;
+  TWriteBuffer a, b;
+  a.AppendShared(List());
+  b.AppendShared(List());
+  a.Consume(a.Length());
+  b.Consume(b.Length());
+  for (int i = 0; i < 20; ++i) {
+    const std::string line = Line(i);
+    TSharedBroadcast broadcast(runs, line);
+    broadcast.To(a, 2);
+    broadcast.To(b, 2);
+  }
+  ASSERT_EQ(a.SharedBytes(), a.Length());
+  TIoSlice sa[4], sb[4];
+  ASSERT_EQ(a.Collect(sa, 4, 1 << 20, true), 1);
+  ASSERT_EQ(b.Collect(sb, 4, 1 << 20, true), 1);
+  EXPECT_EQ(std::string_view(static_cast<const char*>(sa[0].data), 5), "$ZOn|");
+  EXPECT_EQ(sa[0].data, sb[0].data);
+  EXPECT_EQ(a.Length(), static_cast<int>(sa[0].length));
+}
+
+}  // namespace
