@@ -282,6 +282,8 @@ void TKavroRoot::SetListenAddress(std::string address) {
   hub_->SetListenAddress(std::move(address));
 }
 
+const std::string& TKavroRoot::ListenAddress() const { return hub_->ListenAddress(); }
+
 // Profiles, accounts, bans, ISPs, protected nicks, the user list and the hub's own
 // messages.
 void TKavroRoot::BuildLists() {

@@ -139,6 +139,8 @@ class TKavroRoot {
   // The address the hub's ports are opened on; "" (the default): every
   // local address.
   void SetListenAddress(std::string address);
+  // Where a port without an address of its own listens ("" every address).
+  const std::string& ListenAddress() const;
 
   // Lists the language files (an empty folder gets english.xml) and selects
   // the language named by the settings, else the first one listed.

@@ -131,11 +131,15 @@ void TRootHub::AddListeners(std::string_view ports, bool tls) {
     const std::string_view item = ports.substr(0, end);
     ports.remove_prefix(end == std::string_view::npos ? ports.size() : end + 1);
     if (item.find_first_not_of(' ') == std::string_view::npos) continue;
-    const int port = ParsePort(item);
+    // "address:port" listens on that address only.
+    const std::size_t colon = item.find(':');
+    const int port = ParsePort(colon == std::string_view::npos ? item : item.substr(colon + 1));
+    const std::string address =
+        colon == std::string_view::npos ? listenAddress_ : std::string(item.substr(0, colon));
     if (port < 0) {
       feed_.PostError("Not a port number: \"" + std::string(item) + "\"");
     } else if (!core_.HasListener(std::to_string(port))) {
-      core_.AddListener(port, listenAddress_, tls);
+      core_.AddListener(port, address, tls);
     }
   }
 }

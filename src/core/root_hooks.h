@@ -168,6 +168,7 @@ class TRootHub final : public TLifecycleHub {
 
   // "" listens on every local address.
   void SetListenAddress(std::string address) { listenAddress_ = std::move(address); }
+  const std::string& ListenAddress() const { return listenAddress_; }
   void SetUserStats(TUserStatsSide* userStats) { userStats_ = userStats; }
 
   bool StartListening() override;

@@ -163,6 +163,7 @@ bool TSettingsFileSet::SaveAll(bool report) {
     error_("Not saved, since it failed to load and waits for repair: " + JoinNames(kept));
   const bool clean = failures_.empty();
   ReportRun("Failed to save ", "Hubsettings successfully saved", report);
+  if (saved_) saved_();
   return clean;
 }
 

@@ -69,6 +69,8 @@ class TSettingsFileSet {
   // pages that show it.
   using TReloaded = std::function<void(TSettingsList list)>;
   void SetReloaded(TReloaded reloaded) { reloaded_ = std::move(reloaded); }
+  // Told after each save run (the window shows when it last saved).
+  void SetSaved(std::function<void()> saved) { saved_ = std::move(saved); }
   // The waits between attempts; a real sleep by default.
   void SetSleep(TSleep sleep) { sleep_ = std::move(sleep); }
 
@@ -112,6 +114,7 @@ class TSettingsFileSet {
   TSleep sleep_;
   TAboutToLoad aboutToLoad_;
   TReloaded reloaded_;
+  std::function<void()> saved_;
   std::array<TEntry, kSettingsListCount> entries_;
   std::vector<std::string> failures_;  // of the current run
 };

@@ -113,7 +113,10 @@ void TMainGui::BuildComPort() {
   // Called from the loop: no question may be asked here.
   comPortControl_ = std::make_unique<TComPortControl>(
       *comPort_, root_->Settings(), root_->Stats(),
-      TComPortControlHooks{[this] { StopHubAction(); }, [this] { StartHub(); }, nullptr});
+      TComPortControlHooks{[this] { StopHubAction(); }, [this] { StartHub(); },
+                           [this](int level) {
+                             if (settingsPages_) settingsPages_->ShowWorkPace(level);
+                           }});
   comPort_->ReceiveCallBack = [this](const std::string& line) { comPortControl_->HandleLine(line); };
   comPortPage_ = new TComPortGui(*comPort_, comPortControl_->Log(),
                                  [this](std::exception_ptr error) { ApplicationException(error); });
@@ -182,6 +185,7 @@ void TMainGui::Startup() {
   lifecycle_->LoadSettings();
   SplashStatus(QStringLiteral("Loading: Languages"));
   lifecycle_->SelectLanguage();
+  settingsPages_->ShowWorkPaceNames();
   SplashStatus(QStringLiteral("Initializing GUI components"));
   window_->HubPage()->ShowLogo(QDate::currentDate());
   ShowAllPages();

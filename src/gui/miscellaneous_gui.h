@@ -1,0 +1,23 @@
+#pragma once
+
+#include "gui/settings_binding.h"
+
+class QWidget;
+class TSettings;
+
+// The Miscellaneous page: command visibility, PM replies, search hits and
+// the own-UserIP switch. The page's widgets belong to the window.
+class TMiscellaneousGui {
+ public:
+  explicit TMiscellaneousGui(TSettings& settings);
+  TMiscellaneousGui(const TMiscellaneousGui&) = delete;
+  TMiscellaneousGui& operator=(const TMiscellaneousGui&) = delete;
+
+  QWidget* Page() const { return page_; }
+  void ShowSettings() { binder_.Show(); }
+  void StoreSettings() { binder_.Store(); }
+
+ private:
+  TSettingsBinder binder_;
+  QWidget* page_ = nullptr;
+};
