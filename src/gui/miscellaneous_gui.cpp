@@ -22,7 +22,7 @@ QComboBox* VisibilityList(QWidget* parent, const char* name) {
 }  // namespace
 
 TMiscellaneousGui::TMiscellaneousGui(TSettings& settings)
-    : binder_([this](int) { StoreSettings(); }) {
+    : binder_("GUI.Miscellaneous.StoreSettings", [this](int) { StoreSettings(); }) {
   page_ = new QWidget;
   page_->setObjectName(QStringLiteral("MiscellaneousPage"));
   auto* grid = new QGridLayout(page_);

@@ -10,7 +10,7 @@
 #include "settings/settings.h"
 
 TNotificaitonsGui::TNotificaitonsGui(TSettings& settings)
-    : binder_([this](int) { StoreSettings(); }) {
+    : binder_("GUI.Notifications.StoreSettings", [this](int) { StoreSettings(); }) {
   page_ = new QWidget;
   page_->setObjectName(QStringLiteral("NotificationsPage"));
   auto* grid = new QGridLayout(page_);

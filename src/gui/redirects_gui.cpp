@@ -6,7 +6,7 @@
 
 #include "settings/settings.h"
 
-TRedirectsGui::TRedirectsGui(TSettings& settings) : binder_([this](int) { StoreSettings(); }) {
+TRedirectsGui::TRedirectsGui(TSettings& settings) : binder_("GUI.Redirects.StoreSettings", [this](int) { StoreSettings(); }) {
   page_ = new QWidget;
   page_->setObjectName(QStringLiteral("RedirectsPage"));
   auto* grid = new QGridLayout(page_);

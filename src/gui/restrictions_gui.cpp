@@ -21,7 +21,7 @@ constexpr int kMaxLength = 1000000;
 }  // namespace
 
 TRestrictionsGui::TRestrictionsGui(TSettings& settings, TDialogs& dialogs)
-    : settings_(settings), dialogs_(dialogs), binder_([this](int group) { binder_.Store(group); }) {
+    : settings_(settings), dialogs_(dialogs), binder_("GUI.Restrictions.Store", [this](int group) { binder_.Store(group); }) {
   Build();
 }
 

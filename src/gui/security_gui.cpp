@@ -28,7 +28,7 @@ QByteArray Name(const char* prefix, const char* key) { return QByteArray(prefix)
 }  // namespace
 
 TSecurityGui::TSecurityGui(TSettings& settings)
-    : binder_([this](int group) { binder_.Store(group); }) {
+    : binder_("GUI.Security.Store", [this](int group) { binder_.Store(group); }) {
   page_ = new QWidget;
   page_->setObjectName(QStringLiteral("SecurityPage"));
   auto* columns = new QGridLayout(page_);

@@ -7,6 +7,7 @@
 #include <QSpinBox>
 #include <algorithm>
 
+#include "base/exceptions.h"
 #include "gui/kavro_application.h"
 #include "gui/page_busy.h"
 #include "gui/text_1252.h"
@@ -50,8 +51,13 @@ void TSettingsBinder::Show(int group) {
 
 void TSettingsBinder::Store(int group) {
   if (busy_) return;
-  for (TEntry& entry : entries_)
-    if (entry.Touched && (group < 0 || entry.Group == group)) entry.Store();
+  try {
+    for (TEntry& entry : entries_)
+      if (entry.Touched && (group < 0 || entry.Group == group)) entry.Store();
+  } catch (const std::exception& e) {
+    Show(group);
+    throw EGUIException(place_, e.what());
+  }
 }
 
 bool TSettingsBinder::Touched(const QWidget* control) const {

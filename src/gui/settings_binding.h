@@ -25,7 +25,9 @@ class TSettingsBinder {
  public:
   // Told the group of a control the operator changed (never during a show).
   using TChanged = std::function<void(int group)>;
-  explicit TSettingsBinder(TChanged changed) : changed_(std::move(changed)) {}
+  // `place` names the page's store in errors ("GUI.Users.StoreSettings").
+  TSettingsBinder(std::string place, TChanged changed)
+      : place_(std::move(place)), changed_(std::move(changed)) {}
   TSettingsBinder(const TSettingsBinder&) = delete;
   TSettingsBinder& operator=(const TSettingsBinder&) = delete;
 
@@ -33,7 +35,8 @@ class TSettingsBinder {
   bool& BusyFlag() { return busy_; }
   // Fills every control of `group` (-1: all groups) from the record.
   void Show(int group = -1);
-  // Writes the touched controls of `group` (-1: all) back to the record.
+  // Writes the touched controls of `group` (-1: all) back to the record. A
+  // write that fails shows the record again and throws EGUIException.
   void Store(int group = -1);
   // Does `control` hold an edit not yet shown over?
   bool Touched(const QWidget* control) const;
@@ -64,6 +67,7 @@ class TSettingsBinder {
               std::function<void()> store);
   void Edited(TEntry& entry);
 
+  std::string place_;
   TChanged changed_;
   std::deque<TEntry> entries_;  // stable addresses: the signals hold them
   bool busy_ = false;

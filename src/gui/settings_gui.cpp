@@ -79,7 +79,7 @@ QValidator::State TPortsValidator::validate(QString& input, int& pos) const {
 }
 
 TSettingsGui::TSettingsGui(TMainGui& gui)
-    : gui_(gui), binder_([this](int) { StoreSettings(); }), lastSaved_(QDateTime::currentDateTime()) {
+    : gui_(gui), binder_("GUI.Settings.StoreSettings", [this](int) { StoreSettings(); }), lastSaved_(QDateTime::currentDateTime()) {
   ports_.OnAdded = [this](const std::string& entry) { AddPort(entry, false); };
   ports_.OnRemoved = [this](const std::string& entry) { RemovePort(entry); };
   securePorts_.OnAdded = [this](const std::string& entry) { AddPort(entry, true); };

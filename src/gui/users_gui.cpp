@@ -12,7 +12,7 @@
 #include "settings/settings.h"
 
 TUsersGui::TUsersGui(TSettings& settings)
-    : settings_(settings), binder_([this](int) { StoreSettings(); }) {
+    : settings_(settings), binder_("GUI.Users.StoreSettings", [this](int) { StoreSettings(); }) {
   Build();
 }
 

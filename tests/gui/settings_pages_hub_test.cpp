@@ -115,6 +115,20 @@ TEST_F(SettingsPagesHubTest, PortsUpdateOpensAndClosesListeners) {
   EXPECT_FALSE(gui_->LockHubAction()->isChecked());
 }
 
+// The hub's next start opens an address-bound entry on its address too.
+TEST_F(SettingsPagesHubTest, AddressBoundEntryListensOnItsAddressAfterARestart) {
+  const int bound = OtherFreePort();
+  ASSERT_GT(bound, 0);
+  Control<QLineEdit>("edtHubPorts")->setText("127.0.0.2:" + QString::number(bound));
+  Click("btnUpdatePorts");
+  ASSERT_TRUE(gui_->StopHub());
+  Root().HubCore().RemoveListener(bound);  // as a fresh start would find it
+  ASSERT_TRUE(gui_->StartHub());
+  EXPECT_TRUE(CanConnect("127.0.0.2", bound));
+  EXPECT_FALSE(CanConnect("127.0.0.1", bound));
+  EXPECT_FALSE(FeedHas("Not a port number")) << FeedLines().join('\n').toStdString();
+}
+
 // Entries that are no port open nothing; with nothing open the hub locks.
 TEST_F(SettingsPagesHubTest, PortsThatAreNoPortNumbersOpenNothing) {
   Control<QLineEdit>("edtHubPorts")->setText(QStringLiteral("0;70000;99999;:;4.4"));

@@ -18,7 +18,10 @@
 
 #include "core/hub_core.h"
 #include "core/settings_file_set.h"
+#include "base/exceptions.h"
 #include "gui/controls/adv_spin_edit.h"
+#include "gui/controls/conn_restriction_frame.h"
+#include "gui/settings_binding.h"
 #include "gui/gui_fixture.h"
 #include "gui/settings_gui.h"
 #include "gui/settings_pages.h"
@@ -268,6 +271,48 @@ TEST_F(SettingsPagesTest, SaveNowShowsTheTimeAndLoadNowRefillsThePages) {
   Click("btnLoadSettings");
   EXPECT_TRUE(FeedHas("Hubsettings successfully loaded"));
   EXPECT_EQ(Control<QSpinBox>("seMaxHitsOnSearch")->value(), 123);
+}
+
+// A store that fails shows the record again and reports where it failed.
+TEST_F(SettingsPagesTest, AFailedStoreShowsTheRecordAgainAndReportsThePlace) {
+  QWidget page;
+  auto* box = NewCheck(&page, "chkProbe", QStringLiteral("probe"));
+  bool value = false;
+  TSettingsBinder binder("GUI.Probe.StoreSettings", [&](int group) { binder.Store(group); });
+  binder.Check(
+      0, box, [&] { return value; },
+      [](bool) { throw EKavroException("TProbe.Set", "refused"); });
+  binder.Show();
+  box->click();
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_TRUE(FeedHas("EGUIException:GUI.Probe.StoreSettings(TProbe.Set(refused))"))
+      << FeedLines().join('\n').toStdString();
+}
+
+// What operator commands changed is shown on the pages at once.
+TEST_F(SettingsPagesTest, CommandChangesReachThePages) {
+  Settings().MaxUsers = 77;
+  ASSERT_TRUE(Settings().SetWorkPace(3));
+  Settings().RedirectOnFull.SetAddresses("r.example.org");
+  Settings().ConnRestriction.MaxSlotsEnabled = true;
+  Settings().ConnRestriction.MaxSlots = 9;
+  Root().PageRefresh().GeneralSettingsChanged();
+  Root().PageRefresh().RedirectsChanged();
+  Root().PageRefresh().RestrictionsChanged();
+  EXPECT_EQ(Control<QSpinBox>("seMaxUsers")->value(), 77);
+  EXPECT_EQ(Control<QComboBox>("cboSettingsWorkPace")->currentIndex(), 3);
+  EXPECT_EQ(Control<QLineEdit>("edtRedirectOnFull")->text(), QStringLiteral("r.example.org"));
+  auto* frame = Control<TframeConnRestriction>("frameUsersConnRestriction");
+  EXPECT_EQ(frame->seMaxSlots->Value(), 9);
+  EXPECT_TRUE(frame->chkMaxSlots->isChecked());
+}
+
+TEST_F(SettingsPagesTest, EmptyHubIconFieldClearsTheAddressWithoutFetching) {
+  Settings().HublistIconLoaded = true;
+  Control<QLineEdit>("edtHubIcon")->clear();
+  Click("btnLoadHubIcon");
+  EXPECT_EQ(Settings().HublistIconAddress, "");
+  EXPECT_FALSE(Settings().HublistIconLoaded);
 }
 
 }  // namespace
