@@ -431,6 +431,12 @@ void TKavroRoot::SetScriptEvents(TScriptEvents* scripts) {
   static_cast<TRootChatSide&>(*chatHooks_).SetScripts(scripts);
 }
 
+void TKavroRoot::SetSearchOnlyToSharers(bool on) {
+  static_cast<TRootChatSide&>(*chatHooks_).SetSearchOnlyToSharers(on);
+}
+
+bool TKavroRoot::SearchOnlyToSharers() const { return chatHooks_->SearchOnlyToSharers(); }
+
 TSendResult& TKavroRoot::LinkQuality() { return coreSides_->LinkQuality(); }
 
 // Before the feed is built (and after it goes) a line reaches the sink alone.

@@ -121,6 +121,9 @@ class TKavroRoot {
   // The scripts' events (null: none); they must be unregistered before
   // they go.
   void SetScriptEvents(TScriptEvents* scripts);
+  // Searches reach only users sharing something (the window's switch).
+  void SetSearchOnlyToSharers(bool on);
+  bool SearchOnlyToSharers() const;
 
   // Receives every feed line besides the feed's own places.
   void SetLineSink(TLineSink sink) { lineSink_ = std::move(sink); }

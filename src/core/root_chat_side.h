@@ -38,9 +38,14 @@ class TRootChatSide final : public TChatHooks {
   std::string Kennylize(std::string_view text) override;
   std::string Lunarize(std::string_view text) override;
 
+  // The window's switch; off in the daemon.
+  void SetSearchOnlyToSharers(bool on) { searchOnlyToSharers_ = on; }
+  bool SearchOnlyToSharers() override { return searchOnlyToSharers_; }
+
  private:
   TCommandDelegator& commands_;
   TChatRooms* rooms_ = nullptr;
   TScannerSide* scanners_ = nullptr;
   TScriptEvents* scripts_ = nullptr;
+  bool searchOnlyToSharers_ = false;
 };

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QSpinBox>
 
+#include "core/kavro_root.h"
 #include "settings/settings.h"
 
 namespace {
@@ -21,12 +22,12 @@ QComboBox* VisibilityList(QWidget* parent, const char* name) {
 
 }  // namespace
 
-TMiscellaneousGui::TMiscellaneousGui(TSettings& settings)
+TMiscellaneousGui::TMiscellaneousGui(TKavroRoot& root)
     : binder_("GUI.Miscellaneous.StoreSettings", [this](int) { StoreSettings(); }) {
   page_ = new QWidget;
   page_->setObjectName(QStringLiteral("MiscellaneousPage"));
   auto* grid = new QGridLayout(page_);
-  TSettings& s = settings;
+  TSettings& s = root.Settings();
   auto visibility = [this](QComboBox* list, TCommandVisibility& value) {
     binder_.Combo(
         0, list, [&value] { return static_cast<int>(value); },
@@ -53,7 +54,10 @@ TMiscellaneousGui::TMiscellaneousGui(TSettings& settings)
   grid->addWidget(new QLabel(QStringLiteral("Maxhits on hub commands searches"), page_), 5, 0);
   grid->addWidget(maxHits, 5, 1);
   grid->addWidget(userIP, 6, 0, 1, 2);
-  grid->setRowStretch(7, 1);
+  auto* sharersOnly =
+      NewCheck(page_, "chkDontSendSearch", QStringLiteral("Search not sended to 0 share users"));
+  grid->addWidget(sharersOnly, 7, 0, 1, 2);
+  grid->setRowStretch(8, 1);
   grid->setColumnStretch(2, 1);
 
   visibility(hubVisibility, s.HubCommandsVisability);
@@ -63,4 +67,7 @@ TMiscellaneousGui::TMiscellaneousGui(TSettings& settings)
   binder_.Check(0, integratedForce, s.IntegratedCommandsForceToPM);
   binder_.Spin(0, maxHits, s.MaxHitsOnSearch);
   binder_.Check(0, userIP, s.AutoSendOwnUserIP);
+  binder_.Check(
+      0, sharersOnly, [&root] { return root.SearchOnlyToSharers(); },
+      [&root](bool on) { root.SetSearchOnlyToSharers(on); });
 }

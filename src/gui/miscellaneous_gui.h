@@ -3,13 +3,14 @@
 #include "gui/settings_binding.h"
 
 class QWidget;
-class TSettings;
+class TKavroRoot;
 
 // The Miscellaneous page: command visibility, PM replies, search hits and
-// the own-UserIP switch. The page's widgets belong to the window.
+// the own-UserIP switch, and the run's switch keeping searches from users
+// who share nothing. The page's widgets belong to the window.
 class TMiscellaneousGui {
  public:
-  explicit TMiscellaneousGui(TSettings& settings);
+  explicit TMiscellaneousGui(TKavroRoot& root);
   TMiscellaneousGui(const TMiscellaneousGui&) = delete;
   TMiscellaneousGui& operator=(const TMiscellaneousGui&) = delete;
 

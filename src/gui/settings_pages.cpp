@@ -28,7 +28,7 @@ TSettingsPages::TSettingsPages(TMainGui& gui) : gui_(gui) {
   restrictions_ = std::make_unique<TRestrictionsGui>(settings, gui.Dialogs());
   security_ = std::make_unique<TSecurityGui>(settings);
   notifications_ = std::make_unique<TNotificaitonsGui>(settings);
-  miscellaneous_ = std::make_unique<TMiscellaneousGui>(settings);
+  miscellaneous_ = std::make_unique<TMiscellaneousGui>(root);
   language_ = std::make_unique<TLanguageGui>(root, general_->LanguageGroup(),
                                              [this] { ShowWorkPaceNames(); });
 

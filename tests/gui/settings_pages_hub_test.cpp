@@ -198,3 +198,27 @@ TEST_F(SettingsPagesHubTest, PageButtonsFollowTheHub) {
 }
 
 }  // namespace
+
+namespace {
+
+// "Search not sended to 0 share users": a search skips the users sharing
+// nothing while the switch is on.
+TEST_F(SettingsPagesHubTest, SearchesSkipUsersSharingNothingWhileSwitchedOn) {
+  TGuiClient searcher, empty, sharer;
+  ASSERT_TRUE(LoginSharing(searcher, "searcher", std::int64_t{5} << 30));
+  ASSERT_TRUE(LoginSharing(empty, "empty", 0));
+  ASSERT_TRUE(LoginSharing(sharer, "sharer", std::int64_t{5} << 30));
+  auto search = [&](const std::string& word) {
+    ASSERT_TRUE(searcher.Send("$Search Hub:searcher F?T?0?1?" + word + "|"));
+    ASSERT_TRUE(sharer.WaitFor(word + "|")) << sharer.Received();
+  };
+  search("first");
+  EXPECT_TRUE(empty.WaitFor("first|")) << empty.Received();
+  Control<QCheckBox>("chkDontSendSearch")->click();
+  search("second");
+  // The sharer got it, so the hub has passed the empty user by.
+  QTest::qWait(100);
+  EXPECT_FALSE(empty.WaitFor("second|", std::chrono::milliseconds(200))) << empty.Received();
+}
+
+}  // namespace
