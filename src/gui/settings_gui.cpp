@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <filesystem>
+#include <utility>
 
 #include "core/hub_core.h"
 #include "core/hub_list.h"
@@ -284,19 +285,29 @@ bool TSettingsGui::TlsAvailable() const {
          std::filesystem::exists(ProgramPath(kCertFolder, "cert_key.pem"), error);
 }
 
+// The lists hold what listens now, whoever opened it (the hub's start, an
+// earlier "Update", a reloaded file): "Update" then opens and closes
+// exactly the difference to the fields.
 void TSettingsGui::SyncPortLists() {
-  const TSettings& s = gui_.Root().Settings();
-  auto quiet = [](TStringPatternList& list, const std::string& text) {
-    auto added = std::move(list.OnAdded);
-    auto removed = std::move(list.OnRemoved);
-    list.OnAdded = nullptr;
-    list.OnRemoved = nullptr;
+  TKavroRoot& root = gui_.Root();
+  THubCore& core = root.HubCore();
+  auto quiet = [&](TStringPatternList& list, bool tls) {
+    std::string text;
+    for (int i = 0; i < core.ListenerCount(); ++i) {
+      const TListener& listener = *core.ListenerAt(i);
+      if (listener.Tls() != tls) continue;
+      if (!text.empty()) text += ';';
+      if (listener.BindAddress() != root.ListenAddress()) text += listener.BindAddress() + ':';
+      text += std::to_string(listener.Port());
+    }
+    auto added = std::exchange(list.OnAdded, [](const std::string&) {});
+    auto removed = std::exchange(list.OnRemoved, [](const std::string&) {});
     list.SetText(text);
     list.OnAdded = std::move(added);
     list.OnRemoved = std::move(removed);
   };
-  quiet(ports_, s.HubPorts);
-  quiet(securePorts_, s.NmdcsEnabled && tls_ ? s.NmdcsPorts : std::string());
+  quiet(ports_, false);
+  quiet(securePorts_, true);
 }
 
 void TSettingsGui::Initialize() {
@@ -311,7 +322,6 @@ void TSettingsGui::ShowSettings() {
   gui_.SetCaption();
   binder_.Show();
   tls_ = TlsAvailable();
-  SyncPortLists();
   edtPorts_->setText(TextFromBytes(s.HubPorts));
   edtNmdcsPorts_->setText(TextFromBytes(s.NmdcsPorts));
   edtHubName_->setText(TextFromBytes(s.HubName()));
@@ -388,6 +398,7 @@ void TSettingsGui::RemovePort(const std::string& entry) {
 
 void TSettingsGui::UpdatePorts() {
   TSettings& s = gui_.Root().Settings();
+  SyncPortLists();
   ports_.SetText(BytesFromText(edtPorts_->text()));
   s.HubPorts = ports_.Text();
   if (s.NmdcsEnabled && tls_) {

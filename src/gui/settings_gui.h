@@ -69,7 +69,7 @@ class TSettingsGui {
   void ApplyLockRule();
   void AddPort(const std::string& entry, bool tls);
   void RemovePort(const std::string& entry);
-  // Entries as the record holds them, without opening or closing anything.
+  // Entries as the hub's listeners stand, without opening or closing any.
   void SyncPortLists();
   void SaveNow();
   void LoadNow();
