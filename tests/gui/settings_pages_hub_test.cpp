@@ -115,6 +115,19 @@ TEST_F(SettingsPagesHubTest, PortsUpdateOpensAndClosesListeners) {
   EXPECT_FALSE(gui_->LockHubAction()->isChecked());
 }
 
+// A reloaded file's ports open at "Update" although the record names them
+// already; the ports it no longer names close.
+TEST_F(SettingsPagesHubTest, UpdateAfterAReloadOpensWhatTheFileNames) {
+  const int other = OtherFreePort();
+  ASSERT_GT(other, 0);
+  Settings().HubPorts = std::to_string(other);  // as a reload leaves it
+  gui_->ShowAllPages();
+  EXPECT_EQ(Control<QLineEdit>("edtHubPorts")->text(), QString::number(other));
+  Click("btnUpdatePorts");
+  EXPECT_TRUE(CanConnect("127.0.0.1", other));
+  EXPECT_FALSE(CanConnect("127.0.0.1", port_));
+}
+
 // The hub's next start opens an address-bound entry on its address too.
 TEST_F(SettingsPagesHubTest, AddressBoundEntryListensOnItsAddressAfterARestart) {
   const int bound = OtherFreePort();
