@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "gui/gui_fixture.h"
+#include "gui/settings_pages_fixture.h"
 #include "settings/language_manager.h"
 
 namespace {
@@ -29,8 +29,8 @@ class LanguageGuiTest : public TGuiTest {
 };
 
 TEST_F(LanguageGuiTest, SelectingALanguageRenamesTheWorkPacesAndAFailureKeepsTheCurrent) {
-  auto* list = Control<QComboBox>("cboLanguage");
-  auto* pace = Control<QComboBox>("cboSettingsWorkPace");
+  auto* list = Mine<QComboBox>(*gui_, "cboLanguage");
+  auto* pace = Mine<QComboBox>(*gui_, "cboSettingsWorkPace");
   ASSERT_EQ(list->count(), 3);
   EXPECT_EQ(list->currentText(), QStringLiteral("English"));
   EXPECT_EQ(pace->itemText(0), QStringLiteral("0 - Coma"));
@@ -50,8 +50,8 @@ TEST_F(LanguageGuiTest, SelectingALanguageRenamesTheWorkPacesAndAFailureKeepsThe
 
 TEST_F(LanguageGuiTest, ReloadFindsNewFiles) {
   Write("deutsch.xml", "Deutsch", "0 - Koma");
-  Control<QPushButton>("btnLanguageReload")->click();
-  auto* list = Control<QComboBox>("cboLanguage");
+  Mine<QPushButton>(*gui_, "btnLanguageReload")->click();
+  auto* list = Mine<QComboBox>(*gui_, "cboLanguage");
   EXPECT_EQ(list->count(), 4);
   EXPECT_EQ(list->currentText(), QStringLiteral("English"));
 }

@@ -16,7 +16,7 @@
 #include "core/hub_core.h"
 #include "gui/controls/adv_spin_edit.h"
 #include "gui/controls/conn_restriction_frame.h"
-#include "gui/gui_fixture.h"
+#include "gui/settings_pages_fixture.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ class SettingsPagesHubTest : public TGuiTest {
     port_ = StartHub();
     gui_->ShowAllPages();  // the pages learn the ports the hub was given
   }
-  void Click(const char* name) { Control<QPushButton>(QString::fromLatin1(name))->click(); }
+  void Click(const char* name) { Mine<QPushButton>(*gui_, QString::fromLatin1(name))->click(); }
   // Logs in sharing `share` bytes; true when the hub lists the user.
   bool LoginSharing(TGuiClient& client, const std::string& nick, std::int64_t share) {
     if (!client.Connect(port_) || !client.WaitFor(" Pk=")) return false;
@@ -78,7 +78,7 @@ class SettingsPagesHubTest : public TGuiTest {
 };
 
 TEST_F(SettingsPagesHubTest, MinShareEditOnTheUsersPageRefusesALowShare) {
-  auto* frame = Control<TframeConnRestriction>("frameUsersConnRestriction");
+  auto* frame = Mine<TframeConnRestriction>(*gui_, "frameUsersConnRestriction");
   ASSERT_NE(frame, nullptr);
   frame->cbMinShare->setCurrentIndex(3);  // GiB
   frame->seMinShare->SetValue(10);
@@ -98,7 +98,7 @@ TEST_F(SettingsPagesHubTest, PortsUpdateOpensAndClosesListeners) {
   ASSERT_GT(plain, 0);
   const int bound = plain + 1;
   ASSERT_TRUE(TSocket().Listen("127.0.0.2", bound));
-  auto* ports = Control<QLineEdit>("edtHubPorts");
+  auto* ports = Mine<QLineEdit>(*gui_, "edtHubPorts");
   ports->setText(QString::number(plain) + ";127.0.0.2:" + QString::number(bound));
   Click("btnUpdatePorts");
   EXPECT_TRUE(CanConnect("127.0.0.1", plain));
@@ -122,7 +122,7 @@ TEST_F(SettingsPagesHubTest, UpdateAfterAReloadOpensWhatTheFileNames) {
   ASSERT_GT(other, 0);
   Settings().HubPorts = std::to_string(other);  // as a reload leaves it
   gui_->ShowAllPages();
-  EXPECT_EQ(Control<QLineEdit>("edtHubPorts")->text(), QString::number(other));
+  EXPECT_EQ(Mine<QLineEdit>(*gui_, "edtHubPorts")->text(), QString::number(other));
   Click("btnUpdatePorts");
   EXPECT_TRUE(CanConnect("127.0.0.1", other));
   EXPECT_FALSE(CanConnect("127.0.0.1", port_));
@@ -132,7 +132,7 @@ TEST_F(SettingsPagesHubTest, UpdateAfterAReloadOpensWhatTheFileNames) {
 TEST_F(SettingsPagesHubTest, AddressBoundEntryListensOnItsAddressAfterARestart) {
   const int bound = OtherFreePort();
   ASSERT_GT(bound, 0);
-  Control<QLineEdit>("edtHubPorts")->setText("127.0.0.2:" + QString::number(bound));
+  Mine<QLineEdit>(*gui_, "edtHubPorts")->setText("127.0.0.2:" + QString::number(bound));
   Click("btnUpdatePorts");
   ASSERT_TRUE(gui_->StopHub());
   Root().HubCore().RemoveListener(bound);  // as a fresh start would find it
@@ -144,7 +144,7 @@ TEST_F(SettingsPagesHubTest, AddressBoundEntryListensOnItsAddressAfterARestart) 
 
 // Entries that are no port open nothing; with nothing open the hub locks.
 TEST_F(SettingsPagesHubTest, PortsThatAreNoPortNumbersOpenNothing) {
-  Control<QLineEdit>("edtHubPorts")->setText(QStringLiteral("0;70000;99999;:;4.4"));
+  Mine<QLineEdit>(*gui_, "edtHubPorts")->setText(QStringLiteral("0;70000;99999;:;4.4"));
   Click("btnUpdatePorts");
   EXPECT_EQ(Root().HubCore().ListenerCount(), 0);
   EXPECT_TRUE(gui_->LockHubAction()->isChecked());
@@ -156,7 +156,7 @@ TEST_F(SettingsPagesHubTest, HubNameUpdateSendsTheNameOnce) {
   ASSERT_TRUE(user.Connect(port_));
   ASSERT_TRUE(user.Login("namer")) << user.Received();
   user.ClearReceived();
-  auto* name = Control<QLineEdit>("edtHubName");
+  auto* name = Mine<QLineEdit>(*gui_, "edtHubName");
   name->setText(QStringLiteral("Renamed hub"));
   QTest::qWait(100);
   EXPECT_NE(Settings().HubName(), "Renamed\xA0hub");  // typing alone changes nothing
@@ -200,8 +200,8 @@ TEST_F(SettingsPagesHubTest, LockHubStopsListeningAndTicksAgainWhenNoPortOpens) 
 
 // The page's Start and Stop buttons are the hub's actions.
 TEST_F(SettingsPagesHubTest, PageButtonsFollowTheHub) {
-  auto* start = Control<QPushButton>("btnSettingsStartHub");
-  auto* stop = Control<QPushButton>("btnSettingsStopHub");
+  auto* start = Mine<QPushButton>(*gui_, "btnSettingsStartHub");
+  auto* stop = Mine<QPushButton>(*gui_, "btnSettingsStopHub");
   EXPECT_FALSE(start->isEnabled());
   EXPECT_TRUE(stop->isEnabled());
   stop->click();
@@ -227,7 +227,7 @@ TEST_F(SettingsPagesHubTest, SearchesSkipUsersSharingNothingWhileSwitchedOn) {
   };
   search("first");
   EXPECT_TRUE(empty.WaitFor("first|")) << empty.Received();
-  Control<QCheckBox>("chkDontSendSearch")->click();
+  Mine<QCheckBox>(*gui_, "chkDontSendSearch")->click();
   search("second");
   // The sharer got it, so the hub has passed the empty user by.
   QTest::qWait(100);

@@ -22,9 +22,7 @@
 #include "gui/controls/adv_spin_edit.h"
 #include "gui/controls/conn_restriction_frame.h"
 #include "gui/settings_binding.h"
-#include "gui/gui_fixture.h"
-#include "gui/settings_gui.h"
-#include "gui/settings_pages.h"
+#include "gui/settings_pages_fixture.h"
 
 namespace {
 
@@ -78,7 +76,7 @@ class SettingsPagesTest : public TGuiTest {
   }
 
   void Click(const char* name) {
-    auto* button = Control<QPushButton>(QString::fromLatin1(name));
+    auto* button = Mine<QPushButton>(*gui_, QString::fromLatin1(name));
     ASSERT_NE(button, nullptr);
     button->click();
   }
@@ -115,7 +113,8 @@ TEST_F(SettingsPagesTest, ShowAndSaveKeepTheFileThenOneEditChangesOneElement) {
   const TEdit edits[] = {
       {"seMaxUsers", spin(100), "<MaxUsers>100</MaxUsers>"},
       {"edtGeneralPrefixPattern", text("[X]"), "<GeneralPrefixPattern>[X]</GeneralPrefixPattern>"},
-      {"seMaxHubs", [](QWidget* w) { static_cast<TAdvSpinEdit*>(w)->SetValue(7); },
+      {"frameUsersConnRestriction",
+       [](QWidget* w) { static_cast<TframeConnRestriction*>(w)->seMaxHubs->SetValue(7); },
        "<MaxHubs enable=\"true\">7</MaxHubs>"},
       {"edtRedirectOnFull", text("c.example.org"),
        "<RedirectOnFull enable=\"false\">c.example.org</RedirectOnFull>"},
@@ -135,7 +134,7 @@ TEST_F(SettingsPagesTest, ShowAndSaveKeepTheFileThenOneEditChangesOneElement) {
   };
   for (const TEdit& e : edits) {
     SCOPED_TRACE(e.Control);
-    QWidget* control = Control<QWidget>(QString::fromLatin1(e.Control));
+    QWidget* control = Mine<QWidget>(*gui_, QString::fromLatin1(e.Control));
     ASSERT_NE(control, nullptr);
     e.Edit(control);
     Click("btnSaveSettings");
@@ -154,31 +153,31 @@ TEST_F(SettingsPagesTest, ShowsUnitsRangesAndThreeStates) {
   Settings().HandshakeTimeOut.Value = 90000;
   Settings().DisableMyINFODescription = TTriState::Checked;
   gui_->ShowAllPages();
-  EXPECT_EQ(Control<QSpinBox>("seHandshakeTimeOut")->value(), 90);
-  EXPECT_EQ(Control<QSpinBox>("seSearchSpamMaxCountSeconds")->value(), 1);
-  EXPECT_EQ(Control<QSpinBox>("seIdleTimeOut")->value(), 3);
-  EXPECT_EQ(Control<QSpinBox>("seMaxUsers")->value(), 50000);
-  EXPECT_EQ(Control<QCheckBox>("chkDisableMyINFOEmail")->checkState(), Qt::PartiallyChecked);
-  EXPECT_EQ(Control<QCheckBox>("chkDisableMyINFODescription")->checkState(), Qt::Checked);
-  EXPECT_EQ(Control<QCheckBox>("chkDisableMyINFOEmail")->checkState(), Qt::PartiallyChecked);
-  EXPECT_EQ(Control<QLineEdit>("edtHubDescription")->text(),
+  EXPECT_EQ(Mine<QSpinBox>(*gui_, "seHandshakeTimeOut")->value(), 90);
+  EXPECT_EQ(Mine<QSpinBox>(*gui_, "seSearchSpamMaxCountSeconds")->value(), 1);
+  EXPECT_EQ(Mine<QSpinBox>(*gui_, "seIdleTimeOut")->value(), 3);
+  EXPECT_EQ(Mine<QSpinBox>(*gui_, "seMaxUsers")->value(), 50000);
+  EXPECT_EQ(Mine<QCheckBox>(*gui_, "chkDisableMyINFOEmail")->checkState(), Qt::PartiallyChecked);
+  EXPECT_EQ(Mine<QCheckBox>(*gui_, "chkDisableMyINFODescription")->checkState(), Qt::Checked);
+  EXPECT_EQ(Mine<QCheckBox>(*gui_, "chkDisableMyINFOEmail")->checkState(), Qt::PartiallyChecked);
+  EXPECT_EQ(Mine<QLineEdit>(*gui_, "edtHubDescription")->text(),
             QString::fromUtf8("desc \u20AC\u0081\u009D end"));
-  EXPECT_EQ(Control<QPlainTextEdit>("mmoPasswordMessage")->toPlainText(),
+  EXPECT_EQ(Mine<QPlainTextEdit>(*gui_, "mmoPasswordMessage")->toPlainText(),
             QString::fromUtf8("line one\nline \u0081two\n"));
 
   // Grey stores as 2, ticked as 1.
-  Control<QCheckBox>("chkDisableMyINFOEmail")->setCheckState(Qt::Checked);
+  Mine<QCheckBox>(*gui_, "chkDisableMyINFOEmail")->setCheckState(Qt::Checked);
   EXPECT_EQ(Settings().DisableMyINFOEmail, TTriState::Checked);
-  Control<QCheckBox>("chkDisableMyINFOEmail")->setCheckState(Qt::PartiallyChecked);
+  Mine<QCheckBox>(*gui_, "chkDisableMyINFOEmail")->setCheckState(Qt::PartiallyChecked);
   EXPECT_EQ(Settings().DisableMyINFOEmail, TTriState::Grayed);
   // Minutes times 60000.
-  Control<QSpinBox>("seTmpBanTime")->setValue(8);
-  Control<QSpinBox>("seTmpBanTime")->setValue(6);
+  Mine<QSpinBox>(*gui_, "seTmpBanTime")->setValue(8);
+  Mine<QSpinBox>(*gui_, "seTmpBanTime")->setValue(6);
   EXPECT_EQ(Settings().TmpBanTime.Value, 360000);
-  Control<QSpinBox>("seIdleTimeOut")->setValue(50000);
+  Mine<QSpinBox>(*gui_, "seIdleTimeOut")->setValue(50000);
   EXPECT_EQ(Settings().IdleTimeOut.Value, std::int64_t{50000} * 60000);
   // A memo's line breaks go back as CR LF, its bytes through Windows-1252.
-  Control<QPlainTextEdit>("mmoPasswordMessage")->setPlainText(QString::fromUtf8("a\nb\u20AC"));
+  Mine<QPlainTextEdit>(*gui_, "mmoPasswordMessage")->setPlainText(QString::fromUtf8("a\nb\u20AC"));
   EXPECT_EQ(Settings().PasswordMessage, "a\r\nb\x80");
 }
 
@@ -187,17 +186,17 @@ TEST_F(SettingsPagesTest, SwitchesDisabledByTheirConditionKeepTheirValue) {
   Settings().NoISPAllowed = true;
   Settings().Password = {true, "secret"};
   gui_->ShowAllPages();
-  auto* isp = Control<QCheckBox>("chkUseISPCheck");
-  auto* notFound = Control<QCheckBox>("chkNoISPAllowed");
+  auto* isp = Mine<QCheckBox>(*gui_, "chkUseISPCheck");
+  auto* notFound = Mine<QCheckBox>(*gui_, "chkNoISPAllowed");
   EXPECT_TRUE(notFound->isEnabled());
   isp->click();
   EXPECT_FALSE(notFound->isEnabled());
   EXPECT_TRUE(notFound->isChecked());
   EXPECT_TRUE(Settings().NoISPAllowed);
 
-  auto* require = Control<QCheckBox>("chkPassword");
+  auto* require = Mine<QCheckBox>(*gui_, "chkPassword");
   EXPECT_TRUE(require->isEnabled());
-  Control<QLineEdit>("edtPassword")->clear();
+  Mine<QLineEdit>(*gui_, "edtPassword")->clear();
   EXPECT_FALSE(require->isEnabled());
   EXPECT_TRUE(require->isChecked());
   EXPECT_TRUE(Settings().Password.Enabled);
@@ -205,7 +204,7 @@ TEST_F(SettingsPagesTest, SwitchesDisabledByTheirConditionKeepTheirValue) {
 }
 
 TEST_F(SettingsPagesTest, PortsFieldKeepsOnlyPortCharacters) {
-  auto* ports = Control<QLineEdit>("edtHubPorts");
+  auto* ports = Mine<QLineEdit>(*gui_, "edtHubPorts");
   ports->clear();
   QTest::keyClicks(ports, QStringLiteral("41a1; b:x412"));
   EXPECT_EQ(ports->text(), QStringLiteral("411;:412"));
@@ -225,7 +224,7 @@ TEST_F(SettingsPagesTest, PortsFieldKeepsOnlyPortCharacters) {
 
 TEST_F(SettingsPagesTest, NmdcsNeedsBothFilesAndKeepsTheStoredSwitch) {
   Settings().NmdcsEnabled = true;
-  auto* nmdcs = Control<QCheckBox>("chkNmdcs");
+  auto* nmdcs = Mine<QCheckBox>(*gui_, "chkNmdcs");
   const std::string cert = home_.String() + "/cert";
   std::filesystem::create_directories(cert);
   struct TCase {
@@ -247,7 +246,7 @@ TEST_F(SettingsPagesTest, NmdcsNeedsBothFilesAndKeepsTheStoredSwitch) {
 }
 
 TEST_F(SettingsPagesTest, WorkPaceNamesFollowTheLanguageAndTheSerialLine) {
-  auto* pace = Control<QComboBox>("cboSettingsWorkPace");
+  auto* pace = Mine<QComboBox>(*gui_, "cboSettingsWorkPace");
   ASSERT_EQ(pace->count(), 8);
   EXPECT_EQ(pace->itemText(0), QStringLiteral("0 - Coma"));
   EXPECT_EQ(pace->itemText(7), QStringLiteral("7 - Extreme"));
@@ -260,7 +259,7 @@ TEST_F(SettingsPagesTest, WorkPaceNamesFollowTheLanguageAndTheSerialLine) {
 }
 
 TEST_F(SettingsPagesTest, SaveNowShowsTheTimeAndLoadNowRefillsThePages) {
-  auto* saved = Control<QLabel>("lblLastSaved");
+  auto* saved = Mine<QLabel>(*gui_, "lblLastSaved");
   saved->clear();
   Click("btnSaveSettings");
   EXPECT_FALSE(saved->text().isEmpty());
@@ -270,7 +269,7 @@ TEST_F(SettingsPagesTest, SaveNowShowsTheTimeAndLoadNowRefillsThePages) {
   Settings().MaxHitsOnSearch = 5;
   Click("btnLoadSettings");
   EXPECT_TRUE(FeedHas("Hubsettings successfully loaded"));
-  EXPECT_EQ(Control<QSpinBox>("seMaxHitsOnSearch")->value(), 123);
+  EXPECT_EQ(Mine<QSpinBox>(*gui_, "seMaxHitsOnSearch")->value(), 123);
 }
 
 // A store that fails shows the record again and reports where it failed.
@@ -299,17 +298,17 @@ TEST_F(SettingsPagesTest, CommandChangesReachThePages) {
   Root().PageRefresh().GeneralSettingsChanged();
   Root().PageRefresh().RedirectsChanged();
   Root().PageRefresh().RestrictionsChanged();
-  EXPECT_EQ(Control<QSpinBox>("seMaxUsers")->value(), 77);
-  EXPECT_EQ(Control<QComboBox>("cboSettingsWorkPace")->currentIndex(), 3);
-  EXPECT_EQ(Control<QLineEdit>("edtRedirectOnFull")->text(), QStringLiteral("r.example.org"));
-  auto* frame = Control<TframeConnRestriction>("frameUsersConnRestriction");
+  EXPECT_EQ(Mine<QSpinBox>(*gui_, "seMaxUsers")->value(), 77);
+  EXPECT_EQ(Mine<QComboBox>(*gui_, "cboSettingsWorkPace")->currentIndex(), 3);
+  EXPECT_EQ(Mine<QLineEdit>(*gui_, "edtRedirectOnFull")->text(), QStringLiteral("r.example.org"));
+  auto* frame = Mine<TframeConnRestriction>(*gui_, "frameUsersConnRestriction");
   EXPECT_EQ(frame->seMaxSlots->Value(), 9);
   EXPECT_TRUE(frame->chkMaxSlots->isChecked());
 }
 
 TEST_F(SettingsPagesTest, EmptyHubIconFieldClearsTheAddressWithoutFetching) {
   Settings().HublistIconLoaded = true;
-  Control<QLineEdit>("edtHubIcon")->clear();
+  Mine<QLineEdit>(*gui_, "edtHubIcon")->clear();
   Click("btnLoadHubIcon");
   EXPECT_EQ(Settings().HublistIconAddress, "");
   EXPECT_FALSE(Settings().HublistIconLoaded);
