@@ -38,8 +38,12 @@ TSecurityGui::TSecurityGui(TSettings& settings)
   auto row = [](QGroupBox* group, QCheckBox* box, QSpinBox* spin, const QString& unit) {
     QGridLayout* grid = Grid(group);
     const int r = grid->rowCount();
+    if (spin == nullptr) {
+      grid->addWidget(box, r, 0, 1, 3);
+      return r;
+    }
     grid->addWidget(box, r, 0);
-    if (spin != nullptr) grid->addWidget(spin, r, 1);
+    grid->addWidget(spin, r, 1);
     if (!unit.isEmpty()) grid->addWidget(new QLabel(unit, group), r, 2);
     return r;
   };

@@ -112,18 +112,21 @@ void TSettingsGui::Build() {
 
   auto* program = new QGroupBox(QStringLiteral("Program"), page_);
   auto* programGrid = new QGridLayout(program);
+  chkMinimizeToTray_ = NewCheck(program, "chkMinimizeToTray", QStringLiteral("Minimize to tray"));
+  auto* autoSave = new QHBoxLayout;
+  autoSave->addWidget(
+      NewCheck(program, "chkAutoSaveSettings", QStringLiteral("Auto save settings every")));
+  autoSave->addWidget(NewSpin(program, "seAutoSaveSettings", 1, 60000, 10));
+  autoSave->addWidget(new QLabel(QStringLiteral("minutes"), program));
+  autoSave->addStretch(1);
   programGrid->addWidget(NewCheck(program, "chkAutoStart", QStringLiteral("Autostart hub")), 0, 0);
   programGrid->addWidget(
-      NewCheck(program, "chkPromptOnShutDown", QStringLiteral("Prompt on shutdown")), 0, 1);
-  chkMinimizeToTray_ = NewCheck(program, "chkMinimizeToTray", QStringLiteral("Minimize to tray"));
+      NewCheck(program, "chkPromptOnShutDown", QStringLiteral("Prompt on shutdown")), 0, 1, 1, 2);
   programGrid->addWidget(chkMinimizeToTray_, 1, 0);
   programGrid->addWidget(
       NewCheck(program, "chkAutoLoadSettings", QStringLiteral("Auto load settings on update")), 1,
-      1);
-  programGrid->addWidget(
-      NewCheck(program, "chkAutoSaveSettings", QStringLiteral("Auto save settings every")), 2, 0);
-  programGrid->addWidget(NewSpin(program, "seAutoSaveSettings", 1, 60000, 10), 2, 1);
-  programGrid->addWidget(new QLabel(QStringLiteral("minutes"), program), 2, 2);
+      1, 1, 2);
+  programGrid->addLayout(autoSave, 2, 0, 1, 3);
   auto* saveNow = NewButton(program, "btnSaveSettings", QStringLiteral("Save settings now"));
   auto* loadNow = NewButton(program, "btnLoadSettings", QStringLiteral("Load settings now"));
   auto* convert = NewButton(program, "btnConvertFromMurn", QStringLiteral("Convert from Murn"));
