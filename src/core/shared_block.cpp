@@ -13,7 +13,16 @@ constexpr std::string_view kCompressedHeader = "$ZOn|";
 constexpr int kMinimumText = 128;
 constexpr int kMinimumGain = 4;
 
+// A string built in a larger reserve keeps it when moved: thousands of
+// queued blocks would each hold that slack. Copying leaves no spare room.
+std::string Fitted(std::string text) {
+  if (text.capacity() - text.size() <= text.size() / 8 + 64) return text;
+  return std::string(text.data(), text.size());
+}
+
 }  // namespace
+
+TSharedBlock::TSharedBlock(std::string text) : text_(Fitted(std::move(text))), size_(text_.size()) {}
 
 std::string PackMessages(std::string_view text, bool fast) {
   const int plain = static_cast<int>(text.size());
@@ -28,7 +37,7 @@ std::string PackMessages(std::string_view text, bool fast) {
   if (size < 0 || size > plain - kMinimumGain) return {};
   packed.replace(0, kCompressedHeader.size(), kCompressedHeader);
   packed.resize(kCompressedHeader.size() + static_cast<std::size_t>(size));
-  return packed;
+  return Fitted(std::move(packed));
 }
 
 void TSharedBlock::Append(std::string_view text) {

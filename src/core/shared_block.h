@@ -15,7 +15,7 @@
 // may queue a part while more is appended behind it.
 class TSharedBlock {
  public:
-  explicit TSharedBlock(std::string text) : text_(std::move(text)), size_(text_.size()) {}
+  explicit TSharedBlock(std::string text);
   TSharedBlock(const TSharedBlock&) = delete;
   TSharedBlock& operator=(const TSharedBlock&) = delete;
 
@@ -29,6 +29,9 @@ class TSharedBlock {
   std::size_t Room() const { return growing_ ? text_.size() - size_ : 0; }
   // Appends within Room(); the written bytes stay where they are.
   void Append(std::string_view text);
+
+  // Heap bytes the block holds: its text and its deflated form.
+  std::size_t Footprint() const { return text_.capacity() + packed_.capacity(); }
 
   // "$ZOn|" and one complete zlib stream of Text(), deflated on the first
   // call; empty when the text is too short or deflate does not pay. Not for

@@ -50,7 +50,8 @@ void TSharedChain::StartRebuild() {
 void TSharedChain::Seal(std::uint64_t lastId, int lastSize) {
   ends_.clear();
   if (building_.empty()) return;
-  blocks_.push_back(std::make_shared<const TSharedBlock>(std::move(building_)));
+  // A copy: the block holds only its bytes, and the walk keeps its reserve.
+  blocks_.push_back(std::make_shared<const TSharedBlock>(std::string(building_)));
   boundaries_.push_back({lastId, lastSize});
   building_.clear();
   ++made_;
