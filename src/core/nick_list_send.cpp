@@ -1,7 +1,6 @@
 // What one user is sent about the others: the nick list, the "$UserIP"
 // list, the announcements of arrivals and departures, and the
 // $GetNickList handler.
-#include <array>
 #include <string>
 
 #include "core/hub_socket.h"
@@ -186,21 +185,17 @@ void TNickList::AnnounceUser(THubSocket& user) {
   const std::string userIP = "$UserIP " + user.Nick + " " + user.IP + "|";
   // What a viewer is sent depends only on its channel: each text is made
   // and put into its run once.
-  std::array<TSharedRuns::TPiece, TSharedRuns::kChannels> pieces;
-  std::string text;
+  TSharedBroadcast broadcast(runs_);
   ForEachOnline([&](THubSocket& viewer) {
     if (&viewer == &user || !MaySee(viewer, user)) return;
-    const int channel = BroadcastChannel(viewer);
-    TSharedRuns::TPiece& piece = pieces[static_cast<std::size_t>(channel)];
-    if (!piece.block) {
-      text.clear();
+    broadcast.To(viewer.WriteBuffer(), BroadcastChannel(viewer), [&] {
+      std::string text;
       if (!viewer.UserInfo().Supports.NoHello) text += hello;
       text += opList;
       text += MyINFOFor(viewer, user);
       if (viewer.Rights().MayAccessUserIP2() && viewer.UserInfo().Supports.UserIP2) text += userIP;
-      piece = runs_.Put(channel, text);
-    }
-    viewer.WriteBuffer().AppendBroadcast(piece.block, piece.offset, piece.length);
+      return text;
+    });
   });
 }
 

@@ -8,6 +8,7 @@
 #include "core/ban_gate.h"
 #include "core/commands/chat_rooms.h"
 #include "core/commands/text_commands.h"
+#include "core/port_entry.h"
 #include "core/hub_core.h"
 #include "core/hub_feed.h"
 #include "core/hub_list.h"
@@ -108,23 +109,6 @@ void TRootUserHooks::TotalShareChanged(std::int64_t delta) {
   stats_.UpdateSharePeak();
 }
 
-namespace {
-
-// A port number of a port list, or -1.
-int ParsePort(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  if (text.empty() || text.size() > 5) return -1;
-  int port = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return -1;
-    port = port * 10 + (c - '0');
-  }
-  return port >= 1 && port <= 65535 ? port : -1;
-}
-
-}  // namespace
-
 void TRootHub::AddListeners(std::string_view ports, bool tls) {
   while (!ports.empty()) {
     const std::size_t end = ports.find(';');
@@ -132,10 +116,9 @@ void TRootHub::AddListeners(std::string_view ports, bool tls) {
     ports.remove_prefix(end == std::string_view::npos ? ports.size() : end + 1);
     if (item.find_first_not_of(' ') == std::string_view::npos) continue;
     // "address:port" listens on that address only.
-    const std::size_t colon = item.find(':');
-    const int port = ParsePort(colon == std::string_view::npos ? item : item.substr(colon + 1));
-    const std::string address =
-        colon == std::string_view::npos ? listenAddress_ : std::string(item.substr(0, colon));
+    const TPortEntry entry = ParsePortEntry(item);
+    const int port = entry.Port;
+    const std::string& address = entry.Address.empty() ? listenAddress_ : entry.Address;
     if (port < 0) {
       feed_.PostError("Not a port number: \"" + std::string(item) + "\"");
     } else if (!core_.HasListener(std::to_string(port))) {

@@ -34,7 +34,9 @@ void TSharedBroadcast::To(TWriteBuffer& out, int channel) {
     out.AppendString(text_);
     return;
   }
-  TSharedRuns::TPiece& piece = pieces_[static_cast<std::size_t>(channel)];
-  if (!piece.block) piece = runs_.Put(channel, text_);
+  To(out, channel, [this] { return text_; });
+}
+
+void TSharedBroadcast::Queue(TWriteBuffer& out, const TSharedRuns::TPiece& piece) {
   out.AppendBroadcast(piece.block, piece.offset, piece.length);
 }

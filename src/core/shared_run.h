@@ -46,9 +46,21 @@ class TSharedRuns {
 class TSharedBroadcast {
  public:
   TSharedBroadcast(TSharedRuns& runs, std::string_view text);
+  // A broadcast whose text depends on the channel, given to To below.
+  explicit TSharedBroadcast(TSharedRuns& runs) : runs_(runs), whole_(true) {}
   void To(TWriteBuffer& out, int channel);
+  // `make()` gives the channel's text (whole messages) the first time the
+  // channel is met.
+  template <class Make>
+  void To(TWriteBuffer& out, int channel, Make&& make) {
+    TSharedRuns::TPiece& piece = pieces_[static_cast<std::size_t>(channel)];
+    if (!piece.block) piece = runs_.Put(channel, make());
+    Queue(out, piece);
+  }
 
  private:
+  static void Queue(TWriteBuffer& out, const TSharedRuns::TPiece& piece);
+
   TSharedRuns& runs_;
   std::string_view text_;
   bool whole_;

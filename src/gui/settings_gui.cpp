@@ -17,6 +17,7 @@
 #include "core/hub_core.h"
 #include "core/hub_list.h"
 #include "core/kavro_root.h"
+#include "core/port_entry.h"
 #include "core/settings_file_set.h"
 #include "gui/hublist_icon.h"
 #include "gui/kavro_application.h"
@@ -33,21 +34,6 @@ namespace {
 bool PortsChar(QChar c) {
   return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('.') ||
          c == QLatin1Char(':') || c == QLatin1Char(';');
-}
-
-// The port of an entry ("port" or "address:port"), or -1 when it is no
-// port number: not a whole number, or outside 1..65535.
-int EntryPort(const std::string& entry, std::string* address) {
-  const std::size_t colon = entry.find(':');
-  const std::string port = colon == std::string::npos ? entry : entry.substr(colon + 1);
-  if (address != nullptr) *address = colon == std::string::npos ? "" : entry.substr(0, colon);
-  if (port.empty() || port.size() > 5) return -1;
-  int value = 0;
-  for (const char c : port) {
-    if (c < '0' || c > '9') return -1;
-    value = value * 10 + (c - '0');
-  }
-  return value >= 1 && value <= 65535 ? value : -1;
 }
 
 QPushButton* NewButton(QWidget* parent, const char* name, const QString& caption,
@@ -387,15 +373,14 @@ void TSettingsGui::ApplyLockRule() {
 }
 
 void TSettingsGui::AddPort(const std::string& entry, bool tls) {
-  std::string address;
-  const int port = EntryPort(entry, &address);
-  if (port < 0) return;
-  if (address.empty()) address = gui_.Root().ListenAddress();
-  gui_.Root().HubCore().AddListener(port, address, tls);
+  TPortEntry parsed = ParsePortEntry(entry);
+  if (parsed.Port < 0) return;
+  if (parsed.Address.empty()) parsed.Address = gui_.Root().ListenAddress();
+  gui_.Root().HubCore().AddListener(parsed.Port, parsed.Address, tls);
 }
 
 void TSettingsGui::RemovePort(const std::string& entry) {
-  const int port = EntryPort(entry, nullptr);
+  const int port = ParsePortEntry(entry).Port;
   if (port >= 0) gui_.Root().HubCore().RemoveListener(port);
 }
 
