@@ -161,7 +161,7 @@ class TNickList : public TAccountUsers {
   // Target size of a shared block of "$MyINFO"s: small enough that the
   // blocks a join replaces while newcomers still hold the old ones stay a
   // small part of the list.
-  static constexpr std::size_t kSharedBlockSize = 16384;
+  static constexpr std::size_t kSharedBlockSize = 8192;
   const TSharedChain& MyINFOChain(bool operatorView) const {
     return operatorView ? operatorMyINFOs_ : userMyINFOs_;
   }

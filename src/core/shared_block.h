@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // An immutable run of complete protocol messages that many write buffers
 // queue at once (the nick list's parts), shared by reference count: the
@@ -27,7 +29,8 @@ class TSharedBlock {
   int Size() const { return static_cast<int>(size_); }
   bool Growing() const { return growing_; }
   std::size_t Room() const { return growing_ ? text_.size() - size_ : 0; }
-  // Appends within Room(); the written bytes stay where they are.
+  // Appends within Room(); the written bytes stay where they are. A
+  // growing block takes whole messages only.
   void Append(std::string_view text);
 
   // Heap bytes the block holds: its text and its deflated form.
@@ -38,12 +41,38 @@ class TSharedBlock {
   // a growing block, whose text is not final.
   std::string_view Packed() const;
 
+  // A growing block is deflated in frames: ranges between cuts made every
+  // kFrameSize bytes as it grows and wherever a piece asked for ends. The
+  // clients that queued a block at different points then share the
+  // deflated frames; only a piece's head before its first cut is deflated
+  // for that piece alone.
+  static constexpr std::size_t kFrameSize = 8192;
+  struct TFramePart {
+    int offset = 0;
+    int length = 0;
+    std::shared_ptr<const TSharedBlock> packed;  // "$ZOn|" and a stream; null: goes plain
+  };
+  // [offset, offset + length), complete messages written already, cut at
+  // the frames, in order.
+  std::vector<TFramePart> PackFrames(int offset, int length) const;
+  // Frames deflated since construction (tests).
+  int FramesPacked() const { return framesPacked_; }
+
  private:
+  struct TFrame {
+    int start = 0;
+    std::shared_ptr<const TSharedBlock> packed;
+    bool tried = false;
+  };
+  int CutAt(int position) const;  // index of the frame starting there
+
   std::string text_;
   std::size_t size_ = 0;
   bool growing_ = false;
   mutable std::string packed_;
   mutable bool packTried_ = false;
+  mutable std::vector<TFrame> frames_;  // by start; the first starts at 0
+  mutable int framesPacked_ = 0;
 };
 
 // Deflates `text` into "$ZOn|" and one zlib stream; empty when the text is

@@ -308,21 +308,25 @@ void TWriteBuffer::AppendBroadcast(const std::shared_ptr<const TSharedBlock>& bl
   AppendShared(block, offset, length);
 }
 
-void TWriteBuffer::PackSegment(TSegment& segment) {
+void TWriteBuffer::PackSegment(std::size_t index) {
+  TSegment& segment = segments_[index];
   segment.packable = false;
+  if (segment.block->Growing()) {
+    PackFrames(index);
+    return;
+  }
   std::string_view packed;
   std::shared_ptr<const TSharedBlock> owner = segment.block;
-  if (!segment.block->Growing() && segment.offset == 0 && segment.length == segment.block->Size()) {
+  if (segment.offset == 0 && segment.length == segment.block->Size()) {
     packed = segment.block->Packed();
   } else {
-    // A part of a block (the list around the client's own entry, the
-    // broadcasts of a run since the last send): the clients that keep up
-    // all ask for the same part, which is deflated once for them.
+    // A part of a list block (the list around the client's own entry): the
+    // clients that keep up all ask for the same part, which is deflated
+    // once for them.
     TLastPiece& last = LastPiece();
     if (last.source != segment.block || last.offset != segment.offset || last.length != segment.length) {
-      const bool large = !segment.block->Growing();
       last.packed = std::make_shared<const TSharedBlock>(
-          PackMessages({segment.data, static_cast<std::size_t>(segment.length)}, large));
+          PackMessages({segment.data, static_cast<std::size_t>(segment.length)}));
       last.source = segment.block;
       last.offset = segment.offset;
       last.length = segment.length;
@@ -338,11 +342,41 @@ void TWriteBuffer::PackSegment(TSegment& segment) {
   segment.offset = 0;
 }
 
+void TWriteBuffer::PackFrames(std::size_t index) {
+  // A piece of a broadcast run: its frames are deflated once for every
+  // client that queued them, whatever point each joined the run at.
+  const TSegment whole = segments_[index];
+  std::vector<TSharedBlock::TFramePart> parts = whole.block->PackFrames(whole.offset, whole.length);
+  std::vector<TSegment> pieces;
+  pieces.reserve(parts.size());
+  for (TSharedBlock::TFramePart& part : parts) {
+    TSegment piece;
+    if (part.packed) {
+      piece.data = part.packed->Text().data();
+      piece.length = part.packed->Size();
+      piece.block = std::move(part.packed);
+    } else {
+      piece.data = whole.block->Text().data() + part.offset;
+      piece.length = part.length;
+      piece.offset = part.offset;
+      piece.block = whole.block;
+    }
+    queued_ += piece.length;
+    pieces.push_back(std::move(piece));
+  }
+  pieces.back().endsMessage = whole.endsMessage;
+  queued_ -= whole.length;
+  segments_[index] = std::move(pieces.front());
+  segments_.insert(segments_.begin() + static_cast<std::ptrdiff_t>(index) + 1,
+                   std::make_move_iterator(pieces.begin() + 1), std::make_move_iterator(pieces.end()));
+}
+
 int TWriteBuffer::Collect(TIoSlice* slices, int most, int limit, bool packed) {
   int used = 0;
-  for (TSegment& segment : segments_) {
+  for (std::size_t i = 0; i < segments_.size(); ++i) {
     if (used == most || limit <= 0) return used;
-    if (packed && segment.packable) PackSegment(segment);
+    if (packed && segments_[i].packable) PackSegment(i);
+    const TSegment& segment = segments_[i];
     const int take = std::min(segment.length, limit);
     slices[used++] = {segment.data, static_cast<std::size_t>(take)};
     limit -= take;

@@ -142,7 +142,8 @@ class TWriteBuffer {
   // it is, the rest may still be deflated.
   void FreezeOwnBytes();
   void PushOwnSegment(int from, int to, bool packable);
-  void PackSegment(TSegment& segment);
+  void PackSegment(std::size_t index);
+  void PackFrames(std::size_t index);
   // Whether `total` queued bytes fit the class the queue may occupy; grows
   // that class within the unforced limits.
   bool AdmitTotal(std::size_t total, bool force);

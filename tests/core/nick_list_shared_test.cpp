@@ -12,17 +12,16 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include "core/nick_list.h"
 #include "core/shared_block.h"
 #include "nick_list_test_support.h"
 #include "security/account.h"
 #include "security/profile_access.h"
+#include "support/zpipe_decode.h"
 
 namespace {
 
-constexpr std::string_view kZOn = "$ZOn|";
 
 // The list as it was built straight into one viewer's queue.
 std::string ReferenceNickList(const TNickList& list, const TSettings& settings, THubSocket& user) {
@@ -86,39 +85,6 @@ std::string ReferenceArrival(const TNickList& list, const THubSocket& viewer, co
   return out;
 }
 
-// Undoes "$ZOn|" blocks as a client does: only where a message starts.
-std::string Decode(std::string_view wire) {
-  std::string plain;
-  std::size_t at = 0;
-  while (at < wire.size()) {
-    const bool messageStart = plain.empty() || plain.back() == '|';
-    if (messageStart && wire.substr(at, kZOn.size()) == kZOn) {
-      at += kZOn.size();
-      z_stream zs{};
-      EXPECT_EQ(inflateInit(&zs), Z_OK);
-      std::string chunk(1 << 16, '\0');
-      int rc = Z_OK;
-      zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(wire.data() + at));
-      zs.avail_in = static_cast<uInt>(wire.size() - at);
-      while (rc == Z_OK) {
-        zs.next_out = reinterpret_cast<Bytef*>(chunk.data());
-        zs.avail_out = static_cast<uInt>(chunk.size());
-        rc = inflate(&zs, Z_NO_FLUSH);
-        plain.append(chunk.data(), chunk.size() - zs.avail_out);
-      }
-      EXPECT_EQ(rc, Z_STREAM_END) << "a broken stream at " << at;
-      at = wire.size() - zs.avail_in;
-      inflateEnd(&zs);
-      if (rc != Z_STREAM_END) return plain;
-      continue;
-    }
-    const std::size_t bar = wire.find('|', at);
-    const std::size_t end = bar == std::string_view::npos ? wire.size() : bar + 1;
-    plain.append(wire.substr(at, end - at));
-    at = end;
-  }
-  return plain;
-}
 
 enum TFlavour { kPlain, kNoHello, kZPipe, kFlavourCount };
 enum TKind { kRegular, kOperator, kMaster, kSneaky, kWatcher, kKindCount };
@@ -280,7 +246,7 @@ class NickListShared : public ::testing::TestWithParam<unsigned>, public TNickLi
 
   void Check(TClient& c) {
     while (!c.user->WriteBuffer().Empty()) Drain(c, 1 << 20);
-    EXPECT_EQ(Decode(c.wire), c.expected) << c.user->Nick << " flavour " << c.flavour;
+    EXPECT_EQ(DecodeZPipe(c.wire), c.expected) << c.user->Nick << " flavour " << c.flavour;
   }
 
   void Quit(std::size_t index) {
@@ -450,7 +416,7 @@ TEST(NickListSharedBlocks, OwnBytesBehindSharedBlocksStayInOrderForEveryFlavour)
       wire.append(offered, 0, static_cast<std::size_t>(taken));
       out.Consume(taken);
     }
-    EXPECT_EQ(Decode(wire), expected);
+    EXPECT_EQ(DecodeZPipe(wire), expected);
     if (zpipe) {
       EXPECT_LT(wire.size(), expected.size() / 2);
     }

@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "core/write_buffer.h"
+#include "support/zpipe_decode.h"
 
 namespace {
 
@@ -93,6 +96,62 @@ TEST(SharedRunTest, APieceIsDeflatedOnceForItsReaders) {
   EXPECT_EQ(std::string_view(static_cast<const char*>(sa[0].data), 5), "$ZOn|");
   EXPECT_EQ(sa[0].data, sb[0].data);
   EXPECT_EQ(a.Length(), static_cast<int>(sa[0].length));
+}
+
+// What a ZPipe client is sent of its whole queue, and the slices' starts.
+std::string Drain(TWriteBuffer& buffer, std::set<const void*>* starts = nullptr) {
+  std::string wire;
+  TIoSlice slices[64];
+  while (!buffer.Empty()) {
+    const int count = buffer.Collect(slices, 64, 1 << 20, true);
+    int sent = 0;
+    for (int i = 0; i < count; ++i) {
+      wire.append(static_cast<const char*>(slices[i].data), slices[i].length);
+      if (starts != nullptr) starts->insert(slices[i].data);
+      sent += static_cast<int>(slices[i].length);
+    }
+    buffer.Consume(sent);
+  }
+  return wire;
+}
+
+// Clients that joined a run at different points, or missed part of it,
+// each get exactly their broadcasts; the frames they have in common are
+// deflated once, and only the head before a client's first cut is its own.
+TEST(SharedRunTest, ClientsJoiningARunAtDifferentPointsShareItsFrames) {
+  TSharedRuns runs;
+  TWriteBuffer early, late, gap;
+  std::string toEarly, toLate, toGap;
+  std::string toAll;
+  std::set<const void*> earlyStarts, lateStarts;
+  for (int i = 0; i < 400; ++i) {
+    const std::string line = Line(i);
+    TSharedBroadcast broadcast(runs, line);
+    broadcast.To(early, 3);
+    toEarly += line;
+    if (i >= 37) {
+      broadcast.To(late, 3);
+      toLate += line;
+    }
+    // Misses 100..199, so its first piece ends inside frames the others
+    // may already have deflated.
+    if (i < 100 || i >= 200) {
+      broadcast.To(gap, 3);
+      toGap += line;
+    }
+    if (i == 250) {
+      EXPECT_EQ(DecodeZPipe(Drain(early, &earlyStarts)), toEarly);
+      toEarly.clear();
+    }
+  }
+  EXPECT_EQ(DecodeZPipe(Drain(gap)), toGap);
+  EXPECT_EQ(DecodeZPipe(Drain(early, &earlyStarts)), toEarly);
+  EXPECT_EQ(DecodeZPipe(Drain(late, &lateStarts)), toLate);
+  // The late client shares all it was sent but its head.
+  int own = 0;
+  for (const void* start : lateStarts) own += earlyStarts.count(start) == 0 ? 1 : 0;
+  EXPECT_LE(own, 2);
+  EXPECT_GT(lateStarts.size(), 3u);
 }
 
 }  // namespace
