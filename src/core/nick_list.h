@@ -150,9 +150,10 @@ class TNickList : public TAccountUsers {
   TBinList<THubSocket> sorted_{4096};
   THashList<THubSocket> operators_{128};
   TWriteBuffer opList_{1};  // "$OpList {bot}$$" + unhidden operators + "|"
-  // What lists share, per view: the "$NickList" message and every unhidden
-  // user's "$MyINFO" as users and as operators see it.
-  TSharedChain nickListChain_{0};
+  // What lists share, per view: the "$NickList" message (in parts, one
+  // message across its blocks) and every unhidden user's "$MyINFO" as users
+  // and as operators see it.
+  TSharedChain nickListChain_{kSharedBlockSize};
   TSharedChain userMyINFOs_{kSharedBlockSize};
   TSharedChain operatorMyINFOs_{kSharedBlockSize};
   TSharedRuns runs_;

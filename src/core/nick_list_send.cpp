@@ -123,7 +123,17 @@ void TNickList::AppendSharedNickList(THubSocket& user, TWriteBuffer& out) {
   }
   chain.Add(0, "|");
   chain.Finish();
-  for (const auto& block : chain.Blocks()) out.AppendShared(block);
+  // The blocks are parts of one message, which a ZPipe client may only get
+  // deflated whole: it gets a copy, which its queue deflates as it does
+  // its own bytes.
+  const bool copy = user.UserInfo().Supports.ZPipe;
+  for (const auto& block : chain.Blocks()) {
+    if (copy) {
+      out.AppendString(block->Text());
+    } else {
+      out.AppendShared(block);
+    }
+  }
 }
 
 bool TNickList::AppendSharedMyINFOs(THubSocket& user, TWriteBuffer& out) {

@@ -289,8 +289,10 @@ void TWriteBuffer::AppendShared(const std::shared_ptr<const TSharedBlock>& block
   segment.data = block->Text().data() + offset;
   segment.length = length;
   segment.offset = offset;
-  segment.packable = true;
   segment.endsMessage = segment.data[length - 1] == '|';
+  // A stream holds whole messages: a part of one (a long message in
+  // several blocks) goes plain.
+  segment.packable = segment.endsMessage && (segments_.empty() || segments_.back().endsMessage);
   queued_ += length;
   segments_.push_back(std::move(segment));
 }
@@ -375,7 +377,7 @@ int TWriteBuffer::Collect(TIoSlice* slices, int most, int limit, bool packed) {
   int used = 0;
   for (std::size_t i = 0; i < segments_.size(); ++i) {
     if (used == most || limit <= 0) return used;
-    if (packed && segments_[i].packable) PackSegment(i);
+    if (packed && segments_[i].packable && segments_[i].endsMessage) PackSegment(i);
     const TSegment& segment = segments_[i];
     const int take = std::min(segment.length, limit);
     slices[used++] = {segment.data, static_cast<std::size_t>(take)};

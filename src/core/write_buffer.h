@@ -54,9 +54,10 @@ class TWriteBuffer {
   // Only while nothing shared is queued (the bytes would go behind it).
   void PrependString(std::string_view text);
 
-  // Queues `length` bytes of `block` from `offset`, complete messages, after
-  // everything queued so far; refused (overflow) as an append of the same
-  // size would be. The buffer keeps the block alive until it is sent.
+  // Queues `length` bytes of `block` from `offset` after everything queued
+  // so far; refused (overflow) as an append of the same size would be. The
+  // buffer keeps the block alive until it is sent. Only complete messages
+  // may go deflated: the parts of a message split across blocks go plain.
   void AppendShared(const std::shared_ptr<const TSharedBlock>& block, int offset, int length);
   void AppendShared(const std::shared_ptr<const TSharedBlock>& block);
   // A broadcast's piece of a shared block: queued by reference behind what

@@ -359,6 +359,66 @@ TEST(NickListSharedBlocks, AJoinReplacesOneBlockAndQueuedBlocksStay) {
   EXPECT_GT(late.WriteBuffer().SharedBytes(), late.WriteBuffer().Length() * 9 / 10);
 }
 
+// A "$NickList" longer than a block is one message across several: each
+// flavour still gets it whole, a ZPipe client deflated only as a whole
+// message, and a join between two lists leaves the first one as it was.
+TEST(NickListSharedBlocks, ANickListAcrossBlocksReachesEveryFlavourWhole) {
+  TNickListFixture f;
+  for (int i = 0; i < 1200; ++i) {
+    f.LoginWith("a_rather_long_nick_number_" + std::to_string(1000 + i * 2), {nullptr, false, true, false});
+  }
+  for (const bool zpipe : {false, true}) {
+    SCOPED_TRACE(zpipe ? "ZPipe" : "plain");
+    THubSocket& viewer = f.LoginWith(zpipe ? "viewer_z" : "viewer_p", {nullptr, false, false, false});
+    viewer.UserInfo().Supports.ZPipe = zpipe;
+    TNickListFixture::Take(viewer);
+    f.list.SendNickList(viewer);
+    const std::string expected = ReferenceNickList(f.list, f.settings, viewer);
+    ASSERT_GT(expected.find('|'), 3 * TNickList::kSharedBlockSize);
+    // A join sorting into the first block before this list is sent.
+    f.LoginWith(zpipe ? "a_rather_long_nick_number_1003" : "a_rather_long_nick_number_1001",
+                {nullptr, false, true, true});
+    std::string wire;
+    TWriteBuffer& out = viewer.WriteBuffer();
+    while (!out.Empty()) {
+      if (zpipe) out.Compress();
+      TIoSlice slices[16];
+      const int count = out.Collect(slices, 16, 24576, zpipe);
+      int sent = 0;
+      for (int s = 0; s < count; ++s) {
+        wire.append(static_cast<const char*>(slices[s].data), slices[s].length);
+        sent += static_cast<int>(slices[s].length);
+      }
+      out.Consume(sent);
+    }
+    const std::string decoded = DecodeZPipe(wire);
+    ASSERT_GE(decoded.size(), expected.size());
+    EXPECT_EQ(decoded.substr(0, expected.size()), expected);
+    if (zpipe) {
+      // The list itself went deflated, not only the "$MyINFO"s behind it.
+      EXPECT_EQ(wire.substr(0, 5), "$ZOn|");
+      EXPECT_LT(wire.size(), expected.size() / 2);
+    } else {
+      EXPECT_EQ(wire, decoded);
+    }
+  }
+}
+
+// A message split across two queued blocks never goes deflated in part:
+// a stream may only begin where a message does.
+TEST(NickListSharedBlocks, AMessageAcrossBlocksGoesPlainToAZPipeClient) {
+  const std::string head = "$NickList " + std::string(300, 'a') + "$$";
+  const std::string tail = std::string(300, 'b') + "$$|";
+  TWriteBuffer out;
+  out.AppendShared(std::make_shared<const TSharedBlock>(head));
+  out.AppendShared(std::make_shared<const TSharedBlock>(tail));
+  TIoSlice slices[4];
+  const int count = out.Collect(slices, 4, 1 << 20, true);
+  std::string wire;
+  for (int s = 0; s < count; ++s) wire.append(static_cast<const char*>(slices[s].data), slices[s].length);
+  EXPECT_EQ(wire, head + tail);
+}
+
 // A client that stops reading keeps only what it had queued: a block the
 // list dropped lives until that client's queue goes, and no longer.
 TEST(NickListSharedBlocks, ABlockLivesUntilItsLastReaderLetsGo) {
