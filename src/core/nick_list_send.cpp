@@ -144,8 +144,8 @@ bool TNickList::AppendSharedMyINFOs(THubSocket& user, TWriteBuffer& out) {
     const THubSocket& other = *sorted_.GetObject(i);
     if (other.Hidden) continue;
     const TUserInfo& info = other.UserInfo();
-    chain.Add(other.Id(), asOperator ? info.OperatorMyINFO.Text : info.UserMyINFO.Text, {},
-              &other == &user);
+    const TMyINFOText& text = asOperator ? info.OperatorMyINFO : info.UserMyINFO;
+    chain.Add(other.Id(), text.Text, {}, &other == &user, text.Version);
   }
   chain.Finish();
   // An operator finds itself in its place; anyone else is sent its own

@@ -4,8 +4,14 @@
 void TSharedChain::Begin() {
   old_.swap(blocks_);
   oldBoundaries_.swap(boundaries_);
+  oldEntries_.swap(entries_);
+  oldBlockFirst_.swap(blockFirst_);
   blocks_.clear();
   boundaries_.clear();
+  entries_.clear();
+  blockFirst_.clear();
+  oldEntry_ = 0;
+  entryOffset_ = 0;
   oldByLastId_.clear();
   oldIndex_ = 0;
   oldOffset_ = 0;
@@ -15,10 +21,15 @@ void TSharedChain::Begin() {
   marked_ = TPlace{};
 }
 
-bool TSharedChain::Matches(std::string_view first, std::string_view second) const {
+bool TSharedChain::Matches(std::uint64_t id, std::uint64_t version, std::string_view first,
+                           std::string_view second) const {
   if (oldIndex_ >= old_.size()) return false;
   const std::string_view text = old_[oldIndex_]->Text();
   if (oldOffset_ + first.size() + second.size() > text.size()) return false;
+  if (version != 0 && entryOffset_ == oldOffset_ && oldEntry_ < oldEntries_.size()) {
+    const TEntryKey& old = oldEntries_[oldEntry_];
+    if (old.id == id && old.version == version && old.size == first.size() + second.size()) return true;
+  }
   const char* at = text.data() + oldOffset_;
   return std::string_view(at, first.size()) == first &&
          std::string_view(at + first.size(), second.size()) == second;
@@ -73,20 +84,33 @@ void TSharedChain::TryResync(std::uint64_t id, int size) {
   Seal(id, size);
   oldIndex_ = index + 1;
   oldOffset_ = 0;
+  oldEntry_ = oldIndex_ < oldBlockFirst_.size() ? oldBlockFirst_[oldIndex_] : oldEntries_.size();
+  entryOffset_ = 0;
   inSync_ = true;
 }
 
-void TSharedChain::Add(std::uint64_t id, std::string_view first, std::string_view second, bool mark) {
+void TSharedChain::Add(std::uint64_t id, std::string_view first, std::string_view second, bool mark,
+                       std::uint64_t version) {
   const std::size_t size = first.size() + second.size();
+  entries_.push_back({id, version, size});
   if (inSync_) {
-    if (Matches(first, second)) {
+    if (Matches(id, version, first, second)) {
       if (mark) marked_ = {static_cast<int>(blocks_.size()), static_cast<int>(oldOffset_), static_cast<int>(size)};
+      // The old entries' keys follow the walk while entries match one for one.
+      if (entryOffset_ == oldOffset_ && oldEntry_ < oldEntries_.size() && oldEntries_[oldEntry_].size == size) {
+        ++oldEntry_;
+        entryOffset_ += size;
+      }
       oldOffset_ += size;
       if (oldOffset_ == old_[oldIndex_]->Text().size()) {
         blocks_.push_back(old_[oldIndex_]);
         boundaries_.push_back(oldBoundaries_[oldIndex_]);
         ++oldIndex_;
         oldOffset_ = 0;
+        // Blocks end where entries do: a cursor that kept up starts the next one.
+        const bool aligned = entryOffset_ == old_[oldIndex_ - 1]->Text().size();
+        oldEntry_ = oldIndex_ < oldBlockFirst_.size() ? oldBlockFirst_[oldIndex_] : oldEntries_.size();
+        entryOffset_ = aligned ? 0 : static_cast<std::size_t>(-1);
       }
       return;
     }
@@ -144,4 +168,21 @@ void TSharedChain::Finish() {
   old_.clear();
   oldBoundaries_.clear();
   oldByLastId_.clear();
+  IndexBlocks();
+}
+
+void TSharedChain::IndexBlocks() {
+  blockFirst_.clear();
+  std::size_t entry = 0;
+  for (const auto& block : blocks_) {
+    blockFirst_.push_back(entry);
+    std::size_t bytes = 0;
+    while (bytes < block->Text().size() && entry < entries_.size()) bytes += entries_[entry++].size;
+    // Entries always end where blocks do; if not, no key is trusted.
+    if (bytes != block->Text().size()) {
+      entries_.clear();
+      blockFirst_.assign(blocks_.size(), 0);
+      return;
+    }
+  }
 }

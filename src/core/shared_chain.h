@@ -29,8 +29,11 @@ class TSharedChain {
 
   void Begin();
   // The next entry, `first` + `second`, of the owner `id` (0: none);
-  // `mark` remembers its place for the caller.
-  void Add(std::uint64_t id, std::string_view first, std::string_view second = {}, bool mark = false);
+  // `mark` remembers its place for the caller. `version` (0: none) changes
+  // whenever the owner's text does: an entry met again with the same one
+  // is known unchanged without comparing its bytes.
+  void Add(std::uint64_t id, std::string_view first, std::string_view second = {}, bool mark = false,
+           std::uint64_t version = 0);
   void Finish();
 
   const std::vector<std::shared_ptr<const TSharedBlock>>& Blocks() const { return blocks_; }
@@ -44,11 +47,18 @@ class TSharedChain {
     int size = 0;          // that entry's length
   };
 
-  bool Matches(std::string_view first, std::string_view second) const;
+  bool Matches(std::uint64_t id, std::uint64_t version, std::string_view first, std::string_view second) const;
+  void IndexBlocks();
   void StartRebuild();
   void Seal(std::uint64_t lastId, int lastSize);
   void TryResync(std::uint64_t id, int size);
   void SplitInHalves();
+
+  struct TEntryKey {
+    std::uint64_t id = 0;
+    std::uint64_t version = 0;
+    std::size_t size = 0;
+  };
 
   struct TEntryEnd {
     std::size_t end = 0;  // in building_
@@ -67,6 +77,13 @@ class TSharedChain {
   std::size_t oldIndex_ = 0;
   std::size_t oldOffset_ = 0;
   bool inSync_ = true;
+  // Every entry of the chain in order, and the index of each block's first.
+  std::vector<TEntryKey> entries_;
+  std::vector<std::size_t> blockFirst_;
+  std::vector<TEntryKey> oldEntries_;
+  std::vector<std::size_t> oldBlockFirst_;
+  std::size_t oldEntry_ = 0;     // the old entry that starts at entryOffset_
+  std::size_t entryOffset_ = 0;  // in old_[oldIndex_]; differs from oldOffset_ when lost
   std::string building_;
   std::vector<TEntryEnd> ends_;  // the entries added to building_ one by one
   TPlace marked_;

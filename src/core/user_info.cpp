@@ -40,8 +40,12 @@ std::string BuildMyINFO(const TUserInfo& info, std::string_view nick, const TSet
 }
 
 void Replace(TMyINFOText& slot, std::string text) {
+  // Main thread only, as every user's data.
+  static std::uint64_t lastVersion = 0;
   slot.Changed = slot.Text != text;
-  if (slot.Changed) slot.Text = std::move(text);
+  if (!slot.Changed) return;
+  slot.Text = std::move(text);
+  slot.Version = ++lastVersion;
 }
 
 }  // namespace

@@ -77,6 +77,7 @@ struct TMyINFOText {
   bool Changed = false;            // the last rebuild gave a different text
   std::uint64_t PendingSince = 0;  // ms; 0 = nothing waits for pooled delivery
   std::uint64_t ChangeStamp = 0;   // ms of the last change sent or pooled
+  std::uint64_t Version = 0;       // new with every change of Text, unique in the process
 };
 
 // A user's parsed data, flags set by commands and the two "$MyINFO" texts

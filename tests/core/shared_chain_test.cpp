@@ -11,6 +11,7 @@ namespace {
 struct TEntry {
   std::uint64_t id;
   std::string text;
+  std::uint64_t version = 0;  // 0: compared by its bytes
 };
 
 std::string Walk(TSharedChain& chain, const std::vector<TEntry>& entries, int mark) {
@@ -20,7 +21,7 @@ std::string Walk(TSharedChain& chain, const std::vector<TEntry>& entries, int ma
     // Split in two pieces as the nick list gives them ("nick", "$$").
     const std::string& t = entries[i].text;
     chain.Add(entries[i].id, std::string_view(t).substr(0, t.size() / 2), std::string_view(t).substr(t.size() / 2),
-              static_cast<int>(i) == mark);
+              static_cast<int>(i) == mark, entries[i].version);
     all += t;
   }
   chain.Finish();
@@ -33,7 +34,8 @@ std::string Joined(const TSharedChain& chain) {
   return all;
 }
 
-// Random inserts, removals and changes: the chain always spells the walk's
+// Random inserts, removals and changes (some to a text of the same size,
+// which only a new version tells): the chain always spells the walk's
 // text, marks the marked entry, and makes few blocks per change.
 TEST(SharedChainTest, FollowsEveryChangeAndRemakesOnlyWhatChanged) {
   for (unsigned seed : {3u, 17u, 256u}) {
@@ -41,7 +43,13 @@ TEST(SharedChainTest, FollowsEveryChangeAndRemakesOnlyWhatChanged) {
     TSharedChain chain(400);
     std::vector<TEntry> entries;
     std::uint64_t next = 1;
-    for (int i = 0; i < 300; ++i) entries.push_back({next++, "$MyINFO $ALL u" + std::to_string(i) + " x|"});
+    std::uint64_t versions = 0;
+    // Most entries carry versions, as "$MyINFO"s do; every fifth is compared.
+    const auto versionOf = [&](std::uint64_t id) { return id % 5 == 0 ? 0 : ++versions; };
+    for (int i = 0; i < 300; ++i) {
+      entries.push_back({next, "$MyINFO $ALL u" + std::to_string(i) + " x|", versionOf(next)});
+      ++next;
+    }
     Walk(chain, entries, -1);
     for (int step = 0; step < 600; ++step) {
       const std::uint64_t madeBefore = chain.BlocksMade();
@@ -49,13 +57,18 @@ TEST(SharedChainTest, FollowsEveryChangeAndRemakesOnlyWhatChanged) {
       switch (random() % 4) {
         case 0:
           entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(at),
-                         {next++, "$MyINFO $ALL n" + std::to_string(next) + std::string(random() % 60, 'y') + "|"});
+                         {next, "$MyINFO $ALL n" + std::to_string(next) + std::string(random() % 60, 'y') + "|",
+                          versionOf(next)});
+          ++next;
           break;
         case 1:
           if (at < entries.size()) entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(at));
           break;
         case 2:
-          if (at < entries.size()) entries[at].text = "$MyINFO $ALL c" + std::to_string(random() % 1000) + "|";
+          if (at < entries.size()) {
+            entries[at].text = "$MyINFO $ALL c" + std::to_string(100 + random() % 900) + "|";
+            if (entries[at].version != 0) entries[at].version = ++versions;
+          }
           break;
         default:
           break;  // nothing changed: nothing is made
