@@ -138,6 +138,11 @@ class TNickList : public TAccountUsers {
   void AppendSharedNickList(THubSocket& user, TWriteBuffer& out);
   // True when the viewer's own entry went out in its place.
   bool AppendSharedMyINFOs(THubSocket& user, TWriteBuffer& out);
+  void AppendSharedUserIPList(THubSocket& user, TWriteBuffer& out);
+  // Queues the chain's blocks, without its marked entry when `skipMarked`;
+  // `copy`: the blocks hold one message, which a ZPipe client may only get
+  // deflated whole, so it takes a copy its queue deflates.
+  static void QueueChain(const TSharedChain& chain, TWriteBuffer& out, bool skipMarked, bool copy);
   void SendBotLine(THubSocket& user, std::string_view text);
 
   TSettings& settings_;
@@ -156,6 +161,7 @@ class TNickList : public TAccountUsers {
   TSharedChain nickListChain_{kSharedBlockSize};
   TSharedChain userMyINFOs_{kSharedBlockSize};
   TSharedChain operatorMyINFOs_{kSharedBlockSize};
+  TSharedChain userIPs_{kSharedBlockSize};  // the "$UserIP" list of every unhidden, logged-in user
   TSharedRuns runs_;
 
  public:

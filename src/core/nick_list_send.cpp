@@ -123,15 +123,26 @@ void TNickList::AppendSharedNickList(THubSocket& user, TWriteBuffer& out) {
   }
   chain.Add(0, "|");
   chain.Finish();
-  // The blocks are parts of one message, which a ZPipe client may only get
-  // deflated whole: it gets a copy, which its queue deflates as it does
-  // its own bytes.
-  const bool copy = user.UserInfo().Supports.ZPipe;
-  for (const auto& block : chain.Blocks()) {
+  QueueChain(chain, out, false, user.UserInfo().Supports.ZPipe);
+}
+
+void TNickList::QueueChain(const TSharedChain& chain, TWriteBuffer& out, bool skipMarked, bool copy) {
+  const TSharedChain::TPlace& skip = chain.Marked();
+  const auto& blocks = chain.Blocks();
+  const auto queue = [&](const std::shared_ptr<const TSharedBlock>& block, int offset, int length) {
     if (copy) {
-      out.AppendString(block->Text());
+      out.AppendString(block->Text().substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(length)));
     } else {
-      out.AppendShared(block);
+      out.AppendShared(block, offset, length);
+    }
+  };
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
+    if (skipMarked && static_cast<int>(b) == skip.block) {
+      queue(blocks[b], 0, skip.offset);
+      const int after = skip.offset + skip.length;
+      queue(blocks[b], after, blocks[b]->Size() - after);
+    } else {
+      queue(blocks[b], 0, blocks[b]->Size());
     }
   }
 }
@@ -150,18 +161,8 @@ bool TNickList::AppendSharedMyINFOs(THubSocket& user, TWriteBuffer& out) {
   chain.Finish();
   // An operator finds itself in its place; anyone else is sent its own
   // text last, so the list goes around it.
-  const TSharedChain::TPlace& own = chain.Marked();
-  const auto& blocks = chain.Blocks();
-  for (std::size_t b = 0; b < blocks.size(); ++b) {
-    if (!asOperator && static_cast<int>(b) == own.block) {
-      out.AppendShared(blocks[b], 0, own.offset);
-      const int after = own.offset + own.length;
-      out.AppendShared(blocks[b], after, blocks[b]->Size() - after);
-    } else {
-      out.AppendShared(blocks[b]);
-    }
-  }
-  return asOperator && own.block >= 0;
+  QueueChain(chain, out, !asOperator, false);
+  return asOperator && chain.Marked().block >= 0;
 }
 
 void TNickList::SendDeferredNickList(THubSocket& user) {
@@ -169,6 +170,11 @@ void TNickList::SendDeferredNickList(THubSocket& user) {
 }
 
 void TNickList::SendUserIPList(THubSocket& user) {
+  // A viewer that may see hidden users sees its own selection.
+  if (user.Rights().MayShowHidden() == 0) {
+    AppendSharedUserIPList(user, user.WriteBuffer());
+    return;
+  }
   std::string text;
   std::size_t room = 9;
   for (int i = 0; i < byNick_.Count(); ++i) room += byNick_.GetKey(i).size() + 18;
@@ -187,6 +193,25 @@ void TNickList::SendUserIPList(THubSocket& user) {
   if (!any) return;
   text += '|';
   user.WriteBuffer().AppendString(text);
+}
+
+void TNickList::AppendSharedUserIPList(THubSocket& user, TWriteBuffer& out) {
+  TSharedChain& chain = userIPs_;
+  chain.Begin();
+  chain.Add(0, "$UserIP ");
+  std::string entry;
+  bool others = false;
+  for (int i = 0; i < sorted_.Count(); ++i) {
+    const THubSocket& other = *sorted_.GetObject(i);
+    if (other.Hidden || other.LifeState != lsInitialised) continue;
+    entry.assign(other.Nick).append(" ").append(other.IP).append("$$");
+    chain.Add(other.Id(), entry, {}, &other == &user);
+    others = others || &other != &user;
+  }
+  chain.Add(0, "|");
+  chain.Finish();
+  // The viewer's own entry is left out, and a list of no one is not sent.
+  if (others) QueueChain(chain, out, true, user.UserInfo().Supports.ZPipe);
 }
 
 void TNickList::AnnounceUser(THubSocket& user) {

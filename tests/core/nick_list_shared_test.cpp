@@ -68,6 +68,19 @@ std::string ReferenceNickList(const TNickList& list, const TSettings& settings, 
   return out;
 }
 
+// The "$UserIP" list as it was built for each operator alone.
+std::string ReferenceUserIPList(const TNickList& list, const THubSocket& user) {
+  std::string text = "$UserIP ";
+  bool any = false;
+  for (int i = 0; i < list.GetCount(); ++i) {
+    const THubSocket& other = *list.GetUser(i);
+    if (&other == &user || other.LifeState != lsInitialised || !TNickList::MaySee(user, other)) continue;
+    text += other.Nick + " " + other.IP + "$$";
+    any = true;
+  }
+  return any ? text + "|" : std::string();
+}
+
 // What a viewer was told of an arrival when the texts were copied into each
 // queue.
 std::string ReferenceArrival(const TNickList& list, const THubSocket& viewer, const THubSocket& user) {
@@ -145,6 +158,7 @@ class NickListShared : public ::testing::TestWithParam<unsigned>, public TNickLi
     user.UserInfo().Supports.NoHello = client->flavour == kNoHello || (client->flavour == kZPipe && Pick(2) == 0);
     user.UserInfo().Supports.ZPipe = client->flavour == kZPipe;
     user.UserInfo().Supports.UserIP2 = Pick(2) == 0;
+    user.IP = "10.0." + std::to_string(Pick(256)) + "." + std::to_string(Pick(256));
     clients_.push_back(std::move(client));
     return *clients_.back();
   }
@@ -215,6 +229,10 @@ class NickListShared : public ::testing::TestWithParam<unsigned>, public TNickLi
   void SendList(TClient& c) {
     c.expected += ReferenceNickList(list, settings, *c.user);
     list.SendNickList(*c.user);
+    if (c.user->Rights().MayAccessUserIP2() && Pick(2) == 0) {
+      c.expected += ReferenceUserIPList(list, *c.user);
+      list.SendUserIPList(*c.user);
+    }
   }
 
   void Join() {
@@ -401,6 +419,55 @@ TEST(NickListSharedBlocks, ANickListAcrossBlocksReachesEveryFlavourWhole) {
     } else {
       EXPECT_EQ(wire, decoded);
     }
+  }
+}
+
+// The operators' "$UserIP" list spans blocks too: each operator gets it
+// without its own entry, hidden and half-logged-in users left out, whole
+// for every flavour; an operator who may see hidden users gets its own.
+TEST(NickListSharedBlocks, TheUserIPListAcrossBlocksLeavesOutEachOperatorsOwnEntry) {
+  TNickListFixture f;
+  auto hider = std::make_shared<TProfile>();
+  hider->SetRight(TProfileRight::MayHideMe, 1);
+  for (int i = 0; i < 1200; ++i) {
+    THubSocket& u = f.LoginWith("a_rather_long_nick_number_" + std::to_string(1000 + i * 2),
+                                {i % 50 == 0 ? hider : nullptr, i % 50 == 0, true, false});
+    u.IP = "10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250);
+    if (i % 97 == 0) u.LifeState = lsClosing;
+  }
+  auto seer = std::make_shared<TProfile>(*f.users.Operator);
+  seer->SetRight(TProfileRight::MayShowHidden, paLower);
+  struct TCase {
+    const char* nick;
+    std::shared_ptr<TProfile> profile;
+    bool zpipe;
+  };
+  for (const TCase& c : {TCase{"a_rather_long_nick_number_1501", f.users.Operator, false},
+                         TCase{"a_rather_long_nick_number_1503", f.users.Operator, true},
+                         TCase{"a_rather_long_nick_number_1505", seer, false}}) {
+    SCOPED_TRACE(c.nick);
+    THubSocket& op = f.LoginWith(c.nick, {c.profile, false, true, false});
+    op.IP = std::string("192.168.7.") + c.nick[sizeof("a_rather_long_nick_number_") + 2];
+    op.UserInfo().Supports.ZPipe = c.zpipe;
+    TNickListFixture::Take(op);
+    f.list.SendUserIPList(op);
+    const std::string expected = ReferenceUserIPList(f.list, op);
+    ASSERT_GT(expected.size(), 3 * TNickList::kSharedBlockSize);
+    ASSERT_EQ(expected.find(op.IP + "$$"), std::string::npos);
+    std::string wire;
+    TWriteBuffer& out = op.WriteBuffer();
+    while (!out.Empty()) {
+      if (c.zpipe) out.Compress();
+      TIoSlice slices[16];
+      const int count = out.Collect(slices, 16, 24576, c.zpipe);
+      int sent = 0;
+      for (int s = 0; s < count; ++s) {
+        wire.append(static_cast<const char*>(slices[s].data), slices[s].length);
+        sent += static_cast<int>(slices[s].length);
+      }
+      out.Consume(sent);
+    }
+    EXPECT_EQ(DecodeZPipe(wire), expected);
   }
 }
 
