@@ -39,10 +39,10 @@ void TSharedChain::StartRebuild() {
   inSync_ = false;
   building_.clear();
   ends_.clear();
-  building_.reserve(blockSize_ == 0 ? 65536 : 2 * blockSize_ + 1024);
+  building_.reserve(2 * blockSize_ + 1024);
   // A small block just behind joins the new one, or entries arriving one by
   // one at the end of the list would each make a block of their own.
-  if (blockSize_ != 0 && !blocks_.empty() && blocks_.back()->Text().size() + oldOffset_ < blockSize_) {
+  if (!blocks_.empty() && blocks_.back()->Text().size() + oldOffset_ < blockSize_) {
     building_.assign(blocks_.back()->Text());
     if (marked_.block == static_cast<int>(blocks_.size())) {
       --marked_.block;
@@ -53,7 +53,7 @@ void TSharedChain::StartRebuild() {
   }
   // The entries of the current old block that still hold start the new one.
   if (oldIndex_ < old_.size()) building_.append(old_[oldIndex_]->Text().substr(0, oldOffset_));
-  if (blockSize_ != 0 && oldByLastId_.empty()) {
+  if (oldByLastId_.empty()) {
     for (std::size_t i = 0; i < oldBoundaries_.size(); ++i) oldByLastId_[oldBoundaries_[i].id] = i;
   }
 }
@@ -119,7 +119,6 @@ void TSharedChain::Add(std::uint64_t id, std::string_view first, std::string_vie
   if (mark) marked_ = {static_cast<int>(blocks_.size()), static_cast<int>(building_.size()), static_cast<int>(size)};
   building_.append(first);
   building_.append(second);
-  if (blockSize_ == 0) return;
   ends_.push_back({building_.size(), id, static_cast<int>(size)});
   if (oldIndex_ >= old_.size() && building_.size() >= blockSize_) {
     Seal(id, static_cast<int>(size));

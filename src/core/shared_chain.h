@@ -18,7 +18,8 @@
 // elsewhere. Main thread only.
 class TSharedChain {
  public:
-  // `blockSize` 0: one block holds the whole text (one message).
+  // `blockSize`: the size a block is filled to; a block may hold up to
+  // twice that before it is split.
   explicit TSharedChain(std::size_t blockSize) : blockSize_(blockSize) {}
 
   struct TPlace {

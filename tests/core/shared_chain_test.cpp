@@ -113,23 +113,4 @@ TEST(SharedChainTest, AppendsAtTheEndFillTheLastBlock) {
   EXPECT_LE(chain.Blocks().size(), all.size() / 1000 + 1);
 }
 
-TEST(SharedChainTest, OneBlockModeHoldsTheWholeTextAndKeepsItWhileUnchanged) {
-  TSharedChain chain(0);
-  std::vector<TEntry> entries;
-  for (int i = 0; i < 2000; ++i) entries.push_back({static_cast<std::uint64_t>(i + 1), "n" + std::to_string(i) + "$$"});
-  const std::string text = Walk(chain, entries, -1);
-  ASSERT_EQ(chain.Blocks().size(), 1u);
-  const auto block = chain.Blocks().front();
-  Walk(chain, entries, -1);
-  EXPECT_EQ(chain.Blocks().front(), block);
-  entries.pop_back();
-  const std::string shorter = Walk(chain, entries, -1);
-  ASSERT_EQ(chain.Blocks().size(), 1u);
-  EXPECT_EQ(chain.Blocks().front()->Text(), shorter);
-  EXPECT_EQ(block->Text(), text);  // what was queued stays as it was
-  entries.clear();
-  Walk(chain, entries, -1);
-  EXPECT_TRUE(chain.Blocks().empty());
-}
-
 }  // namespace
