@@ -101,7 +101,6 @@ std::vector<TSharedBlock::TFramePart> TSharedBlock::PackFrames(int offset, int l
         std::string packed = PackMessages(text, false);
         if (!packed.empty()) frame.packed = std::make_shared<const TSharedBlock>(std::move(packed));
         frame.tried = true;
-        ++framesPacked_;
       }
       part.packed = frame.packed;
     }

@@ -55,8 +55,6 @@ class TSharedBlock {
   // [offset, offset + length), complete messages written already, cut at
   // the frames, in order.
   std::vector<TFramePart> PackFrames(int offset, int length) const;
-  // Frames deflated since construction (tests).
-  int FramesPacked() const { return framesPacked_; }
 
  private:
   struct TFrame {
@@ -72,7 +70,6 @@ class TSharedBlock {
   mutable std::string packed_;
   mutable bool packTried_ = false;
   mutable std::vector<TFrame> frames_;  // by start; the first starts at 0
-  mutable int framesPacked_ = 0;
 };
 
 // Deflates `text` into "$ZOn|" and one zlib stream; empty when the text is
