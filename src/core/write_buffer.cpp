@@ -184,6 +184,7 @@ bool TWriteBuffer::Consume(int count) {
       count -= taken;
       if (front.length == 0) segments_.pop_front();
     }
+    SyncTail();
     if (count > 0) {
       length_ -= count;
       head_ = length_ == 0 ? 0 : head_ + count;
@@ -237,6 +238,16 @@ void TWriteBuffer::PushOwnSegment(int from, int to, bool packable) {
   segment.block = std::move(block);
   queued_ += segment.length;
   segments_.push_back(std::move(segment));
+  SyncTail();
+}
+
+void TWriteBuffer::SyncTail() {
+  if (segments_.empty()) {
+    tail_ = TTail{};
+    return;
+  }
+  const TSegment& last = segments_.back();
+  tail_ = {last.block.get(), last.offset, last.offset + last.length, last.packable, last.endsMessage};
 }
 
 void TWriteBuffer::FreezeOwnBytes() {
@@ -272,16 +283,17 @@ void TWriteBuffer::AppendShared(const std::shared_ptr<const TSharedBlock>& block
                             static_cast<std::size_t>(length);
   if (queued_ == 0) queueClass_ = sizeClass_;
   if (!AdmitTotal(total, false)) return;
-  if (length_ == 0 && !segments_.empty()) {
+  if (length_ == 0 && tail_.packable && tail_.block == block.get() && tail_.end == offset) {
     // Right behind the part of the same block queued last (a run of
-    // broadcasts): that part grows, unless it was begun or packed.
+    // broadcasts): that part grows, unless it was begun or packed. Written,
+    // not read: the segment itself is likely out of the cache.
+    tail_.end += length;
+    tail_.endsMessage = block->Text()[static_cast<std::size_t>(offset + length - 1)] == '|';
     TSegment& last = segments_.back();
-    if (last.packable && last.block == block && last.offset + last.length == offset) {
-      last.length += length;
-      last.endsMessage = block->Text()[static_cast<std::size_t>(offset + length - 1)] == '|';
-      queued_ += length;
-      return;
-    }
+    last.length = tail_.end - tail_.offset;
+    last.endsMessage = tail_.endsMessage;
+    queued_ += length;
+    return;
   }
   FreezeOwnBytes();
   TSegment segment;
@@ -292,8 +304,9 @@ void TWriteBuffer::AppendShared(const std::shared_ptr<const TSharedBlock>& block
   segment.endsMessage = segment.data[length - 1] == '|';
   // A stream holds whole messages: a part of one (a long message in
   // several blocks) goes plain.
-  segment.packable = segment.endsMessage && (segments_.empty() || segments_.back().endsMessage);
+  segment.packable = segment.endsMessage && tail_.endsMessage;
   queued_ += length;
+  tail_ = {block.get(), offset, offset + length, segment.packable, segment.endsMessage};
   segments_.push_back(std::move(segment));
 }
 
@@ -301,9 +314,8 @@ void TWriteBuffer::AppendBroadcast(const std::shared_ptr<const TSharedBlock>& bl
                                    int length) {
   // Behind a message not yet ended the piece is copied too: a queued piece
   // may go deflated, and a stream may only start where a message does.
-  const bool midMessage = length_ > 0 ? data_[length_ - 1] != '|'
-                                      : !segments_.empty() && !segments_.back().endsMessage;
-  if ((segments_.empty() && length_ > 0) || midMessage) {
+  const bool midMessage = length_ > 0 ? data_[length_ - 1] != '|' : !tail_.endsMessage;
+  if ((tail_.block == nullptr && length_ > 0) || midMessage) {
     AppendData(block->Text().data() + offset, static_cast<std::size_t>(length));
     return;
   }
@@ -375,15 +387,21 @@ void TWriteBuffer::PackFrames(std::size_t index) {
 
 int TWriteBuffer::Collect(TIoSlice* slices, int most, int limit, bool packed) {
   int used = 0;
-  for (std::size_t i = 0; i < segments_.size(); ++i) {
-    if (used == most || limit <= 0) return used;
-    if (packed && segments_[i].packable && segments_[i].endsMessage) PackSegment(i);
+  bool repacked = false;
+  std::size_t i = 0;
+  for (; i < segments_.size() && used < most && limit > 0; ++i) {
+    if (packed && segments_[i].packable && segments_[i].endsMessage) {
+      PackSegment(i);
+      repacked = true;
+    }
     const TSegment& segment = segments_[i];
     const int take = std::min(segment.length, limit);
     slices[used++] = {segment.data, static_cast<std::size_t>(take)};
     limit -= take;
   }
-  if (used < most && limit > 0 && length_ > 0) {
+  if (repacked) SyncTail();
+  // The own bytes go behind every queued segment.
+  if (i == segments_.size() && used < most && limit > 0 && length_ > 0) {
     slices[used++] = {data_, static_cast<std::size_t>(std::min(length_, limit))};
   }
   return used;
@@ -412,6 +430,7 @@ void TWriteBuffer::Shrink() {
 
 void TWriteBuffer::Clear(bool releaseStorage) {
   segments_.clear();
+  tail_ = TTail{};
   queued_ = 0;
   queueClass_ = 0;
   length_ = 0;

@@ -174,6 +174,18 @@ class TWriteBuffer {
   int unsentRounds_ = 0;       // consecutive Consumes that left bytes behind
   int stalledRounds_ = 0;      // consecutive send rounds that took nothing
   std::deque<TSegment> segments_;
+  // The last segment as the broadcast path needs it, kept in the buffer:
+  // reading it from the queue's storage cost a cache miss per client and
+  // broadcast. SyncTail() after any other change of segments_.
+  struct TTail {
+    const TSharedBlock* block = nullptr;  // null: no segment
+    int offset = 0;
+    int end = 0;  // offset + length
+    bool packable = false;
+    bool endsMessage = true;
+  };
+  TTail tail_;
+  void SyncTail();
   int queued_ = 0;             // bytes in segments_
   int queueClass_ = 0;         // the class all queued bytes would fill together
 };

@@ -115,6 +115,25 @@ std::string Drain(TWriteBuffer& buffer, std::set<const void*>* starts = nullptr)
   return wire;
 }
 
+// A full socket takes nothing after the queue offered its deflated form:
+// broadcasts that follow must queue behind that form, never lengthen it.
+TEST(SharedRunTest, BroadcastsAfterAnOfferThatWasNotTakenStayWhole) {
+  TSharedRuns runs;
+  TWriteBuffer buffer;
+  std::string expected;
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 10; ++i) {
+      const std::string line = Line(round * 10 + i);
+      TSharedBroadcast(runs, line).To(buffer, 0);
+      expected += line;
+    }
+    TIoSlice slices[8];
+    ASSERT_GT(buffer.Collect(slices, 8, 1 << 20, true), 0);
+    buffer.NoteStalledRound();
+  }
+  EXPECT_EQ(DecodeZPipe(Drain(buffer)), expected);
+}
+
 // Clients that joined a run at different points, or missed part of it,
 // each get exactly their broadcasts; the frames they have in common are
 // deflated once, and only the head before a client's first cut is its own.
