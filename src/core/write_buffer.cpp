@@ -63,6 +63,35 @@ TLastPiece& LastPiece() {
   return last;
 }
 
+// Own bytes frozen lately: clients of one kind that were all sent in the
+// same pass then took the same broadcasts, and freeze the same bytes; they
+// share one block and its deflated form. Holding the blocks keeps their
+// addresses from being reused.
+class TRecentFrozen {
+ public:
+  static constexpr std::size_t kLargest = 16384;
+
+  std::shared_ptr<const TSharedBlock> Freeze(std::string_view text) {
+    if (text.size() > kLargest) return std::make_shared<const TSharedBlock>(std::string(text));
+    for (const auto& block : blocks_) {
+      if (block && block->Text() == text) return block;
+    }
+    auto block = std::make_shared<const TSharedBlock>(std::string(text));
+    blocks_[next_] = block;
+    next_ = (next_ + 1) % blocks_.size();
+    return block;
+  }
+
+ private:
+  std::array<std::shared_ptr<const TSharedBlock>, 8> blocks_;
+  std::size_t next_ = 0;
+};
+
+TRecentFrozen& RecentFrozen() {
+  static TRecentFrozen recent;
+  return recent;
+}
+
 std::string BadParms(int a, int b) {
   return "BadParms(" + std::to_string(a) + ", " + std::to_string(b) + ")";
 }
@@ -228,8 +257,7 @@ bool TWriteBuffer::AdmitTotal(std::size_t total, bool force) {
 
 void TWriteBuffer::PushOwnSegment(int from, int to, bool packable) {
   if (to <= from) return;
-  auto block = std::make_shared<const TSharedBlock>(
-      std::string(data_ + from, static_cast<std::size_t>(to - from)));
+  auto block = RecentFrozen().Freeze({data_ + from, static_cast<std::size_t>(to - from)});
   TSegment segment;
   segment.data = block->Text().data();
   segment.length = block->Size();
@@ -315,7 +343,12 @@ void TWriteBuffer::AppendBroadcast(const std::shared_ptr<const TSharedBlock>& bl
   // Behind a message not yet ended the piece is copied too: a queued piece
   // may go deflated, and a stream may only start where a message does.
   const bool midMessage = length_ > 0 ? data_[length_ - 1] != '|' : !tail_.endsMessage;
-  if ((tail_.block == nullptr && length_ > 0) || midMessage) {
+  // A client that keeps up takes a copy while its own bytes stay short: a
+  // copy costs it less than a queued reference, and goes with the next pass
+  // anyway. Past that (a burst, a login storm) its bytes join the queue.
+  const bool keepsUp = tail_.block == nullptr &&
+                       static_cast<std::size_t>(length_) + static_cast<std::size_t>(length) <= kBroadcastCopyLimit;
+  if (keepsUp || midMessage) {
     AppendData(block->Text().data() + offset, static_cast<std::size_t>(length));
     return;
   }

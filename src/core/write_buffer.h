@@ -61,8 +61,8 @@ class TWriteBuffer {
   void AppendShared(const std::shared_ptr<const TSharedBlock>& block, int offset, int length);
   void AppendShared(const std::shared_ptr<const TSharedBlock>& block);
   // A broadcast's piece of a shared block: queued by reference behind what
-  // is queued already, or copied when the buffer holds only its own bytes
-  // (a client that keeps up sends them with the next pass anyway).
+  // is queued already, or copied while the buffer holds only a few of its
+  // own bytes (a client that keeps up sends them with the next pass).
   void AppendBroadcast(const std::shared_ptr<const TSharedBlock>& block, int offset, int length);
   // The next bytes to send, at most `limit` of them in at most `most`
   // slices; returns the slices used. A ZPipe client (`packed`) gets each
@@ -126,6 +126,8 @@ class TWriteBuffer {
   friend class TBufferPools;
 
   static constexpr std::size_t kReserveSlack = 10240;
+  // Own bytes up to which a broadcast is copied rather than referenced.
+  static constexpr std::size_t kBroadcastCopyLimit = 4096;
 
   // A queued piece ahead of the own bytes. `packable`: a whole text of
   // complete messages not begun yet, which a ZPipe client may get deflated.

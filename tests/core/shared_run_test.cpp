@@ -21,6 +21,23 @@ std::shared_ptr<const TSharedBlock> List() {
   return std::make_shared<const TSharedBlock>(std::string(30000, 'n') + "|");
 }
 
+// What a ZPipe client is sent of its whole queue, and the slices' starts.
+std::string Drain(TWriteBuffer& buffer, std::set<const void*>* starts = nullptr) {
+  std::string wire;
+  TIoSlice slices[64];
+  while (!buffer.Empty()) {
+    const int count = buffer.Collect(slices, 64, 1 << 20, true);
+    int sent = 0;
+    for (int i = 0; i < count; ++i) {
+      wire.append(static_cast<const char*>(slices[i].data), slices[i].length);
+      if (starts != nullptr) starts->insert(slices[i].data);
+      sent += static_cast<int>(slices[i].length);
+    }
+    buffer.Consume(sent);
+  }
+  return wire;
+}
+
 TEST(SharedRunTest, BroadcastsBehindAQueueAreReferencedNotCopied) {
   TSharedRuns runs;
   TWriteBuffer slow, other, keeping;
@@ -41,9 +58,44 @@ TEST(SharedRunTest, BroadcastsBehindAQueueAreReferencedNotCopied) {
   EXPECT_EQ(slow.SharedBytes(), slow.Length());
   // Every line is in the runs once, whatever the number of readers.
   EXPECT_LE(runs.RunsMade(), expected.size() / (TSharedRuns::kRunSize - 100) + 1);
-  // A buffer holding only its own bytes takes a copy, as before.
-  EXPECT_EQ(keeping.SharedBytes(), 0);
+  // A buffer holding only its own bytes takes the burst in order, its
+  // bytes joining the queue once they are more than a pass's worth.
   EXPECT_EQ(keeping.GetString(), "$Hello me|" + expected);
+  EXPECT_GT(keeping.SharedBytes(), keeping.Length() * 9 / 10);
+}
+
+// Clients that keep up take a few broadcasts as copies (a reference would
+// cost more than the bytes); past that their bytes join the queue, and
+// clients that took the same broadcasts share the frozen bytes and their
+// deflated form.
+TEST(SharedRunTest, ClientsThatKeepUpCopyAFewBroadcastsAndShareWhatTheyFreeze) {
+  TSharedRuns runs;
+  TWriteBuffer a, b;
+  std::string expected;
+  for (int i = 0; i < 5; ++i) {
+    const std::string line = Line(i);
+    TSharedBroadcast broadcast(runs, line);
+    broadcast.To(a, 0);
+    broadcast.To(b, 0);
+    expected += line;
+  }
+  EXPECT_EQ(a.SharedBytes(), 0);
+  EXPECT_EQ(a.GetString(), expected);
+  for (int i = 5; i < 300; ++i) {
+    const std::string line = Line(i);
+    TSharedBroadcast broadcast(runs, line);
+    broadcast.To(a, 0);
+    broadcast.To(b, 0);
+    expected += line;
+  }
+  EXPECT_GT(a.SharedBytes(), a.Length() * 9 / 10);
+  TIoSlice sa[8], sb[8];
+  ASSERT_GE(a.Collect(sa, 8, 1 << 20, true), 2);
+  ASSERT_GE(b.Collect(sb, 8, 1 << 20, true), 2);
+  EXPECT_EQ(std::string_view(static_cast<const char*>(sa[0].data), 5), "$ZOn|");
+  EXPECT_EQ(sa[0].data, sb[0].data);
+  EXPECT_EQ(DecodeZPipe(Drain(a)), expected);
+  EXPECT_EQ(DecodeZPipe(Drain(b)), expected);
 }
 
 TEST(SharedRunTest, ChannelsAndLongTextsKeepTheirOwnBlocks) {
@@ -79,10 +131,9 @@ TEST(SharedRunTest, AStalledClientOverflowsOnBroadcasts) {
 TEST(SharedRunTest, APieceIsDeflatedOnceForItsReaders) {
   TSharedRuns runs;
   TWriteBuffer a, b;
-  a.AppendShared(List());
-  b.AppendShared(List());
-  a.Consume(a.Length());
-  b.Consume(b.Length());
+  const auto list = List();
+  a.AppendShared(list);
+  b.AppendShared(list);
   for (int i = 0; i < 20; ++i) {
     const std::string line = Line(i);
     TSharedBroadcast broadcast(runs, line);
@@ -91,36 +142,21 @@ TEST(SharedRunTest, APieceIsDeflatedOnceForItsReaders) {
   }
   ASSERT_EQ(a.SharedBytes(), a.Length());
   TIoSlice sa[4], sb[4];
-  ASSERT_EQ(a.Collect(sa, 4, 1 << 20, true), 1);
-  ASSERT_EQ(b.Collect(sb, 4, 1 << 20, true), 1);
-  EXPECT_EQ(std::string_view(static_cast<const char*>(sa[0].data), 5), "$ZOn|");
-  EXPECT_EQ(sa[0].data, sb[0].data);
-  EXPECT_EQ(a.Length(), static_cast<int>(sa[0].length));
+  ASSERT_EQ(a.Collect(sa, 4, 1 << 20, true), 2);
+  ASSERT_EQ(b.Collect(sb, 4, 1 << 20, true), 2);
+  EXPECT_EQ(std::string_view(static_cast<const char*>(sa[1].data), 5), "$ZOn|");
+  EXPECT_EQ(sa[1].data, sb[1].data);
+  EXPECT_EQ(a.Length(), static_cast<int>(sa[0].length + sa[1].length));
 }
 
-// What a ZPipe client is sent of its whole queue, and the slices' starts.
-std::string Drain(TWriteBuffer& buffer, std::set<const void*>* starts = nullptr) {
-  std::string wire;
-  TIoSlice slices[64];
-  while (!buffer.Empty()) {
-    const int count = buffer.Collect(slices, 64, 1 << 20, true);
-    int sent = 0;
-    for (int i = 0; i < count; ++i) {
-      wire.append(static_cast<const char*>(slices[i].data), slices[i].length);
-      if (starts != nullptr) starts->insert(slices[i].data);
-      sent += static_cast<int>(slices[i].length);
-    }
-    buffer.Consume(sent);
-  }
-  return wire;
-}
 
 // A full socket takes nothing after the queue offered its deflated form:
 // broadcasts that follow must queue behind that form, never lengthen it.
 TEST(SharedRunTest, BroadcastsAfterAnOfferThatWasNotTakenStayWhole) {
   TSharedRuns runs;
   TWriteBuffer buffer;
-  std::string expected;
+  buffer.AppendShared(List());
+  std::string expected = std::string(30000, 'n') + "|";
   for (int round = 0; round < 3; ++round) {
     for (int i = 0; i < 10; ++i) {
       const std::string line = Line(round * 10 + i);
@@ -140,8 +176,11 @@ TEST(SharedRunTest, BroadcastsAfterAnOfferThatWasNotTakenStayWhole) {
 TEST(SharedRunTest, ClientsJoiningARunAtDifferentPointsShareItsFrames) {
   TSharedRuns runs;
   TWriteBuffer early, late, gap;
-  std::string toEarly, toLate, toGap;
-  std::string toAll;
+  // Each has a list queued, as newcomers in a storm do.
+  const auto list = List();
+  const std::string listText(list->Text());
+  for (TWriteBuffer* buffer : {&early, &late, &gap}) buffer->AppendShared(list);
+  std::string toEarly = listText, toLate = listText, toGap = listText;
   std::set<const void*> earlyStarts, lateStarts;
   for (int i = 0; i < 400; ++i) {
     const std::string line = Line(i);
@@ -160,7 +199,8 @@ TEST(SharedRunTest, ClientsJoiningARunAtDifferentPointsShareItsFrames) {
     }
     if (i == 250) {
       EXPECT_EQ(DecodeZPipe(Drain(early, &earlyStarts)), toEarly);
-      toEarly.clear();
+      early.AppendShared(list);
+      toEarly = listText;
     }
   }
   EXPECT_EQ(DecodeZPipe(Drain(gap)), toGap);
