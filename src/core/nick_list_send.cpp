@@ -12,6 +12,14 @@
 
 namespace {
 
+// "nick ip$$": one user's entry of the "$UserIP" list.
+void AppendUserIPEntry(std::string& text, const THubSocket& user) {
+  text += user.Nick;
+  text += ' ';
+  text += user.IP;
+  text += "$$";
+}
+
 const std::string& MyINFOFor(const THubSocket& viewer, const THubSocket& user) {
   const TUserInfo& info = user.UserInfo();
   return viewer.IsOperator() ? info.OperatorMyINFO.Text : info.UserMyINFO.Text;
@@ -184,10 +192,7 @@ void TNickList::SendUserIPList(THubSocket& user) {
   for (int i = 0; i < sorted_.Count(); ++i) {
     const THubSocket& other = *sorted_.GetObject(i);
     if (&other == &user || other.LifeState != lsInitialised || !MaySee(user, other)) continue;
-    text += other.Nick;
-    text += ' ';
-    text += other.IP;
-    text += "$$";
+    AppendUserIPEntry(text, other);
     any = true;
   }
   if (!any) return;
@@ -204,7 +209,8 @@ void TNickList::AppendSharedUserIPList(THubSocket& user, TWriteBuffer& out) {
   for (int i = 0; i < sorted_.Count(); ++i) {
     const THubSocket& other = *sorted_.GetObject(i);
     if (other.Hidden || other.LifeState != lsInitialised) continue;
-    entry.assign(other.Nick).append(" ").append(other.IP).append("$$");
+    entry.clear();
+    AppendUserIPEntry(entry, other);
     chain.Add(other.Id(), entry, {}, &other == &user);
     others = others || &other != &user;
   }

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <exception>
+#include <functional>
 #include <memory>
 
 #include "base/case_tables.h"
@@ -309,39 +310,44 @@ bool TScannerGuiBase::SaveItem(bool renameAllowed) {
   const std::string* found = FindName(word);
   if (found != nullptr && loaded_ && SameText(*found, loadedName_)) {
     const std::string name = *found;
-    try {
+    Guarded("Update", [&] {
       StoreFields(name, false);
       TBusyScope busy(busy_);
       RemoveRow(name);
       AddRow(name);
-    } catch (...) {
-      const std::string detail = Detail(std::current_exception());
-      RefreshList();
-      throw EGUIException(Place("Update"), detail);
-    }
-    LoadItem(name);
-    SelectRow(name);
-    gui_.Root().ReportGUI(FormatText(kSaved, name));
+    });
+    ShowStored(name, kSaved);
     return true;
   }
   if (found != nullptr) {
     Inform(QString::fromLatin1(kWordHeld));
     return false;
   }
-  try {
+  Guarded("Add", [&] {
     if (!ScannerAdd(word)) throw EGUIException(Place("AddFailed"), word);
     StoreFields(word, true);
     TBusyScope busy(busy_);
     AddRow(word);
+  });
+  ShowStored(word, kAdded);
+  return true;
+}
+
+void TScannerGuiBase::Guarded(const char* operation, const std::function<void()>& change) {
+  try {
+    change();
   } catch (...) {
+    // The list shows what the scanner holds after the failure.
     const std::string detail = Detail(std::current_exception());
     RefreshList();
-    throw EGUIException(Place("Add"), detail);
+    throw EGUIException(Place(operation), detail);
   }
-  LoadItem(word);
-  SelectRow(word);
-  gui_.Root().ReportGUI(FormatText(kAdded, word));
-  return true;
+}
+
+void TScannerGuiBase::ShowStored(const std::string& name, const char* format) {
+  LoadItem(name);
+  SelectRow(name);
+  gui_.Root().ReportGUI(FormatText(format, name));
 }
 
 void TScannerGuiBase::Save() {
@@ -364,13 +370,7 @@ void TScannerGuiBase::DeleteItem() {
   const std::string name = *found;
   if (loaded_ && SameText(loadedName_, name)) ClearEditor();
   gui_.Root().ReportGUI(FormatText(kRemoved, name));
-  try {
-    ScannerDelete(name);  // the row goes through the scanner's view
-  } catch (...) {
-    const std::string detail = Detail(std::current_exception());
-    RefreshList();
-    throw EGUIException(Place("Delete"), detail);
-  }
+  Guarded("Delete", [&] { ScannerDelete(name); });  // the row goes through the scanner's view
   const int count = list_->Count();
   {
     // Qt may have moved the selection already; choosing the row again must

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -100,6 +101,11 @@ class TScannerGuiBase {
   void SelectRow(std::string_view name);
   // "GUI.<area>.<operation>"
   std::string Place(const char* operation) const;
+  // Runs a change of the scanner; on failure refreshes the list and throws
+  // "GUI.<area>.<operation>" with the cause.
+  void Guarded(const char* operation, const std::function<void()>& change);
+  // Loads the stored item, selects its row and reports `format` for it.
+  void ShowStored(const std::string& name, const char* format);
 
   TMainGui& gui_;
   QString area_;
