@@ -23,8 +23,8 @@ std::uint64_t NextConnectionId() {
 }  // namespace
 
 THubSocket::THubSocket(const TUserDefaults& defaults)
-    : Account(defaults.Account),
-      Profile(defaults.Profile),
+    : Profile(defaults.Profile),
+      Account(defaults.Account),
       defaults_(defaults),
       id_(NextConnectionId()) {
   KAVRO_CHECK(defaults.Profile != nullptr, "THubSocket needs a default profile");

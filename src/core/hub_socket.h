@@ -92,6 +92,18 @@ class THubSocket {
   const TWriteBuffer& WriteBuffer() const { return writeBuffer_; }
   const TUserDefaults& Defaults() const { return defaults_; }
 
+  // Read for every user by each broadcast and send pass, so kept together
+  // at the front of the object (aligned to a cache line by its write
+  // buffer), followed by the user info's first fields.
+  std::uint8_t LifeState = lsCreated;
+  bool Hidden = false;
+  std::shared_ptr<TProfile> Profile;  // may be null: Rights() falls back
+  std::uint64_t LastActivity = 0;
+
+ private:
+  TUserInfo userInfo_;
+
+ public:
   TCloseHook CloseHook;
 
   std::string IP = "0.0.0.0";
@@ -107,7 +119,6 @@ class THubSocket {
   bool ISPRestriction = false;    // Restriction came from an ISP entry
 
   std::shared_ptr<TAccount> Account;
-  std::shared_ptr<TProfile> Profile;  // may be null: Rights() falls back
   TConnRestriction Restriction;
 
   bool Listed = false;  // on the user list
@@ -117,14 +128,11 @@ class THubSocket {
 
   TDateTime ConnectTime{};
   std::uint64_t ConnectTick = 0;
-  std::uint64_t LastActivity = 0;
   std::uint64_t NickListStamp = 0;  // when the last full nick list went out
 
   bool Passive = false;
   bool HidesShare = false;
-  bool Hidden = false;
 
-  std::uint8_t LifeState = lsCreated;
   std::uint8_t LoginState = 0;  // read modulo 128
 
   void* TLSSession = nullptr;    // opaque; the listener side owns its meaning
@@ -135,7 +143,6 @@ class THubSocket {
   const std::uint64_t id_;
   int socket_ = -1;
   bool closed_ = false;
-  TUserInfo userInfo_;
   TReadBuffer readBuffer_;
   TWriteBuffer writeBuffer_{0};
 };

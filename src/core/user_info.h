@@ -100,8 +100,10 @@ class TUserInfo {
   // only (operators still see the field).
   void RebuildMyINFO(std::string_view nick, const TSettings& settings);
 
-  TTransferInfo Transfer;
+  // First, and in this order: with the connection's first fields they make
+  // the one cache line a broadcast and a send pass read per user.
   TSupports Supports;
+  TTransferInfo Transfer;
 
   TMyINFOText UserMyINFO;      // what users see
   TMyINFOText OperatorMyINFO;  // what operators see

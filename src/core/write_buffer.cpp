@@ -130,7 +130,7 @@ void TWriteBuffer::EndMessage() {
 }
 
 void TWriteBuffer::PrependString(std::string_view text) {
-  KAVRO_CHECK(segments_.empty(), "PrependString behind shared blocks");
+  KAVRO_CHECK(segments_.Empty(), "PrependString behind shared blocks");
   if (text.empty() || !Reserve(text.size(), false)) return;
   std::memmove(data_ + text.size(), data_, static_cast<std::size_t>(length_));
   std::memcpy(data_, text.data(), text.size());
@@ -202,8 +202,9 @@ void TWriteBuffer::SetSizeClass(int sizeClass) {
 bool TWriteBuffer::Consume(int count) {
   if (count > 0) {
     KAVRO_CHECK(count <= Length(), BadParms(count, Length()));
-    while (count > 0 && !segments_.empty()) {
-      TSegment& front = segments_.front();
+    const bool hadSegments = queued_ != 0;
+    while (count > 0 && queued_ != 0) {
+      TSegment& front = segments_.Front();
       const int taken = std::min(count, front.length);
       front.data += taken;
       front.length -= taken;
@@ -211,9 +212,9 @@ bool TWriteBuffer::Consume(int count) {
       front.packable = false;  // begun: the rest goes as it is
       queued_ -= taken;
       count -= taken;
-      if (front.length == 0) segments_.pop_front();
+      if (front.length == 0) segments_.PopFront();
     }
-    SyncTail();
+    if (hadSegments) SyncTail();
     if (count > 0) {
       length_ -= count;
       head_ = length_ == 0 ? 0 : head_ + count;
@@ -265,16 +266,16 @@ void TWriteBuffer::PushOwnSegment(int from, int to, bool packable) {
   segment.endsMessage = data_[to - 1] == '|';
   segment.block = std::move(block);
   queued_ += segment.length;
-  segments_.push_back(std::move(segment));
+  segments_.PushBack(std::move(segment));
   SyncTail();
 }
 
 void TWriteBuffer::SyncTail() {
-  if (segments_.empty()) {
+  if (segments_.Empty()) {
     tail_ = TTail{};
     return;
   }
-  const TSegment& last = segments_.back();
+  const TSegment& last = segments_.Back();
   tail_ = {last.block.get(), last.offset, last.offset + last.length, last.packable, last.endsMessage};
 }
 
@@ -317,7 +318,7 @@ void TWriteBuffer::AppendShared(const std::shared_ptr<const TSharedBlock>& block
     // not read: the segment itself is likely out of the cache.
     tail_.end += length;
     tail_.endsMessage = block->Text()[static_cast<std::size_t>(offset + length - 1)] == '|';
-    TSegment& last = segments_.back();
+    TSegment& last = segments_.Back();
     last.length = tail_.end - tail_.offset;
     last.endsMessage = tail_.endsMessage;
     queued_ += length;
@@ -335,20 +336,21 @@ void TWriteBuffer::AppendShared(const std::shared_ptr<const TSharedBlock>& block
   segment.packable = segment.endsMessage && tail_.endsMessage;
   queued_ += length;
   tail_ = {block.get(), offset, offset + length, segment.packable, segment.endsMessage};
-  segments_.push_back(std::move(segment));
+  segments_.PushBack(std::move(segment));
 }
 
 void TWriteBuffer::AppendBroadcast(const std::shared_ptr<const TSharedBlock>& block, int offset,
                                    int length) {
-  // Behind a message not yet ended the piece is copied too: a queued piece
-  // may go deflated, and a stream may only start where a message does.
-  const bool midMessage = length_ > 0 ? data_[length_ - 1] != '|' : !tail_.endsMessage;
   // A client that keeps up takes a copy while its own bytes stay short: a
   // copy costs it less than a queued reference, and goes with the next pass
   // anyway. Past that (a burst, a login storm) its bytes join the queue.
-  const bool keepsUp = tail_.block == nullptr &&
-                       static_cast<std::size_t>(length_) + static_cast<std::size_t>(length) <= kBroadcastCopyLimit;
-  if (keepsUp || midMessage) {
+  // Only the buffer's first fields are read on that path (queued_, not the
+  // tail), as it runs for every client.
+  const bool keepsUp =
+      queued_ == 0 && static_cast<std::size_t>(length_) + static_cast<std::size_t>(length) <= kBroadcastCopyLimit;
+  // Behind a message not yet ended the piece is copied too: a queued piece
+  // may go deflated, and a stream may only start where a message does.
+  if (keepsUp || (length_ > 0 ? data_[length_ - 1] != '|' : !tail_.endsMessage)) {
     AppendData(block->Text().data() + offset, static_cast<std::size_t>(length));
     return;
   }
@@ -414,15 +416,15 @@ void TWriteBuffer::PackFrames(std::size_t index) {
   pieces.back().endsMessage = whole.endsMessage;
   queued_ -= whole.length;
   segments_[index] = std::move(pieces.front());
-  segments_.insert(segments_.begin() + static_cast<std::ptrdiff_t>(index) + 1,
-                   std::make_move_iterator(pieces.begin() + 1), std::make_move_iterator(pieces.end()));
+  segments_.InsertAfter(index, std::make_move_iterator(pieces.begin() + 1), std::make_move_iterator(pieces.end()));
 }
 
 int TWriteBuffer::Collect(TIoSlice* slices, int most, int limit, bool packed) {
   int used = 0;
   bool repacked = false;
   std::size_t i = 0;
-  for (; i < segments_.size() && used < most && limit > 0; ++i) {
+  // queued_ first: a buffer without segments need not touch the queue.
+  for (; queued_ != 0 && i < segments_.Size() && used < most && limit > 0; ++i) {
     if (packed && segments_[i].packable && segments_[i].endsMessage) {
       PackSegment(i);
       repacked = true;
@@ -434,7 +436,7 @@ int TWriteBuffer::Collect(TIoSlice* slices, int most, int limit, bool packed) {
   }
   if (repacked) SyncTail();
   // The own bytes go behind every queued segment.
-  if (i == segments_.size() && used < most && limit > 0 && length_ > 0) {
+  if ((queued_ == 0 || i == segments_.Size()) && used < most && limit > 0 && length_ > 0) {
     slices[used++] = {data_, static_cast<std::size_t>(std::min(length_, limit))};
   }
   return used;
@@ -462,7 +464,7 @@ void TWriteBuffer::Shrink() {
 }
 
 void TWriteBuffer::Clear(bool releaseStorage) {
-  segments_.clear();
+  segments_.Clear();
   tail_ = TTail{};
   queued_ = 0;
   queueClass_ = 0;

@@ -2,11 +2,11 @@
 
 #include <cstddef>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "core/front_queue.h"
 #include "platform/io_slice.h"
 
 class TBufferPools;
@@ -23,8 +23,9 @@ class TSharedBlock;
 // blocks (and its own bytes frozen when one was queued); they count against
 // the same limits as if they were copied. The text accessors (View, Data,
 // SubString, Find*, Replace*, Drop*) see only the buffer's own bytes, the
-// newest part of the queue. Main thread only.
-class TWriteBuffer {
+// newest part of the queue. Main thread only. Aligned to a cache line: the
+// fields a broadcast touches share the first one.
+class alignas(64) TWriteBuffer {
  public:
   explicit TWriteBuffer(int initialClass = 0);
   ~TWriteBuffer();
@@ -159,23 +160,26 @@ class TWriteBuffer {
   void Shrink();
   void ReturnBlock(TBufferPools& pools);
 
-  bool overflow_ = false;
-  bool messageBegun_ = false;
-  bool messageEnded_ = false;
   // Sent bytes are dropped by moving the start of the content (head_) rather
   // than the content itself: a large queue drained a chunk at a time would
   // otherwise be copied over and over.
-  char* block_ = nullptr;
+  // First: what a broadcast to a client that keeps up reads and writes.
   char* data_ = nullptr;  // block_ + head_
   int head_ = 0;
   int length_ = 0;
   int capacity_ = 0;
+  int queued_ = 0;        // bytes in segments_
+  bool overflow_ = false;
+  bool messageBegun_ = false;
+  bool messageEnded_ = false;
+  char* block_ = nullptr;
   int sizeClass_ = 0;
   int previousRemaining_ = 0;  // length left by the previous Consume
   int compressMark_ = 0;       // content below it is compressed or plain by choice
   int unsentRounds_ = 0;       // consecutive Consumes that left bytes behind
   int stalledRounds_ = 0;      // consecutive send rounds that took nothing
-  std::deque<TSegment> segments_;
+  int queueClass_ = 0;         // the class all queued bytes would fill together
+  TFrontQueue<TSegment> segments_;
   // The last segment as the broadcast path needs it, kept in the buffer:
   // reading it from the queue's storage cost a cache miss per client and
   // broadcast. SyncTail() after any other change of segments_.
@@ -188,6 +192,4 @@ class TWriteBuffer {
   };
   TTail tail_;
   void SyncTail();
-  int queued_ = 0;             // bytes in segments_
-  int queueClass_ = 0;         // the class all queued bytes would fill together
 };
