@@ -23,10 +23,10 @@ std::uint64_t NextConnectionId() {
 }  // namespace
 
 THubSocket::THubSocket(const TUserDefaults& defaults)
-    : Profile(defaults.Profile),
+    : id_(NextConnectionId()),
+      Profile(defaults.Profile),
       Account(defaults.Account),
-      defaults_(defaults),
-      id_(NextConnectionId()) {
+      defaults_(defaults) {
   KAVRO_CHECK(defaults.Profile != nullptr, "THubSocket needs a default profile");
 }
 

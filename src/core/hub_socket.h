@@ -92,11 +92,24 @@ class THubSocket {
   const TWriteBuffer& WriteBuffer() const { return writeBuffer_; }
   const TUserDefaults& Defaults() const { return defaults_; }
 
-  // Read for every user by each broadcast and send pass, so kept together
-  // at the front of the object (aligned to a cache line by its write
-  // buffer), followed by the user info's first fields.
+  // Starts loading what a broadcast reads of this connection (its first
+  // cache line and its write buffer's): a walk over thousands of users
+  // that asks a few ahead waits on several at once instead of on each.
+  void PrefetchForBroadcast() const {
+    __builtin_prefetch(this);
+    __builtin_prefetch(&writeBuffer_);
+  }
+
+  // Read for every user by each broadcast, send pass and list walk, so
+  // kept together at the front of the object (aligned to a cache line by
+  // its write buffer), followed by the user info's first fields.
   std::uint8_t LifeState = lsCreated;
   bool Hidden = false;
+
+ private:
+  const std::uint64_t id_;
+
+ public:
   std::shared_ptr<TProfile> Profile;  // may be null: Rights() falls back
   std::uint64_t LastActivity = 0;
 
@@ -140,7 +153,6 @@ class THubSocket {
 
  private:
   const TUserDefaults& defaults_;
-  const std::uint64_t id_;
   int socket_ = -1;
   bool closed_ = false;
   TReadBuffer readBuffer_;

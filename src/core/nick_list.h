@@ -120,10 +120,14 @@ class TNickList : public TAccountUsers {
   void RefreshISPRestrictions();
 
  private:
+  // How many users ahead a walk over the list starts loading them.
+  static constexpr int kPrefetchAhead = 8;
+
   // Every listed user in life state 1, last to first.
   template <typename Fn>
   void ForEachOnline(Fn&& fn) const {
     for (int i = byNick_.Count() - 1; i >= 0; --i) {
+      if (i >= kPrefetchAhead) byNick_.GetValue(i - kPrefetchAhead)->PrefetchForBroadcast();
       THubSocket* user = byNick_.GetValue(i);
       if (user->LifeState == lsInitialised) fn(*user);
     }

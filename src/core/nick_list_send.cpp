@@ -126,6 +126,11 @@ void TNickList::AppendSharedNickList(THubSocket& user, TWriteBuffer& out) {
   chain.Add(0, "$NickList ", settings_.BotName());
   chain.Add(0, "$$", rooms.View());
   for (int i = 0; i < sorted_.Count(); ++i) {
+    if (i + kPrefetchAhead < sorted_.Count()) {
+      const THubSocket& ahead = *sorted_.GetObject(i + kPrefetchAhead);
+      __builtin_prefetch(&ahead);
+      __builtin_prefetch(&ahead.Nick);
+    }
     const THubSocket& other = *sorted_.GetObject(i);
     if (!other.Hidden) chain.Add(other.Id(), other.Nick, "$$");
   }
@@ -160,6 +165,11 @@ bool TNickList::AppendSharedMyINFOs(THubSocket& user, TWriteBuffer& out) {
   TSharedChain& chain = asOperator ? operatorMyINFOs_ : userMyINFOs_;
   chain.Begin();
   for (int i = 0; i < sorted_.Count(); ++i) {
+    if (i + kPrefetchAhead < sorted_.Count()) {
+      const THubSocket& ahead = *sorted_.GetObject(i + kPrefetchAhead);
+      __builtin_prefetch(&ahead);
+      __builtin_prefetch(asOperator ? &ahead.UserInfo().OperatorMyINFO : &ahead.UserInfo().UserMyINFO);
+    }
     const THubSocket& other = *sorted_.GetObject(i);
     if (other.Hidden) continue;
     const TUserInfo& info = other.UserInfo();

@@ -37,8 +37,8 @@ struct TFloodWindow {
 
 // One user's traffic counters; the statistics read them.
 struct TTransferInfo {
+  std::int64_t BytesSent = 0;  // first: on the connection's first cache line
   std::int64_t BytesReceived = 0;
-  std::int64_t BytesSent = 0;
 
   // The junk-data guard: bytes the hub did not handle, with the counter's
   // value at the last warning check and at the last disconnect check.

@@ -152,6 +152,8 @@ class alignas(64) TWriteBuffer {
   // that class within the unforced limits.
   bool AdmitTotal(std::size_t total, bool force);
   void ShrinkQueueClass();
+  // Copies the last segment's state into tail_ after a change of segments_.
+  void SyncTail();
 
   // Free bytes after the content.
   int Room() const { return capacity_ - head_ - length_; }
@@ -163,23 +165,19 @@ class alignas(64) TWriteBuffer {
   // Sent bytes are dropped by moving the start of the content (head_) rather
   // than the content itself: a large queue drained a chunk at a time would
   // otherwise be copied over and over.
-  // First: what a broadcast to a client that keeps up reads and writes.
+  // The first cache line holds what a broadcast reads and writes, queued or
+  // copied: the content's place, the limits and the last segment's state.
   char* data_ = nullptr;  // block_ + head_
   int head_ = 0;
   int length_ = 0;
   int capacity_ = 0;
-  int queued_ = 0;        // bytes in segments_
+  int queued_ = 0;             // bytes in segments_
+  int sizeClass_ = 0;
+  int queueClass_ = 0;         // the class all queued bytes would fill together
+  int stalledRounds_ = 0;      // consecutive send rounds that took nothing
   bool overflow_ = false;
   bool messageBegun_ = false;
   bool messageEnded_ = false;
-  char* block_ = nullptr;
-  int sizeClass_ = 0;
-  int previousRemaining_ = 0;  // length left by the previous Consume
-  int compressMark_ = 0;       // content below it is compressed or plain by choice
-  int unsentRounds_ = 0;       // consecutive Consumes that left bytes behind
-  int stalledRounds_ = 0;      // consecutive send rounds that took nothing
-  int queueClass_ = 0;         // the class all queued bytes would fill together
-  TFrontQueue<TSegment> segments_;
   // The last segment as the broadcast path needs it, kept in the buffer:
   // reading it from the queue's storage cost a cache miss per client and
   // broadcast. SyncTail() after any other change of segments_.
@@ -191,5 +189,10 @@ class alignas(64) TWriteBuffer {
     bool endsMessage = true;
   };
   TTail tail_;
-  void SyncTail();
+
+  char* block_ = nullptr;
+  int previousRemaining_ = 0;  // length left by the previous Consume
+  int compressMark_ = 0;       // content below it is compressed or plain by choice
+  int unsentRounds_ = 0;       // consecutive Consumes that left bytes behind
+  TFrontQueue<TSegment> segments_;
 };
