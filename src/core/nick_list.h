@@ -123,6 +123,12 @@ class TNickList : public TAccountUsers {
   // How many users ahead a walk over the list starts loading them.
   static constexpr int kPrefetchAhead = 8;
 
+  // The user a walk over the sorted list meets kPrefetchAhead entries after
+  // entry `i`, or null.
+  const THubSocket* SortedAhead(int i) const {
+    return i + kPrefetchAhead < sorted_.Count() ? sorted_.GetObject(i + kPrefetchAhead) : nullptr;
+  }
+
   // Every listed user in life state 1, last to first.
   template <typename Fn>
   void ForEachOnline(Fn&& fn) const {

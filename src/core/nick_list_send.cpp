@@ -126,11 +126,7 @@ void TNickList::AppendSharedNickList(THubSocket& user, TWriteBuffer& out) {
   chain.Add(0, "$NickList ", settings_.BotName());
   chain.Add(0, "$$", rooms.View());
   for (int i = 0; i < sorted_.Count(); ++i) {
-    if (i + kPrefetchAhead < sorted_.Count()) {
-      const THubSocket& ahead = *sorted_.GetObject(i + kPrefetchAhead);
-      __builtin_prefetch(&ahead);
-      __builtin_prefetch(&ahead.Nick);
-    }
+    if (const THubSocket* ahead = SortedAhead(i)) ahead->Prefetch(&ahead->Nick);
     const THubSocket& other = *sorted_.GetObject(i);
     if (!other.Hidden) chain.Add(other.Id(), other.Nick, "$$");
   }
@@ -165,10 +161,9 @@ bool TNickList::AppendSharedMyINFOs(THubSocket& user, TWriteBuffer& out) {
   TSharedChain& chain = asOperator ? operatorMyINFOs_ : userMyINFOs_;
   chain.Begin();
   for (int i = 0; i < sorted_.Count(); ++i) {
-    if (i + kPrefetchAhead < sorted_.Count()) {
-      const THubSocket& ahead = *sorted_.GetObject(i + kPrefetchAhead);
-      __builtin_prefetch(&ahead);
-      __builtin_prefetch(asOperator ? &ahead.UserInfo().OperatorMyINFO : &ahead.UserInfo().UserMyINFO);
+    if (const THubSocket* ahead = SortedAhead(i)) {
+      const TUserInfo& info = ahead->UserInfo();
+      ahead->Prefetch(asOperator ? &info.OperatorMyINFO : &info.UserMyINFO);
     }
     const THubSocket& other = *sorted_.GetObject(i);
     if (other.Hidden) continue;

@@ -162,12 +162,12 @@ class alignas(64) TWriteBuffer {
   void Shrink();
   void ReturnBlock(TBufferPools& pools);
 
-  // Sent bytes are dropped by moving the start of the content (head_) rather
-  // than the content itself: a large queue drained a chunk at a time would
-  // otherwise be copied over and over.
   // The first cache line holds what a broadcast reads and writes, queued or
   // copied: the content's place, the limits and the last segment's state.
   char* data_ = nullptr;  // block_ + head_
+  // Sent bytes are dropped by moving the start of the content (head_) rather
+  // than the content itself: a large queue drained a chunk at a time would
+  // otherwise be copied over and over.
   int head_ = 0;
   int length_ = 0;
   int capacity_ = 0;

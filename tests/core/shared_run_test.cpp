@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <memory>
 #include <set>
 #include <string>
@@ -16,6 +17,19 @@
 namespace {
 
 std::string Line(int i) { return "<bot> line " + std::to_string(i) + std::string(40, 'x') + "|"; }
+
+// Broadcasts lines from..to-1 to every buffer on `channel`; returns them.
+std::string BroadcastLines(TSharedRuns& runs, int from, int to, int channel,
+                           std::initializer_list<TWriteBuffer*> buffers) {
+  std::string sent;
+  for (int i = from; i < to; ++i) {
+    const std::string line = Line(i);
+    TSharedBroadcast broadcast(runs, line);
+    for (TWriteBuffer* buffer : buffers) broadcast.To(*buffer, channel);
+    sent += line;
+  }
+  return sent;
+}
 
 std::shared_ptr<const TSharedBlock> List() {
   return std::make_shared<const TSharedBlock>(std::string(30000, 'n') + "|");
@@ -44,15 +58,7 @@ TEST(SharedRunTest, BroadcastsBehindAQueueAreReferencedNotCopied) {
   slow.AppendShared(List());
   other.AppendShared(List());
   keeping.AppendString("$Hello me|");
-  std::string expected;
-  for (int i = 0; i < 3000; ++i) {
-    const std::string line = Line(i);
-    TSharedBroadcast broadcast(runs, line);
-    broadcast.To(slow, 0);
-    broadcast.To(other, 0);
-    broadcast.To(keeping, 0);
-    expected += line;
-  }
+  const std::string expected = BroadcastLines(runs, 0, 3000, 0, {&slow, &other, &keeping});
   EXPECT_EQ(slow.GetString(), std::string(30000, 'n') + "|" + expected);
   EXPECT_EQ(other.GetString(), slow.GetString());
   EXPECT_EQ(slow.SharedBytes(), slow.Length());
@@ -71,23 +77,10 @@ TEST(SharedRunTest, BroadcastsBehindAQueueAreReferencedNotCopied) {
 TEST(SharedRunTest, ClientsThatKeepUpCopyAFewBroadcastsAndShareWhatTheyFreeze) {
   TSharedRuns runs;
   TWriteBuffer a, b;
-  std::string expected;
-  for (int i = 0; i < 5; ++i) {
-    const std::string line = Line(i);
-    TSharedBroadcast broadcast(runs, line);
-    broadcast.To(a, 0);
-    broadcast.To(b, 0);
-    expected += line;
-  }
+  std::string expected = BroadcastLines(runs, 0, 5, 0, {&a, &b});
   EXPECT_EQ(a.SharedBytes(), 0);
   EXPECT_EQ(a.GetString(), expected);
-  for (int i = 5; i < 300; ++i) {
-    const std::string line = Line(i);
-    TSharedBroadcast broadcast(runs, line);
-    broadcast.To(a, 0);
-    broadcast.To(b, 0);
-    expected += line;
-  }
+  expected += BroadcastLines(runs, 5, 300, 0, {&a, &b});
   EXPECT_GT(a.SharedBytes(), a.Length() * 9 / 10);
   TIoSlice sa[8], sb[8];
   ASSERT_GE(a.Collect(sa, 8, 1 << 20, true), 2);
@@ -134,12 +127,7 @@ TEST(SharedRunTest, APieceIsDeflatedOnceForItsReaders) {
   const auto list = List();
   a.AppendShared(list);
   b.AppendShared(list);
-  for (int i = 0; i < 20; ++i) {
-    const std::string line = Line(i);
-    TSharedBroadcast broadcast(runs, line);
-    broadcast.To(a, 2);
-    broadcast.To(b, 2);
-  }
+  BroadcastLines(runs, 0, 20, 2, {&a, &b});
   ASSERT_EQ(a.SharedBytes(), a.Length());
   TIoSlice sa[4], sb[4];
   ASSERT_EQ(a.Collect(sa, 4, 1 << 20, true), 2);
@@ -158,11 +146,7 @@ TEST(SharedRunTest, BroadcastsAfterAnOfferThatWasNotTakenStayWhole) {
   buffer.AppendShared(List());
   std::string expected = std::string(30000, 'n') + "|";
   for (int round = 0; round < 3; ++round) {
-    for (int i = 0; i < 10; ++i) {
-      const std::string line = Line(round * 10 + i);
-      TSharedBroadcast(runs, line).To(buffer, 0);
-      expected += line;
-    }
+    expected += BroadcastLines(runs, round * 10, round * 10 + 10, 0, {&buffer});
     TIoSlice slices[8];
     ASSERT_GT(buffer.Collect(slices, 8, 1 << 20, true), 0);
     buffer.NoteStalledRound();
