@@ -38,7 +38,7 @@ THubCore::THubCore(EventLoop& loop, TSettings& settings, TLanguage& language, TN
 
 THubCore::~THubCore() {
   try {
-    Stop(false);
+    Stop(true);  // going away with the program: no "stopped" reports
     // Connections accepted while stopped (tests drive the passes by hand).
     TPassGuard guard(*this);
     while (!order_.empty()) CloseNow(*order_.back()->User);
@@ -63,16 +63,17 @@ bool THubCore::Start() {
   return true;
 }
 
-bool THubCore::Stop(bool /*keepSockets*/) {
+bool THubCore::Stop(bool keepSockets) {
   if (!started_) return false;
   TPassGuard guard(*this);
+  const bool terminating = keepSockets;  // only the shutdown keeps them
   started_ = false;
   readTimer_.Cancel();
   sendTimer_.Cancel();
   housekeepingTimer_.Cancel();
-  if (listening_) StopListening();
+  if (listening_) CloseListeners(!terminating);
   while (!order_.empty()) CloseNow(*order_.back()->User);
-  hooks_.Feed().PostEvent("Hub stopped");
+  if (!terminating) hooks_.Feed().PostEvent("Hub stopped");
   return true;
 }
 

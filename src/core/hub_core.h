@@ -70,7 +70,8 @@ class THubCore {
   bool Start();
   // False when not started. Stops the timers and listening and closes every
   // connection, last to first. Each record owns its socket, so sockets are
-  // closed even with `keepSockets` (kept for the shutdown's call).
+  // closed even with `keepSockets`. Only the program's shutdown keeps
+  // sockets: then nobody is left to read "stopped" reports, so none is made.
   bool Stop(bool keepSockets = false);
   bool Started() const { return started_; }
 
@@ -137,6 +138,8 @@ class THubCore {
   // Listeners by port text.
   struct TListenerSlot;
   bool OpenListener(TListenerSlot& slot);
+  // StopListening; `report` off while the program goes down.
+  bool CloseListeners(bool report);
   void OnListenError(int error, const std::string& portText);
   static std::string ListenerName(const TListener& listener);
 

@@ -47,13 +47,15 @@ bool THubCore::StartListening() {
   return listening_;
 }
 
-bool THubCore::StopListening() {
+bool THubCore::StopListening() { return CloseListeners(true); }
+
+bool THubCore::CloseListeners(bool report) {
   if (!listening_) return false;
   for (auto& [key, slot] : listeners_) {
     slot->Retry.Cancel();
     if (slot->Listener->Stop()) {
       --openListeners_;
-      hooks_.Feed().PostEvent("Listening on port " + key + " stopped");
+      if (report) hooks_.Feed().PostEvent("Listening on port " + key + " stopped");
     }
   }
   listening_ = false;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "core/hub_core.h"
 #include "platform/event_loop.h"
@@ -26,7 +27,9 @@ class THubCoreLoopbackTest : public TProtocolFixture {
     EXPECT_TRUE(core_.AddListener(0, "127.0.0.1", false));
     EXPECT_TRUE(core_.StartListening());
     EXPECT_TRUE(core_.Start());
-    return core_.ListenerAt(0)->BoundPort();
+    const TListener* listener = core_.ListenerAt(0);
+    EXPECT_NE(listener, nullptr);
+    return listener == nullptr ? -1 : listener->BoundPort();
   }
 
   EventLoop loop_;
@@ -45,6 +48,39 @@ TEST_F(THubCoreLoopbackTest, StartNeedsAnOpenListener) {
   EXPECT_TRUE(core_.Stop());
   EXPECT_FALSE(core_.Stop());
   EXPECT_FALSE(core_.Listening());
+}
+
+// An operator's stop is reported; the shutdown's stop (sockets kept) and a
+// core going away with the program are not: nobody is left to read it.
+TEST_F(THubCoreLoopbackTest, StopReportsOnlyWhileTheProgramRuns) {
+  struct TCase {
+    const char* name;
+    bool keepSockets;
+    std::vector<std::string> events;
+  };
+  const TCase cases[] = {
+      {"operator stop", false, {"Listening on port 0 stopped", "Hub stopped"}},
+      {"shutdown", true, {}},
+  };
+  ASSERT_TRUE(core_.AddListener(0, "127.0.0.1", false));
+  for (const TCase& c : cases) {
+    ASSERT_TRUE(core_.StartListening()) << c.name;
+    ASSERT_TRUE(core_.Start()) << c.name;
+    feed_.Events.clear();
+    EXPECT_TRUE(core_.Stop(c.keepSockets)) << c.name;
+    EXPECT_EQ(feed_.Events, c.events) << c.name;
+    EXPECT_FALSE(core_.Listening()) << c.name;
+  }
+
+  {
+    THubCore running{loop_, settings_, language_, nickList_, messages_, accounts_,
+                     nicksInUse_, defaults_, hooks_};
+    ASSERT_TRUE(running.AddListener(0, "127.0.0.1", false));
+    ASSERT_TRUE(running.StartListening());
+    ASSERT_TRUE(running.Start());
+    feed_.Events.clear();
+  }
+  EXPECT_EQ(feed_.Events, std::vector<std::string>{}) << "destroyed while running";
 }
 
 TEST_F(THubCoreLoopbackTest, ClientLogsInAndLeaves) {
