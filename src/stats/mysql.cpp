@@ -47,6 +47,11 @@ std::string_view TMySQLResult::Field(int index) const {
   return {impl_->Row[index], impl_->Lengths[index]};
 }
 
+namespace {
+// CR_UNKNOWN_ERROR: a statement not sent on a cancelled connection.
+constexpr int kCancelled = 2000;
+}  // namespace
+
 struct TMySQL::TImpl {
   MYSQL* Handle = nullptr;
   ~TImpl() { Reset(); }
@@ -160,7 +165,7 @@ bool TMySQL::Ping() {
   if (!Loaded()) return false;
   ownErrorNumber_ = 0;
   if (impl_->Handle != nullptr && mysql_ping(impl_->Handle) == 0) return true;
-  return !host_.empty() && Open();
+  return !host_.empty() && !cancelled_ && Open();
 }
 
 bool TMySQL::Close() {
@@ -173,7 +178,15 @@ std::unique_ptr<TMySQLResult> TMySQL::Query(std::string_view sql) {
   if (!Loaded()) return nullptr;
   lastQuery_ = std::string(sql);
   const auto start = std::chrono::steady_clock::now();
+  // Checked again after the ping, which may have waited for the server.
+  const auto givenUp = [this] {
+    const bool cancelled = cancelled_;
+    if (cancelled) SetError(kCancelled, "the connection was given up");
+    return cancelled;
+  };
+  if (givenUp()) return nullptr;
   if (!Ping()) return nullptr;  // the reconnect failed: the statement is not sent
+  if (givenUp()) return nullptr;
   std::unique_ptr<TMySQLResult> rows;
   if (mysql_real_query(impl_->Handle, sql.data(), sql.size()) != 0) return nullptr;
   if (mysql_field_count(impl_->Handle) != 0) {

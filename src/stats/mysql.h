@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -31,7 +32,8 @@ class TMySQLResult {
 // A thin owner of one MariaDB client connection: connect, select a
 // database, run statements with their duration, read rows, and errors.
 // The connection speaks latin1 with double-quoted strings and backslash
-// escapes, whatever the server's defaults. Not locked: one thread at a time.
+// escapes, whatever the server's defaults. Not locked: one thread at a time,
+// except Cancel.
 class TMySQL {
  public:
   TMySQL();
@@ -66,6 +68,11 @@ class TMySQL {
   // Makes text safe between double quotes on this connection.
   std::string Escape(std::string_view text) const;
 
+  // Any thread: the connection is given up. The call in progress ends
+  // at the latest with the read time-out; no statement is sent and no
+  // reconnect tried after it.
+  void Cancel() { cancelled_ = true; }
+
   // The client library cannot be used: every call fails with `reason`.
   void SetNotLoaded(std::string reason);
   bool Loaded() const { return loadError_.empty(); }
@@ -85,6 +92,7 @@ class TMySQL {
   std::string loadError_;
   int ownErrorNumber_ = 0;  // errors raised here rather than by the client
   std::string ownErrorText_;
+  std::atomic<bool> cancelled_{false};
 };
 
 // Doubles backslashes and puts a backslash before each double quote, NUL,

@@ -1,6 +1,7 @@
 #include "stats/user_stats_mysql.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "security/profile_access.h"
 #include "settings/language.h"
 #include "settings/settings.h"
+#include "stats/mysql.h"
 #include "stats/stats_report.h"
 #include "utils/text_format.h"
 #include "utils/thread_pool.h"
@@ -34,6 +36,14 @@ enum TKind {
   kClearLunarized,
   kClearKennylized,
   kStart = 100,  // a start needed after the hub began serving
+  kClose,        // the closing updates at program end
+};
+
+// The connection and the outage flag, owned together by the back end and
+// its worker's function.
+struct TLink {
+  TMySQL Db;
+  std::atomic<bool> Failed{false};
 };
 
 // One job: everything the worker needs is copied in; the worker writes
@@ -419,13 +429,25 @@ void RunNickInfo(TSession& s, TWorkObj& job) {
                    ", " + std::to_string(job.MaxHits));
 }
 
+// Marks everyone offline at program end; sessions still open get the
+// logout time.
+void RunClose(TSession& s, TWorkObj& job) {
+  const std::string now = s.Q(Stamp(job.Stamp));
+  s.Run("UPDATE `nickstats` SET `online` = \"n\", `last_used` = " + now + " WHERE `online` = \"y\"");
+  s.Run("UPDATE `nickstats_login` SET `logout` = " + now + " WHERE `logout` IS NULL AND `login` >= " +
+        s.Q(Stamp(job.HubStart)));
+  s.Run("UPDATE `ipstats` SET `online` = 0, `last_used` = " + now + " WHERE `online` <> 0");
+  s.Run("UPDATE `ipstats_nicks` SET `online` = \"n\" WHERE (`online` = \"y\")");
+}
+
 }  // namespace
 
 std::string TUserStatsMySQL::TableOption(unsigned long serverVersion) {
   return serverVersion > 49999 ? "ENGINE=MyISAM" : "TYPE=MyISAM";
 }
 
-TUserStatsMySQL::TUserStatsMySQL(TUserStatsContext context) : TUserStats(std::move(context)) {}
+TUserStatsMySQL::TUserStatsMySQL(TUserStatsContext context)
+    : TUserStats(std::move(context)), link_(std::make_shared<mysqlstats::TLink>()) {}
 
 TUserStatsMySQL::~TUserStatsMySQL() { pool_.reset(); }
 
@@ -437,14 +459,15 @@ bool TUserStatsMySQL::Connect(const std::string& host, const std::string& user, 
                               const std::string& database, const std::string& password) {
   connected_ = false;
   pool_.reset();
+  // A fresh connection: a worker left behind keeps its own.
+  link_ = std::make_shared<mysqlstats::TLink>();
   TWorkObj first = StartJob(host, user, port, database, password);
-  OpenAndStart(db_, first);
+  OpenAndStart(link_->Db, first);
   if (first.ErrorNumber != 0 || !first.ErrorText.empty()) {
     connectionError_ = first.ErrorText;
     if (first.ErrorNumber != 0) ReportFailure(first.ErrorNumber, first.ErrorText, first.Query);
     return false;
   }
-  failed_ = false;
   Started(first);
   StartWorker();
   return connected_;
@@ -454,7 +477,7 @@ bool TUserStatsMySQL::ConnectLater(const std::string& host, const std::string& u
                                    const std::string& database, const std::string& password) {
   if (pool_ != nullptr) return false;
   connected_ = false;
-  failed_ = false;
+  link_->Failed = false;
   StartWorker();
   Queue(std::make_unique<TWorkObj>(StartJob(host, user, port, database, password)));
   return true;
@@ -469,7 +492,7 @@ void TUserStatsMySQL::TryConnect(const std::string& host, const std::string& use
     return;
   }
   if (pool_ == nullptr) StartWorker();
-  failed_ = false;
+  link_->Failed = false;
   tryAnswer_ = std::move(answer);
   auto job = std::make_unique<TWorkObj>(StartJob(host, user, port, database, password));
   job->Probe = true;
@@ -499,21 +522,19 @@ void TUserStatsMySQL::Started(const TWorkObj& first) {
 
 void TUserStatsMySQL::StartWorker() {
   pool_ = std::make_unique<TThreadPool>(*Context().Loop, 1);
-  TMySQL* db = &db_;
-  std::atomic<bool>* failed = &failed_;
-  // The worker touches only the job and the connection.
-  pool_->SetWorker([db, failed](TThreadJob& base) {
+  // The worker touches only the job and the link it shares.
+  pool_->SetWorker([link = link_](TThreadJob& base) {
     auto& job = static_cast<TWorkObj&>(base);
-    if (failed->load() && job.Kind != mysqlstats::kStart) {
+    if (link->Failed && job.Kind != mysqlstats::kStart) {
       job.Dropped = true;  // one outage, one report
       return;
     }
     if (job.Kind == mysqlstats::kStart) {
-      OpenAndStart(*db, job);
-      if (job.ErrorNumber != 0 || !job.ErrorText.empty()) failed->store(true);
+      OpenAndStart(link->Db, job);
+      if (job.ErrorNumber != 0 || !job.ErrorText.empty()) link->Failed = true;
       return;
     }
-    TSession s(*db, job);
+    TSession s(link->Db, job);
     switch (job.Kind) {
       case mysqlstats::kCleanup: RunCleanup(s, job); break;
       case mysqlstats::kLoggedIn: RunLoggedIn(s, job); break;
@@ -521,6 +542,7 @@ void TUserStatsMySQL::StartWorker() {
       case mysqlstats::kUserInfo: RunUserInfo(s, job); break;
       case mysqlstats::kIPInfo: RunIPInfo(s, job); break;
       case mysqlstats::kNickInfo: RunNickInfo(s, job); break;
+      case mysqlstats::kClose: RunClose(s, job); break;
       default:
         RunClear(s, job);
         if (job.FoundLevel >= 0 && MayActOn(job.IssuerRight, job.IssuerLevel, job.FoundLevel)) {
@@ -528,7 +550,7 @@ void TUserStatsMySQL::StartWorker() {
         }
         break;
     }
-    if (job.ErrorNumber != 0) failed->store(true);
+    if (job.ErrorNumber != 0) link->Failed = true;
   });
   pool_->OnDone = [this](std::unique_ptr<TThreadJob> finished) {
     Done(std::unique_ptr<TWorkObj>(static_cast<TWorkObj*>(finished.release())));
@@ -543,24 +565,37 @@ void TUserStatsMySQL::ReportFailure(int number, const std::string& text, const s
 }
 
 void TUserStatsMySQL::Queue(std::unique_ptr<TWorkObj> job) {
-  if (pool_ == nullptr || failed_) return;
+  if (pool_ == nullptr || link_->Failed) return;
   pool_->AddJob(std::move(job));
 }
 
+// The closing updates queue behind the jobs still waiting, so the
+// connection stays the worker's alone; one limit bounds both.
 void TUserStatsMySQL::Shutdown() {
   if (!started_ || pool_ == nullptr) return;
-  pool_->WaitForQueue(10000);
-  pool_.reset();
-  if (failed_) return;
-  TWorkObj job;
-  TSession s(db_, job);
-  const std::string now = s.Q(Stamp(Context().Clock()));
-  s.Run("UPDATE `nickstats` SET `online` = \"n\", `last_used` = " + now + " WHERE `online` = \"y\"");
-  s.Run("UPDATE `nickstats_login` SET `logout` = " + now + " WHERE `logout` IS NULL AND `login` >= " +
-        s.Q(Stamp(startTime_)));
-  s.Run("UPDATE `ipstats` SET `online` = 0, `last_used` = " + now + " WHERE `online` <> 0");
-  s.Run("UPDATE `ipstats_nicks` SET `online` = \"n\" WHERE (`online` = \"y\")");
   started_ = false;
+  auto job = std::make_unique<TWorkObj>();
+  job->Kind = mysqlstats::kClose;
+  job->Stamp = Context().Clock();
+  job->HubStart = startTime_;
+  closeDone_ = false;
+  pool_->AddJob(std::move(job));  // an earlier outage drops it on the worker
+  if (pool_->WaitForQueue(closeLimitMs_)) {
+    pool_.reset();  // delivers the completions
+    return;
+  }
+  // The server does not answer: leave the worker behind at once, keeping
+  // the link it shares, and let it send nothing more.
+  pool_->SetShutdownTimeout(0);
+  pool_.reset();
+  link_->Db.Cancel();
+  link_ = std::make_shared<mysqlstats::TLink>();
+  connected_ = false;
+  if (closeDone_) return;  // it came back while the pool stopped
+  if (Context().ErrorFeed) {
+    Context().ErrorFeed(
+        "User statistics: the MySQL server did not answer, the closing updates were given up");
+  }
 }
 
 void TUserStatsMySQL::Cleanup(TDateTime cutOff) {
@@ -572,7 +607,7 @@ void TUserStatsMySQL::Cleanup(TDateTime cutOff) {
 }
 
 void TUserStatsMySQL::UserLoggedIn(THubSocket& user) {
-  if (pool_ == nullptr || failed_) return;
+  if (pool_ == nullptr || link_->Failed) return;
   auto job = std::make_unique<TWorkObj>();
   job->Kind = mysqlstats::kLoggedIn;
   job->ConnectionId = user.Id();
@@ -590,7 +625,7 @@ void TUserStatsMySQL::UserLoggedOut(THubSocket& user) {
   user.StatsLogin = false;
   recorded_.erase(user.Id());
   const bool pending = pendingLogins_.erase(user.Id()) > 0;
-  if (pool_ == nullptr || failed_) return;
+  if (pool_ == nullptr || link_->Failed) return;
   const TUserInfo& info = user.UserInfo();
   auto job = std::make_unique<TWorkObj>();
   job->Kind = mysqlstats::kLoggedOut;
@@ -672,8 +707,14 @@ void TUserStatsMySQL::ClearKennylized(THubSocket& issuer, std::string_view nick,
 }
 
 void TUserStatsMySQL::Done(std::unique_ptr<TWorkObj> job) {
+  if (job->Kind == mysqlstats::kClose) closeDone_ = true;
   if (job->Dropped) return;
   TUserStatsContext& ctx = Context();
+  if (job->Kind == mysqlstats::kClose) {
+    // The program ends: reported, no fall-back.
+    if (job->ErrorNumber != 0) ReportFailure(job->ErrorNumber, job->ErrorText, job->Query);
+    return;
+  }
   if (job->Probe) {
     const bool ok = job->ErrorNumber == 0 && job->ErrorText.empty();
     if (ok) {

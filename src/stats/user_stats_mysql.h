@@ -1,13 +1,11 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <unordered_set>
 
-#include "stats/mysql.h"
 #include "stats/user_stats.h"
 
 class TThreadPool;
@@ -15,14 +13,16 @@ class TWriteBuffer;
 
 namespace mysqlstats {
 struct TWorkObj;
+struct TLink;
 }
 
 // The statistics in four MySQL tables, so that they outlive the process.
 // Every operation becomes a job (everything it needs copied in) run by one
 // worker thread against the owned connection; completions come back on the
-// loop's thread and find their connections by id. Connect, Start and
-// Shutdown use the connection from the loop's thread only while no job
-// runs: at start-up before the ports open, and after the hub stopped.
+// loop's thread and find their connections by id. Connect uses the
+// connection from the loop's thread only before any worker runs (at
+// start-up, before the ports open); from then on only the worker touches
+// it, the closing updates of Shutdown included.
 class TUserStatsMySQL final : public TUserStats {
  public:
   // Called once when the database failed while serving.
@@ -49,9 +49,13 @@ class TUserStatsMySQL final : public TUserStats {
   void TryConnect(const std::string& host, const std::string& user, int port,
                   const std::string& database, const std::string& password,
                   std::function<void(bool)> answer);
-  // After the hub stopped: waits for the worker, then marks everyone
-  // offline.
+  // After the hub stopped: the worker finishes its jobs, then marks
+  // everyone offline, all within the close limit. Past it the worker is
+  // given up with one Error feed line and left to end alone with the
+  // connection it owns; the next start marks everyone offline instead.
   void Shutdown();
+  static constexpr std::uint64_t kCloseLimitMs = 10'000;
+  void SetCloseLimit(std::uint64_t ms) { closeLimitMs_ = ms; }
   void SetFailureHandler(TFailure failure) { failure_ = std::move(failure); }
   bool Connected() const { return connected_; }
   const std::string& ConnectionError() const { return connectionError_; }
@@ -93,8 +97,12 @@ class TUserStatsMySQL final : public TUserStats {
   void Report(THubSocket& issuer, std::string_view pattern, bool isPM, int offset, int kind);
   void Clear(THubSocket& issuer, std::string_view nick, bool isPM, int kind);
 
-  TMySQL db_;
+  // Shared with the worker's function: a worker given up at shutdown may
+  // still be inside the client library after this object is gone.
+  std::shared_ptr<mysqlstats::TLink> link_;
   std::unique_ptr<TThreadPool> pool_;
+  std::uint64_t closeLimitMs_ = kCloseLimitMs;
+  bool closeDone_ = false;  // the closing job came back
   bool connected_ = false;
   bool started_ = false;
   std::string connectionError_;
@@ -102,7 +110,6 @@ class TUserStatsMySQL final : public TUserStats {
   TDateTime startTime_{};
   int nickCount_ = -1;
   int ipCount_ = -1;
-  std::atomic<bool> failed_{false};
   TFailure failure_;
   std::function<void()> startedHandler_;
   std::function<void(bool)> tryAnswer_;

@@ -1,7 +1,9 @@
 #include "stats/user_stats_mysql.h"
 
 #include <chrono>
+#include <thread>
 
+#include "freezing_relay.h"
 #include "mysql_test_server.h"
 #include "platform/event_loop.h"
 #include "security/profile.h"
@@ -205,6 +207,41 @@ TEST_F(UserStatsMySQLTest, UnmutingMatchesTheNickExactly) {
   EXPECT_EQ(actions_, std::vector<std::string>{"a_b unmuted op"});
 }
 
+// The server stops answering at program end (the relay holds its sockets
+// without forwarding): the closing updates are given up within the limit
+// with one line, and the worker left behind, once the server answers
+// again, sends nothing more and closes its own connection after its owner
+// is gone.
+TEST_F(UserStatsMySQLTest, AHungServerIsGivenUpAtShutdown) {
+  TFreezingRelay relay(TTestDatabase::Port());
+  TFreezingRelay::TThawGuard thaw(relay);
+  ASSERT_NE(relay.Port(), 0);
+  auto stats = std::make_unique<TUserStatsMySQL>(MySQLContext());
+  ASSERT_TRUE(stats->Connect("127.0.0.1", TTestDatabase::User(), relay.Port(), database_.Name(),
+                             TTestDatabase::Password()))
+      << stats->ConnectionError();
+  stats->UserLoggedIn(Online("held", "10.4.4.4"));
+  ASSERT_TRUE(stats->WaitForQueue(10000));
+  RunLoopFor(loop_, 30ms);
+  ASSERT_EQ(Stored("`online`", "held"), "y");
+  ASSERT_EQ(relay.Links(), 1);
+
+  relay.Freeze();
+  stats->SetCloseLimit(300);
+  const auto start = std::chrono::steady_clock::now();
+  stats->Shutdown();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_EQ(errors_, std::vector<std::string>{"User statistics: the MySQL server did not answer, "
+                                              "the closing updates were given up"});
+  stats.reset();  // the worker is still waiting inside the client library
+
+  relay.Thaw();
+  for (int i = 0; i < 200 && relay.Links() != 0; ++i) std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(relay.Links(), 0);
+  EXPECT_EQ(Stored("`online`", "held"), "y");  // the next start resets it
+  EXPECT_EQ(errors_.size(), 1U);
+}
+
 // With one row left after the offset, the row at the offset is shown.
 TEST_F(UserStatsMySQLTest, OffsetShowsTheRowAtTheOffset) {
   ASSERT_TRUE(Connect(stats_)) << stats_.ConnectionError();
@@ -381,7 +418,7 @@ TEST_F(UserStatsMySQLTest, ReportsMatchTheMemoryBackEndByteForByte) {
     bool stays;
   } visits[] = {
       {"alpha", "10.3.0.1", false}, {"beta", "10.3.0.1", false}, {"alpha", "10.3.0.2", true},
-      {"gamma", "10.3.0.3", true},  {"beta", "10.3.0.1", false},
+      {"gamma", "10.3.0.3", true},  {"beta", "10.3.0.1", false}
   };
   for (const auto& visit : visits) {
     now_.Seconds += 60;
