@@ -1,10 +1,16 @@
 // What one user is sent about the others: the nick list, the "$UserIP"
 // list, the announcements of arrivals and departures, and the
 // $GetNickList handler.
+#include <algorithm>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "core/hub_socket.h"
 #include "core/nick_list.h"
+#include "core/shared_block.h"
+#include "core/shared_chain.h"
+#include "core/write_buffer.h"
 #include "security/profile.h"
 #include "settings/language.h"
 #include "settings/settings.h"
@@ -18,6 +24,55 @@ void AppendUserIPEntry(std::string& text, const THubSocket& user) {
   text += ' ';
   text += user.IP;
   text += "$$";
+}
+
+// The "$UserIP" chain as one operator gets it: without its own entry and
+// without the separator of whichever entry ends up last, since that entry
+// depends on who is left out. The blocks are shared, so only the spans that
+// are queued are cut, never the text.
+void QueueUserIPChain(const TSharedChain& chain, TWriteBuffer& out, bool copy) {
+  struct TSpan {
+    const std::shared_ptr<const TSharedBlock>* block;
+    int offset;
+    int length;
+  };
+  const TSharedChain::TPlace& skip = chain.Marked();
+  const auto& blocks = chain.Blocks();
+  std::vector<TSpan> spans;
+  spans.reserve(blocks.size() + 2);
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
+    const int size = blocks[b]->Size();
+    if (static_cast<int>(b) == skip.block) {
+      const int after = skip.offset + skip.length;
+      spans.push_back({&blocks[b], 0, skip.offset});
+      spans.push_back({&blocks[b], after, size - after});
+    } else {
+      spans.push_back({&blocks[b], 0, size});
+    }
+  }
+  while (!spans.empty() && spans.back().length == 0) spans.pop_back();
+  if (spans.empty()) return;
+  // The chain ends "$$|": the "|" stays, the two bytes before it go.
+  TSpan bar = spans.back();
+  bar.offset += bar.length - 1;
+  bar.length = 1;
+  spans.back().length -= 1;
+  for (int drop = 2; drop > 0 && !spans.empty();) {
+    const int cut = std::min(drop, spans.back().length);
+    spans.back().length -= cut;
+    drop -= cut;
+    if (spans.back().length == 0) spans.pop_back();
+  }
+  spans.push_back(bar);
+  for (const TSpan& span : spans) {
+    if (span.length == 0) continue;
+    if (copy) {
+      out.AppendString((*span.block)->Text().substr(static_cast<std::size_t>(span.offset),
+                                                     static_cast<std::size_t>(span.length)));
+    } else {
+      out.AppendShared(*span.block, span.offset, span.length);
+    }
+  }
 }
 
 const std::string& MyINFOFor(const THubSocket& viewer, const THubSocket& user) {
@@ -201,6 +256,7 @@ void TNickList::SendUserIPList(THubSocket& user) {
     any = true;
   }
   if (!any) return;
+  text.resize(text.size() - 2);  // the last entry's "$$"
   text += '|';
   user.WriteBuffer().AppendString(text);
 }
@@ -221,8 +277,8 @@ void TNickList::AppendSharedUserIPList(THubSocket& user, TWriteBuffer& out) {
   }
   chain.Add(0, "|");
   chain.Finish();
-  // The viewer's own entry is left out, and a list of no one is not sent.
-  if (others) QueueChain(chain, out, true, user.UserInfo().Supports.ZPipe);
+  // A list of no one is not sent.
+  if (others) QueueUserIPChain(chain, out, user.UserInfo().Supports.ZPipe);
 }
 
 void TNickList::AnnounceUser(THubSocket& user) {

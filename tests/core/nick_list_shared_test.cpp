@@ -75,7 +75,8 @@ std::string ReferenceUserIPList(const TNickList& list, const THubSocket& user) {
   for (int i = 0; i < list.GetCount(); ++i) {
     const THubSocket& other = *list.GetUser(i);
     if (&other == &user || other.LifeState != lsInitialised || !TNickList::MaySee(user, other)) continue;
-    text += other.Nick + " " + other.IP + "$$";
+    if (any) text += "$$";
+    text += other.Nick + " " + other.IP;
     any = true;
   }
   return any ? text + "|" : std::string();
@@ -424,7 +425,9 @@ TEST(NickListSharedBlocks, ANickListAcrossBlocksReachesEveryFlavourWhole) {
 
 // The operators' "$UserIP" list spans blocks too: each operator gets it
 // without its own entry, hidden and half-logged-in users left out, whole
-// for every flavour; an operator who may see hidden users gets its own.
+// for every flavour and with no separator after the last entry, also when
+// the operator's own entry is the first or the last one; an operator who
+// may see hidden users gets its own.
 TEST(NickListSharedBlocks, TheUserIPListAcrossBlocksLeavesOutEachOperatorsOwnEntry) {
   TNickListFixture f;
   auto hider = std::make_shared<TProfile>();
@@ -439,21 +442,26 @@ TEST(NickListSharedBlocks, TheUserIPListAcrossBlocksLeavesOutEachOperatorsOwnEnt
   seer->SetRight(TProfileRight::MayShowHidden, paLower);
   struct TCase {
     const char* nick;
+    const char* ip;
     std::shared_ptr<TProfile> profile;
     bool zpipe;
   };
-  for (const TCase& c : {TCase{"a_rather_long_nick_number_1501", f.users.Operator, false},
-                         TCase{"a_rather_long_nick_number_1503", f.users.Operator, true},
-                         TCase{"a_rather_long_nick_number_1505", seer, false}}) {
+  for (const TCase& c : {TCase{"a_rather_long_nick_number_1501", "192.168.7.1", f.users.Operator, false},
+                         TCase{"a_rather_long_nick_number_1503", "192.168.7.3", f.users.Operator, true},
+                         TCase{"a_rather_long_nick_number_1505", "192.168.7.5", seer, false},
+                         TCase{"a_first_operator", "192.168.7.6", f.users.Operator, false},
+                         TCase{"zz_last_operator", "192.168.7.7", f.users.Operator, false},
+                         TCase{"zz_last_operator_zpipe", "192.168.7.8", f.users.Operator, true}}) {
     SCOPED_TRACE(c.nick);
     THubSocket& op = f.LoginWith(c.nick, {c.profile, false, true, false});
-    op.IP = std::string("192.168.7.") + c.nick[sizeof("a_rather_long_nick_number_") + 2];
+    op.IP = c.ip;
     op.UserInfo().Supports.ZPipe = c.zpipe;
     TNickListFixture::Take(op);
     f.list.SendUserIPList(op);
     const std::string expected = ReferenceUserIPList(f.list, op);
     ASSERT_GT(expected.size(), 3 * TNickList::kSharedBlockSize);
-    ASSERT_EQ(expected.find(op.IP + "$$"), std::string::npos);
+    ASSERT_EQ(expected.find(op.IP), std::string::npos);
+    ASSERT_NE(expected.substr(expected.size() - 3, 2), "$$");
     std::string wire;
     TWriteBuffer& out = op.WriteBuffer();
     while (!out.Empty()) {
@@ -491,14 +499,17 @@ TEST(NickListSharedBlocks, AMessageAcrossBlocksGoesPlainToAZPipeClient) {
 TEST(NickListSharedBlocks, ABlockLivesUntilItsLastReaderLetsGo) {
   TNickListFixture f;
   for (int i = 0; i < 400; ++i) f.LoginWith("m" + std::to_string(1000 + i), {nullptr, false, true, false});
+  ASSERT_NE(f.list.FindUser("m1000"), nullptr);
   THubSocket& stuck = *f.list.FindUser("m1000");
   TNickListFixture::Take(stuck);
   f.list.SendNickList(stuck);
   std::weak_ptr<const TSharedBlock> first = f.list.MyINFOChain(false).Blocks().front();
   // m1001's text changes: the first block is made anew.
+  ASSERT_NE(f.list.FindUser("m1001"), nullptr);
   THubSocket& changed = *f.list.FindUser("m1001");
   changed.UserInfo().Description = "changed";
   changed.UserInfo().RebuildMyINFO(changed.Nick, f.settings);
+  ASSERT_NE(f.list.FindUser("m1200"), nullptr);
   THubSocket& other = *f.list.FindUser("m1200");
   f.list.SendNickList(other);
   EXPECT_NE(f.list.MyINFOChain(false).Blocks().front(), first.lock());

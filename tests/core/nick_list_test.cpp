@@ -160,6 +160,7 @@ TEST_F(NickListTest, NickListHasItsPartsInOrder) {
   EXPECT_EQ(sent[0], "$NickList " + bot + "$$amy$$zed$$");
   EXPECT_EQ(sent[1], "$OpList " + bot + "$$zed$$");
   EXPECT_EQ(sent[2] + "|", settings.BotMyINFO());
+  ASSERT_NE(list.FindUser("zed"), nullptr);
   EXPECT_EQ(sent[3] + "|", list.FindUser("zed")->UserInfo().UserMyINFO.Text);
   EXPECT_EQ(sent[4] + "|", amy.UserInfo().UserMyINFO.Text);
   EXPECT_TRUE(amy.UserInfo().NickListSent);
@@ -207,7 +208,7 @@ TEST_F(NickListTest, UserIPListNamesEveryOtherLiveUser) {
   Login("c").LifeState = lsClosing;
   Take(me);
   list.SendUserIPList(me);
-  EXPECT_EQ(Take(me), "$UserIP a 1.2.3.4$$b 5.6.7.8$$|");
+  EXPECT_EQ(Take(me), "$UserIP a 1.2.3.4$$b 5.6.7.8|");
 }
 
 TEST_F(NickListTest, OwnUserIPGoesWithTheFirstListOnlyWhenAsked) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -182,6 +183,26 @@ TEST_F(OperatorMessagesE2ETest, UserIPAnswersTheKnownNicksInOneLine) {
   ASSERT_TRUE(boss->Send("$UserIP hank$$ghost$$ida|"));
   EXPECT_TRUE(boss->ReadUntil("$UserIP hank 127.0.9.8$$ida 127.0.9.9|").has_value())
       << boss->ReceivedText();
+}
+
+// The list an operator with UserIP2 gets at login has the form of the
+// answer above: "$$" between entries, none after the last.
+TEST_F(OperatorMessagesE2ETest, UserIPListAtLoginEndsWithTheLastEntry) {
+  auto jack = Login("jack", "127.0.9.11");
+  auto zoe = Login("zoe", "127.0.9.12");
+  ASSERT_TRUE(jack && zoe);
+  auto boss = Login("boss", "127.0.9.1", "bosspass");
+  ASSERT_TRUE(boss);
+  const auto& got = boss->Received();
+  auto list = std::find_if(got.begin(), got.end(),
+                           [](const std::string& m) { return m.starts_with("$UserIP "); });
+  std::optional<std::string> text;
+  if (list != got.end()) text = *list;
+  if (!text) text = boss->ReadUntil("$UserIP ");
+  ASSERT_TRUE(text.has_value()) << boss->ReceivedText();
+  EXPECT_NE(text->find("jack 127.0.9.11$$"), std::string::npos) << *text;
+  EXPECT_TRUE(text->ends_with("$$zoe 127.0.9.12|")) << *text;
+  EXPECT_EQ(text->find("boss "), std::string::npos) << *text;
 }
 
 TEST_F(OperatorMessagesE2ETest, BotINFOIsAnsweredFiveTimesAMinuteWithEscapedFields) {
