@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "core/core_hooks.h"
 #include "core/hub_socket.h"
@@ -39,6 +40,16 @@ constexpr std::array<TFloodRule, kFloodKindCount> kFloodRules = {{
      TLanguageKey::SpamAbuseKickReasonPM, TLanguageKey::PMSpamWarning},
 }};
 
+// A private message needs a nick to go to: a connection that has none yet
+// is warned in main chat, as it is greeted.
+void SendWarning(TProtocolMessage& messages, THubSocket& user, const std::string& text) {
+  if (user.Nick.empty()) {
+    messages.SendChat(user, text);
+  } else {
+    messages.SendPM(user, text);
+  }
+}
+
 }  // namespace
 
 bool TProtocol::CheckJunkData(THubSocket& user, bool resetMarks) {
@@ -51,7 +62,8 @@ bool TProtocol::CheckJunkData(THubSocket& user, bool resetMarks) {
     if (settings.MaxSpamWarnings != 0 && t.Warnings > settings.MaxSpamWarnings) {
       DropForJunk(user);
     } else if (settings.NotifyJunkDataSpam) {
-      ctx_.Messages.SendPM(user, FormatText(Text(TLanguageKey::JunkDataSpamWarning), t.Warnings));
+      SendWarning(ctx_.Messages, user,
+                  FormatText(Text(TLanguageKey::JunkDataSpamWarning), t.Warnings));
     }
     return false;
   }
@@ -93,7 +105,7 @@ bool TProtocol::FloodGate(THubSocket& user, TFloodKind kind) {
         ctx_.Hooks.Counters().Count(TCoreCount::Kick);
         Refuse(user, Text(rule.KickText));
       } else if (ctx_.Settings.*rule.Notify) {
-        ctx_.Messages.SendPM(user, FormatText(Text(rule.Warning), t.Warnings));
+        SendWarning(ctx_.Messages, user, FormatText(Text(rule.Warning), t.Warnings));
       }
     }
     return false;

@@ -8,6 +8,7 @@
 
 #include "protocol_test_fixture.h"
 #include "base/exceptions.h"
+#include "utils/text_format.h"
 
 namespace {
 
@@ -123,6 +124,36 @@ TEST_F(TProtocolFramingTest, JunkGuardWarnsThenDrops) {
   EXPECT_EQ(user.LifeState, lsClosing);
   EXPECT_EQ(Output(user), Bot(Text(TLanguageKey::SpamAbuseKickJunkData)));
   EXPECT_EQ(login_.TempBans, std::vector<std::string>{"alice"});
+}
+
+// A warning is a private message once the connection has a nick; before,
+// a private message would go to nobody, so it is a bot line.
+TEST_F(TProtocolFramingTest, JunkWarningGoesWhereTheConnectionCanReadIt) {
+  settings_.JunkData = {true, 5};
+  settings_.JunkDataDK.Enabled = false;
+  settings_.MaxSpamWarnings = 0;
+  settings_.NotifyJunkDataSpam = true;
+  const std::string warning = FormatText(Text(TLanguageKey::JunkDataSpamWarning), 1);
+  const std::string bot = settings_.BotName();
+  struct TCase {
+    std::uint8_t state;
+    const char* nick;
+    std::string reply;
+  };
+  const TCase cases[] = {
+      {lgLockSent, "", Bot(warning)},
+      {lgKeyAccepted, "", Bot(warning)},
+      {lgNickAccepted, "alice", "$To: alice From: " + bot + " $<" + bot + "> " + warning + "|"},
+      {lgLoggedIn, "alice", "$To: alice From: " + bot + " $<" + bot + "> " + warning + "|"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.state) + " '" + c.nick + "'");
+    THubSocket& user = NewUser(c.state, c.nick);
+    Feed(user, "$Nonsense message here|");
+    EXPECT_EQ(user.UserInfo().Transfer.Warnings, 1);
+    EXPECT_EQ(Output(user), c.reply);
+    EXPECT_EQ(user.LifeState, lsInitialised);
+  }
 }
 
 TEST_F(TProtocolFramingTest, JunkDropMarkCountsPerCheck) {

@@ -14,7 +14,9 @@
 #include "e2e/e2e_home.h"
 #include "e2e/hostile_hub.h"
 #include "e2e/hostile_socket.h"
+#include "settings/language.h"
 #include "settings/settings.h"
+#include "utils/text_format.h"
 
 namespace {
 
@@ -114,6 +116,25 @@ TEST_F(HostileInputTest, MegabyteWithoutSeparatorIsRefused) {
     EXPECT_TRUE(client->WaitClosed(10s));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
   }
+}
+
+// Junk from a connection that has no nick yet: the warning is a bot line
+// it can read, not a private message to an empty nick.
+TEST_F(HostileInputTest, JunkBeforeTheNickIsWarnedInMainChat) {
+  auto client = Open();
+  ASSERT_TRUE(client);
+  ASSERT_TRUE(client->WaitFor(" Pk="));
+  const TSettings defaults;
+  ASSERT_TRUE(defaults.JunkData.Enabled && defaults.NotifyJunkDataSpam);
+  // One message over the warning mark, sent before "$Key".
+  const std::string junk =
+      "$Nonsense " + std::string(static_cast<std::size_t>(defaults.JunkData.Value), 'x') + "|";
+  ASSERT_TRUE(client->Send(junk));
+  const TLanguage language;
+  const std::string warning =
+      defaults.BotChatPrefix() + FormatText(language.Text(TLanguageKey::JunkDataSpamWarning), 1) + "|";
+  EXPECT_TRUE(client->WaitFor(warning)) << client->Input().substr(0, 500);
+  EXPECT_EQ(client->Input().find("$To: "), std::string::npos) << client->Input().substr(0, 500);
 }
 
 // Where a client is in the login when its garbage arrives.
