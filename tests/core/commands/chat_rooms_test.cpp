@@ -119,9 +119,29 @@ TEST_F(ChatRoomsTest, JoiningWelcomesAndTellsTheOthersTheCount) {
   EXPECT_TRUE(Say(*eve_, "+join"));
   EXPECT_EQ(Out(*eve_), "");
   // A welcome text of the room's own.
+  ASSERT_NE(rooms_->Find("#talk"), nullptr);
   rooms_->Find("#talk")->WelcomeMessage = "Hi <nick> of <profile>";
   Say(*bob_, "+join");
   EXPECT_NE(Out(*bob_).find(FromRoom(*bob_, "Hi bob of Member")), std::string::npos);
+}
+
+// Nobody joins a locked room by command, not even its administrator; it is
+// still seen, and nothing is said.
+TEST_F(ChatRoomsTest, ALockedRoomIsNotJoined) {
+  TChatRoom& room = MakeRoom("#shut");
+  room.Locked = true;
+  for (THubSocket* user : {alice_, boss_}) {
+    SCOPED_TRACE(user->Nick);
+    EXPECT_FALSE(room.MayJoin(user->Rights()));
+    EXPECT_TRUE(room.Sees(user->Rights()));
+    EXPECT_TRUE(Say(*user, "+join", "#shut"));
+    EXPECT_FALSE(room.IsMember(*user));
+    EXPECT_EQ(room.MemberCount(), 0);
+    EXPECT_EQ(Out(*user), "");
+  }
+  room.Locked = false;
+  EXPECT_TRUE(Say(*alice_, "+join", "#shut"));
+  EXPECT_TRUE(room.IsMember(*alice_));
 }
 
 TEST_F(ChatRoomsTest, AMembersTextReachesTheOtherMembersOnly) {
@@ -245,6 +265,11 @@ TEST_F(ChatRoomsTest, OperatorCommandsCreateAndDelete) {
       {"ab", "Could not create chatroom: Name of chatroom missing!"},
       {std::string_view("0123456789012345678901234567890123"),
        "Could not create chatroom: Name of chatroom must be less than 32 characters!"},
+      // The limit itself is too long already; one less is taken.
+      {std::string_view("#1234567890123456789012345678901"),
+       "Could not create chatroom: Name of chatroom must be less than 32 characters!"},
+      {std::string_view("#123456789012345678901234567890"), "Chatroom created succesfully!"},
+      {"#ab", "Chatroom created succesfully!"},
       {"bob", "Could not create chatroom: The nickname is already in use by another user or chatroom!"},
       {"hubbot", "Could not create chatroom: The nickname is already in use by another user or chatroom!"},
       {"#new", "Chatroom created succesfully!"},
@@ -334,12 +359,15 @@ TEST_F(ChatRoomsTest, TheFileRoundTripsAndReadsOldRules) {
       "</Chatrooms>\n"));
   ASSERT_TRUE(rooms_->Load());
   ASSERT_EQ(rooms_->GetCount(), 3);
+  ASSERT_NE(rooms_->Find("old\xA0one"), nullptr);
   const TChatRoom& old = *rooms_->Find("old\xA0one");
   EXPECT_FALSE(old.Locked);
   EXPECT_TRUE(old.MayJoin(*profiles_.Regular()));
   EXPECT_TRUE(old.MayJoin(*profiles_.Registered()));
   EXPECT_EQ(old.AutoJoins.size(), 1u);
+  ASSERT_NE(rooms_->Find("locked"), nullptr);
   EXPECT_TRUE(rooms_->Find("locked")->Locked);
+  ASSERT_NE(rooms_->Find("wins"), nullptr);
   EXPECT_FALSE(rooms_->Find("wins")->Locked);
   // The no-break space stays that byte in the file.
   ASSERT_TRUE(rooms_->Save());
@@ -352,6 +380,7 @@ TEST_F(ChatRoomsTest, TheFileRoundTripsAndReadsOldRules) {
   // A removed profile leaves every set after the reload.
   ASSERT_TRUE(profiles_.Delete("Member"));
   rooms_->RelinkProfiles();
+  ASSERT_NE(rooms_->Find("old\xA0one"), nullptr);
   EXPECT_TRUE(rooms_->Find("old\xA0one")->AutoJoins.empty());
 }
 

@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -38,6 +39,9 @@ class TCommandFeed : public TCoreFeed {
   void PostAction(const std::string& line) override { Actions.push_back(line); }
   void PostKick(const std::string& line) override { Kicks.push_back(line); }
   void PostError(const std::string& line) override { Errors.push_back(line); }
+  // The last action line; "" when there is none, so a missing line fails
+  // the comparison instead of reading past the list.
+  std::string LastAction() const { return Actions.empty() ? std::string() : Actions.back(); }
 };
 
 // The temporary bans asked for: "nick reason".
@@ -52,6 +56,15 @@ class TCommandLogin : public TLoginHooks {
 // The commands' collaborators, real but without sockets: settings, language,
 // user list, bot messages, feed, bans and history on fixed clocks. Users
 // are listed, logged-in connections of profiles the test makes.
+// What a setup step made or found, where a fatal assertion cannot stop the
+// step (a constructor, a helper returning a reference): a null one throws,
+// so the test fails under its name instead of the binary crashing.
+template <typename TPointer>
+auto& Required(const TPointer& pointer, std::string_view what) {
+  if (pointer == nullptr) throw std::logic_error("missing: " + std::string(what));
+  return *pointer;
+}
+
 class TCommandsFixture : public testing::Test {
  protected:
   static constexpr std::string_view kBot = "HubBot";

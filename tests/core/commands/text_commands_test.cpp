@@ -29,11 +29,10 @@ class TextCommandsTest : public TCommandsFixture {
 
   // A command with the given content, answering nothing else by default.
   TTextCommand& Make(std::string_view name, std::string_view content) {
-    TTextCommand* command = commands_.Add(name);
-    EXPECT_NE(command, nullptr);
-    command->Content = std::string(content);
-    command->MainchatCommandVisibility = 0;
-    return *command;
+    TTextCommand& command = Required(commands_.Add(name), name);
+    command.Content = std::string(content);
+    command.MainchatCommandVisibility = 0;
+    return command;
   }
 
   // Runs a "+" line as the delegator would.
@@ -209,7 +208,22 @@ TEST_F(TextCommandsTest, OnlyCallableCommandsTakeTheLine) {
     EXPECT_EQ(Call(*user_, c.Line), c.Taken);
     EXPECT_EQ(Out(*user_).empty(), !c.Taken);
   }
-  EXPECT_TRUE(Call(*op_, "+high"));
+  // The access range holds both its ends (the operator is at level 5).
+  Make("upto5", "U5").AccessMaxLevel = 5;
+  Make("upto4", "U4").AccessMaxLevel = 4;
+  Make("from5", "F5").AccessMinLevel = 5;
+  Make("from6", "F6").AccessMinLevel = 6;
+  TTextCommand& only5 = Make("only5", "O5");
+  only5.AccessMinLevel = 5;
+  only5.AccessMaxLevel = 5;
+  const TCase opCases[] = {{"+high", true},  {"+upto5", true}, {"+upto4", false},
+                           {"+from5", true}, {"+from6", false}, {"+only5", true}};
+  for (const TCase& c : opCases) {
+    SCOPED_TRACE("op " + std::string(c.Line));
+    ClearAll();
+    EXPECT_EQ(Call(*op_, c.Line), c.Taken);
+    EXPECT_EQ(Out(*op_).empty(), !c.Taken);
+  }
 }
 
 TEST_F(TextCommandsTest, TheMainChatLineIsEchoedAsTheCommandSays) {
@@ -275,6 +289,7 @@ TEST_F(TextCommandsTest, ConnectAndLoginRuns) {
   commands_.SetAutorun(login, 2);
   login.AccessMaxLevel = 3;
   commands_.SetAutorun(Make("quiet", "x"), 1);
+  ASSERT_NE(commands_.Find("quiet"), nullptr);
   commands_.Find("quiet")->Enabled = false;
   EXPECT_EQ(commands_.AutorunCount(), 3);
 
