@@ -297,6 +297,51 @@ TEST_F(BanListGuiTest, SearchPagesByOffsetAndMaxhits) {
   EXPECT_EQ(Rows(), QStringList{"n105"});
 }
 
+// A ban whose time is up is never listed, by a match or by a search, on
+// any tab; the bans still in force are. Each listing meets a ban of its
+// own that expired, so neither can lean on the other's clean-up.
+TEST_F(BanListGuiTest, SearchAndMatchNeverListExpiredBans) {
+  struct TCase {
+    int tab;
+    TBanKind id;
+    const char* kind;
+    const char* pattern;
+    const char* matching;  // a text the pattern matches
+    QStringList live;      // the fixture's bans of that kind
+  };
+  const TCase cases[] = {
+      {0, TBanKind::Nick, "Nick", "short", "short", {"troll", "vandal"}},
+      {1, TBanKind::IP, "IP", "10.9.9.9", "10.9.9.9", {"10.0.0.*"}},
+      {2, TBanKind::DNS, "DNS", "*.short.example", "host.short.example", {"*.bad.example"}},
+      {3, TBanKind::Client, "Client", "Short*", "Short 1.0", {"Leech*"}},
+  };
+  // A ban of the case's pattern for five days from now, then six days on.
+  const auto saveAndOutlive = [this](const TCase& c) {
+    page_->Initialize();  // the pickers at now + 5 days
+    ChooseTab(c.tab);
+    SaveBan(c.kind, c.pattern, "", /*expires=*/true);
+    ASSERT_NE(Root().Bans().Find(c.id, c.pattern), nullptr);
+    now_ = TDateTime{now_.Seconds + 6 * kSecondsPerDay};
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.kind);
+    saveAndOutlive(c);
+    Tab<QLineEdit>("edtBanListSearch", c.kind)->setText(c.matching);
+    Tab<QPushButton>("btnBanListMatch", c.kind)->click();
+    EXPECT_EQ(Rows(), QStringList());
+    EXPECT_EQ(Header(), "Showing 0 hits");
+
+    saveAndOutlive(c);
+    SearchAll(c.kind);
+    QStringList rows = Rows();
+    rows.sort();
+    QStringList live = c.live;
+    live.sort();
+    EXPECT_EQ(rows, live);
+    EXPECT_EQ(Header(), QString("Showing %1 hits from offset 0, total hits: %1").arg(live.size()));
+  }
+}
+
 TEST_F(BanListGuiTest, SavingAnotherKindLeavesTheResultListAlone) {
   SearchAll("Nick");
   const QStringList shown = Rows();
