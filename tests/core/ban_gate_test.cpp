@@ -115,6 +115,7 @@ TEST_F(BanGateTest, BanningAConnectedUserTellsAndCloses) {
   EXPECT_TRUE(BanConnectionNick(bans, settings, *user, "", {}, "boss"));
   EXPECT_EQ(Take(*user), "<Bot> You've been banned by boss|");
   EXPECT_EQ(user->LifeState, lsClosing);
+  ASSERT_NE(bans.FindNickBan("troll"), nullptr);
   EXPECT_EQ(bans.FindNickBan("troll")->Level, 5);
 
   auto second = Connect("troll");

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,11 @@ class HubListTest : public ::testing::Test {
   }
 
   THost& AddHost(const std::string& name, int port, const std::string& address = "127.0.0.1") {
-    THost& host = *list->Hosts().Add(name);
+    THost* added = list->Hosts().Add(name);
+    // A helper that returns a reference cannot stop the test: it throws,
+    // so the test fails under its name instead of crashing the binary.
+    if (added == nullptr) throw std::logic_error("missing: host " + name);
+    THost& host = *added;
     host.Host = address;
     host.Port = port;
     return host;
@@ -349,7 +354,8 @@ TEST_F(HubListTest, AReloadDuringLookUpsAndConnectionsDropsThem) {
   THost& slow = AddHost("slow", slowServer.Port(), "slow.test");
   list->Start();
   ASSERT_TRUE(RunLoopUntil(loop, [&] {
-    return list->Hosts().Find("connected")->State == hsConnecting && slow.State == hsResolving;
+    const THost* connected = list->Hosts().Find("connected");
+    return connected != nullptr && connected->State == hsConnecting && slow.State == hsResolving;
   }));
   ASSERT_TRUE(list->Hosts().Save());
   ASSERT_TRUE(list->Hosts().Load());

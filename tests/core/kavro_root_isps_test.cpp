@@ -28,7 +28,9 @@ TEST_F(KavroRootISPsTest, RunsLoadAndSaveTheISPs) {
   TSettingsFileSet& files = root_.SettingsFiles();
   ASSERT_TRUE(files.Registered(TSettingsList::ISPs));
   EXPECT_TRUE(files.LoadAll(false));  // a fresh home: nothing to read
-  ASSERT_TRUE(root_.ISPs().AddIPByName(root_.ISPs().Add("Net")->Name, "10.*"));
+  const TISP* net = root_.ISPs().Add("Net");
+  ASSERT_NE(net, nullptr);
+  ASSERT_TRUE(root_.ISPs().AddIPByName(net->Name, "10.*"));
   ASSERT_TRUE(files.SaveAll(false));
 
   std::string bytes;

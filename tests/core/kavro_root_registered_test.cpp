@@ -36,7 +36,8 @@ TEST_F(KavroRootRegisteredTest, RunsAndTheWatcherLoadAndSaveTheProtectedNicks) {
   TSettingsFileSet& files = root_.SettingsFiles();
   ASSERT_TRUE(files.Registered(TSettingsList::Registered));
   EXPECT_TRUE(files.LoadAll(false));  // a fresh home: nothing to read
-  root_.Registered().Add("guarded")->Pass = "pw";
+  ASSERT_NE(root_.Registered().Add("guarded"), nullptr);
+  root_.Registered().Find("guarded")->Pass = "pw";
   ASSERT_TRUE(files.SaveAll(false));
 
   std::string bytes;
@@ -59,7 +60,8 @@ TEST_F(KavroRootRegisteredTest, DamagedFileIsKeptForRepair) {
   ASSERT_TRUE(WriteFileAtomic(File(), damaged));
   EXPECT_FALSE(files.LoadAll(false));
   EXPECT_TRUE(files.KeptForRepair(TSettingsList::Registered));
-  root_.Registered().Add("new")->Pass = "pw";
+  ASSERT_NE(root_.Registered().Add("new"), nullptr);
+  root_.Registered().Find("new")->Pass = "pw";
   files.SaveAll(false);
   std::string bytes;
   ASSERT_TRUE(ReadFileBytes(File(), bytes));
@@ -77,6 +79,7 @@ TEST_F(KavroRootRegisteredTest, OnlyAnAcceptedPasswordCountsAsAUse) {
   const TDateTime now{2000000};
   list.SetClock([now] { return now; });
   TUserRegItem* item = list.Add("guarded");
+  ASSERT_NE(item, nullptr);
   item->Pass = "pw";
   item->LastUsed = before;
 
@@ -91,8 +94,10 @@ TEST_F(KavroRootRegisteredTest, OnlyAnAcceptedPasswordCountsAsAUse) {
     EXPECT_TRUE(client.WaitFor(loop_, expected)) << client.Received();
   };
   attempt("wrong", "Incorrect password|");
+  ASSERT_NE(list.Find("guarded"), nullptr);
   EXPECT_EQ(list.Find("guarded")->LastUsed, before);
   attempt("pw", "$Hello guarded|");
+  ASSERT_NE(list.Find("guarded"), nullptr);
   EXPECT_EQ(list.Find("guarded")->LastUsed, now);
   core.Stop();
 }

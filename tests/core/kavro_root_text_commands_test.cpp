@@ -25,7 +25,8 @@ class KavroRootTextCommandsTest : public testing::Test {
 TEST_F(KavroRootTextCommandsTest, TheHubsPeriodicWorkRunsTimedCommands) {
   TTextCommands& commands = root_.TextCommands();
   commands.SetClock([] { return std::uint64_t{3600000}; });
-  TTextCommand& timed = *commands.Add("timed");
+  ASSERT_NE(commands.Add("timed"), nullptr);
+  TTextCommand& timed = *commands.Find("timed");
   timed.BroadCast = 2;
   commands.SetSchedule(timed, 1);
   timed.LastRun = 0;  // long overdue
@@ -52,6 +53,7 @@ TEST_F(KavroRootTextCommandsTest, AProfilesReloadRelinksTheRooms) {
   ASSERT_TRUE(root_.Profiles().Delete("Gone"));
   ASSERT_TRUE(root_.Profiles().Save());
   root_.SettingsFiles().LoadAll(false);
+  ASSERT_NE(rooms.Find("#r"), nullptr);
   const TChatRoom& kept = *rooms.Find("#r");
   ASSERT_EQ(kept.Visibles.size(), 1u);
   EXPECT_EQ(kept.Visibles[0], root_.Profiles().Find("Kept"));

@@ -61,6 +61,7 @@ TEST_F(LoginRefusalTest, BypassRightSkipsTheCheck) {
   EXPECT_FALSE(RefuseTmpBanned(bans, settings, *vip));
   EXPECT_EQ(Take(*vip), "");
   EXPECT_EQ(vip->LifeState, lsInitialised);
+  ASSERT_NE(bans.FindNick("vip"), nullptr);
   EXPECT_EQ(bans.FindNick("vip")->NickExpiry, 1000 + std::uint64_t{360000});  // not restarted
 }
 

@@ -403,6 +403,7 @@ TEST_F(OperatorMessagesTest, OpForceMoveRefusals) {
   EXPECT_TRUE(move(op, "bob"));
   EXPECT_EQ(Output(op), "");
   for (THubSocket* u : {&boss1, &fixed}) EXPECT_EQ(u->LifeState, lsInitialised);
+  ASSERT_NE(nickList_.FindUser("bob"), nullptr);
   EXPECT_EQ(nickList_.FindUser("bob")->LifeState, lsInitialised);
   EXPECT_EQ(stats_.Protocol.Redirects, 0);
   (void)mover;

@@ -78,6 +78,7 @@ TEST_F(ShareTraceTest, CheckWithoutReasonQuietNotifyAndOtherAddresses) {
   THubSocket& kicked = User("bob", "10.0.0.1", 1000);
   trace.Add(kicked, "");
   trace.Add(kicked, "a second kick keeps the first item");
+  ASSERT_NE(trace.Find("bob", "10.0.0.1"), nullptr);
   EXPECT_EQ(trace.Find("bob", "10.0.0.1")->Reason, "");
 
   EXPECT_TRUE(trace.Check(User("bob", "10.0.0.2", 1000)));    // another address

@@ -35,8 +35,8 @@ class AccountCommandsTest : public TCommandsFixture {
     op_ = MakeProfile("Op", kAccountRights, 5, paLower);
     guide_ = MakeProfile("Guide", {R::MayUseHubCommands}, 3);
     for (const auto& profile : {master_, op_, guide_}) profiles_.AddProfile(profile);
-    accounts_.Add("Boss", "Master")->Pass = "bosspw";
-    accounts_.Add("Bob", "Guide")->Pass = "bobpw";
+    Required(accounts_.Add("Boss", "Master"), "account Boss").Pass = "bosspw";
+    Required(accounts_.Add("Bob", "Guide"), "account Bob").Pass = "bobpw";
   }
 
   // The bot's replies to the line, in main chat.
@@ -193,6 +193,7 @@ TEST_F(AccountCommandsTest, ChangesAreStoredAndStamped) {
   EXPECT_EQ(added->Profile, guide_);
 
   const auto bob = accounts_.Find("Bob");
+  ASSERT_NE(bob, nullptr);
   struct TCase {
     const char* Line;
     bool Stamps;
@@ -234,6 +235,7 @@ TEST_F(AccountCommandsTest, ProtectedNicksHoldTheirPasswords) {
   ASSERT_NE(registered_.Find("guest"), nullptr);
   EXPECT_EQ(registered_.Find("guest")->Pass, "gpw");
   Run(boss, "!usersetpass Guest two");
+  ASSERT_NE(registered_.Find("Guest"), nullptr);
   EXPECT_EQ(registered_.Find("Guest")->Pass, "two");
   Run(boss, "!userdelreg Guest");
   EXPECT_EQ(registered_.Find("Guest"), nullptr);
@@ -266,6 +268,7 @@ TEST_F(AccountCommandsTest, ShowregPrintsTheCardOfASingleMatchElseTheTable) {
   THubSocket& boss = Online("boss", master_);
   THubSocket& op = Online("op", op_);
   const auto bob = accounts_.Find("Bob");
+  ASSERT_NE(bob, nullptr);
   const std::string card =
       "Account: Bob" + kDash + "\r\n\xA6  Nick: Bob\r\n\xA6  Profile: Guide\r\n\xA6  IP pattern: [None]" +
       "\r\n\xA6  Owner: \r\n\xA6  Uptime: 00:00:00\r\n\xA6  Last used: [Never]" +

@@ -155,7 +155,7 @@ TEST_F(BanCommandsTest, RefusalsAnswerOnceAndChangeNothing) {
 TEST_F(BanCommandsTest, OnlyALevelThatCoversTheBlockLiftsIt) {
   EXPECT_EQ(Run(*master, "!block BOB"),
             BotTo(*master, "bob was blocked from searching and downloading"));
-  EXPECT_EQ(feed_.Actions.back(), "bob was blocked by master");
+  EXPECT_EQ(feed_.LastAction(), "bob was blocked by master");
   EXPECT_EQ(bob->UserInfo().BlockedLevel, 9);
   EXPECT_EQ(Run(*op, "!unblock bob"), To(*op, L::UnBlockUserTooStrongBlock));
   EXPECT_TRUE(bob->UserInfo().Blocked);
@@ -163,7 +163,7 @@ TEST_F(BanCommandsTest, OnlyALevelThatCoversTheBlockLiftsIt) {
 
   EXPECT_EQ(Run(*master, "!unblock bob"),
             BotTo(*master, "bob was unblocked, enabling searching and downloading"));
-  EXPECT_EQ(feed_.Actions.back(), "bob was unblocked by master");
+  EXPECT_EQ(feed_.LastAction(), "bob was unblocked by master");
   EXPECT_FALSE(bob->UserInfo().Blocked);
   EXPECT_EQ(bob->UserInfo().BlockedLevel, -1);
   EXPECT_EQ(Run(*op, "!unblock bob"), BotTo(*op, "bob isn't blocked"));
@@ -186,7 +186,7 @@ TEST_F(BanCommandsTest, RedirectTellsTheUserThenMovesHim) {
             "<op> You're being redirected to other.test:411 because: go  to the  other hub|"
             "$ForceMove other.test:411|");
   EXPECT_EQ(bob->LifeState, lsClosing);
-  EXPECT_EQ(feed_.Actions.back(), "op redirected bob to other.test:411");
+  EXPECT_EQ(feed_.LastAction(), "op redirected bob to other.test:411");
   EXPECT_EQ(op->UserInfo().Transfer.Redirects, 1);
   EXPECT_EQ(op->Account->Stats.Redirects, 1);
 
@@ -206,7 +206,7 @@ TEST_F(BanCommandsTest, DropClosesWithoutAWord) {
   EXPECT_EQ(Run(*op, "!drop bob"), BotTo(*op, "bob was dropped from the hub"));
   EXPECT_EQ(Out(*bob), "|");
   EXPECT_EQ(bob->LifeState, lsClosing);
-  EXPECT_EQ(feed_.Actions.back(), "bob was dropped by op");
+  EXPECT_EQ(feed_.LastAction(), "bob was dropped by op");
 }
 
 TEST_F(BanCommandsTest, BanTakesTheAddressAndTellsTheOperators) {
@@ -218,7 +218,7 @@ TEST_F(BanCommandsTest, BanTakesTheAddressAndTellsTheOperators) {
   EXPECT_EQ(bob->LifeState, lsClosing);
   EXPECT_EQ(Out(*op), announced);
   EXPECT_EQ(Out(*guide), "");
-  EXPECT_EQ(feed_.Actions.back(), "bob was banned by master because: spamming  ads");
+  EXPECT_EQ(feed_.LastAction(), "bob was banned by master because: spamming  ads");
   EXPECT_EQ(master->Account->Stats.Bans, 1);
   const TBan* ban = bans_.FindIPBan("10.0.0.4");
   ASSERT_NE(ban, nullptr);
@@ -243,7 +243,8 @@ TEST_F(BanCommandsTest, TimedBanCountsWholeHoursFromNow) {
                 BotTo(*master, "bob was banned for 2 hours from the hub"));
   EXPECT_EQ(Out(*bob), Bot("You've been temporary banned until 2024-05-06 14:34:56 by master"));
   EXPECT_EQ(Out(*op), Bot("bob, IP address: 10.0.0.4 was banned for 2 hours by master"));
-  EXPECT_EQ(feed_.Actions.back(), "bob was banned for 2 hours by master");
+  EXPECT_EQ(feed_.LastAction(), "bob was banned for 2 hours by master");
+  ASSERT_NE(bans_.FindIPBan("10.0.0.4"), nullptr);
   EXPECT_EQ(bans_.FindIPBan("10.0.0.4")->Expires, HoursLater(2));
   EXPECT_EQ(master->Account->Stats.TimeBans, 1);
   EXPECT_EQ(master->Account->Stats.Bans, 0);
@@ -251,8 +252,9 @@ TEST_F(BanCommandsTest, TimedBanCountsWholeHoursFromNow) {
   // A hundred years is the longest ban.
   THubSocket& carl = Online("carl");
   Run(*master, "!tban carl 876000 for good");
+  ASSERT_NE(bans_.FindIPBan(carl.IP), nullptr);
   EXPECT_EQ(bans_.FindIPBan(carl.IP)->Expires, HoursLater(876000));
-  EXPECT_EQ(feed_.Actions.back(), "carl was banned for 876000 hours by master because: for good");
+  EXPECT_EQ(feed_.LastAction(), "carl was banned for 876000 hours by master because: for good");
 }
 
 TEST_F(BanCommandsTest, NickBansCloseTheOnlineUserWhateverTheAnnouncement) {
@@ -262,7 +264,7 @@ TEST_F(BanCommandsTest, NickBansCloseTheOnlineUserWhateverTheAnnouncement) {
   EXPECT_EQ(bob->LifeState, lsClosing);
   EXPECT_EQ(Out(*bob), Bot("You've been banned by master because: flooding"));
   EXPECT_EQ(Out(*op), "");
-  EXPECT_EQ(feed_.Actions.back(), "The nick: bob was banned by master because: flooding");
+  EXPECT_EQ(feed_.LastAction(), "The nick: bob was banned by master because: flooding");
   ASSERT_NE(bans_.FindNickBan("bob"), nullptr);
   EXPECT_EQ(bans_.FindNickBan("bob")->Pattern, "bob");
 
@@ -278,10 +280,12 @@ TEST_F(BanCommandsTest, NickBansCloseTheOnlineUserWhateverTheAnnouncement) {
   // Away nicks and patterns; an account lends its level to the ban.
   EXPECT_EQ(Run(*op, "!tbannick spam* 3 bots"),
             BotTo(*op, "The nick: spam* was banned for 3 hours from the hub"));
-  EXPECT_EQ(feed_.Actions.back(), "The nick: spam* was banned for 3 hours by op because: bots");
+  EXPECT_EQ(feed_.LastAction(), "The nick: spam* was banned for 3 hours by op because: bots");
+  ASSERT_NE(bans_.FindNickBan("spam*"), nullptr);
   EXPECT_EQ(bans_.FindNickBan("spam*")->Expires, HoursLater(3));
   EXPECT_EQ(op->Account->Stats.TimeBans, 1);
   Run(*master, "!bannick boss");
+  ASSERT_NE(bans_.FindNickBan("boss"), nullptr);
   EXPECT_EQ(bans_.FindNickBan("boss")->Level, 9);
 
   // A nick a ban covers already: the standing ban answers, nothing counts.
@@ -299,6 +303,7 @@ TEST_F(BanCommandsTest, AddressListsBanEachGoodPartWithoutCounting) {
                 BotTo(*master, "The IP/IP range: 192.168.* was banned from the hub"));
   EXPECT_EQ(feed_.Actions, (std::vector<std::string>{"The IP/IP range: 10.0.0.* was banned by master",
                                                      "The IP/IP range: 192.168.* was banned by master"}));
+  ASSERT_NE(bans_.FindIPBan("192.168.*"), nullptr);
   EXPECT_EQ(bans_.FindIPBan("192.168.*")->Reason, "bad net");
   EXPECT_EQ(master->Account->Stats.Bans, 0);
   EXPECT_NE(bob->LifeState, lsClosing);  // connected users are not checked now
@@ -306,7 +311,8 @@ TEST_F(BanCommandsTest, AddressListsBanEachGoodPartWithoutCounting) {
   feed_.Actions.clear();
   EXPECT_EQ(Run(*master, "!tbanip 10.1.*.* 5 why"),
             BotTo(*master, "The IP/IP range: 10.1.* was banned for 5 hours from the hub"));
-  EXPECT_EQ(feed_.Actions.back(), "The IP/IP range: 10.1.* was banned for 5 hours by master because: why");
+  EXPECT_EQ(feed_.LastAction(), "The IP/IP range: 10.1.* was banned for 5 hours by master because: why");
+  ASSERT_NE(bans_.FindIPBan("10.1.*"), nullptr);
   EXPECT_EQ(bans_.FindIPBan("10.1.*")->Expires, HoursLater(5));
   EXPECT_EQ(master->Account->Stats.TimeBans, 1);
 
@@ -316,7 +322,7 @@ TEST_F(BanCommandsTest, AddressListsBanEachGoodPartWithoutCounting) {
             BotTo(*master, "The DNS/DNS pattern: *.x.test was banned for 1 hours from the hub"));
   EXPECT_EQ(Run(*master, "!banclient DC++0.1* old"),
             BotTo(*master, "The client/client pattern: DC++0.1* was banned from the hub"));
-  EXPECT_EQ(feed_.Actions.back(), "The client/client pattern: DC++0.1* was banned by master because: old");
+  EXPECT_EQ(feed_.LastAction(), "The client/client pattern: DC++0.1* was banned by master because: old");
   EXPECT_EQ(master->Account->Stats.Bans, 1);
 
   // The same pattern again is the standing ban.
@@ -333,10 +339,10 @@ TEST_F(BanCommandsTest, UnbanTakesTheFirstListThatHoldsTheWord) {
 
   EXPECT_EQ(Run(*op, "!unban BOSS"), To(*op, L::UnBanUserTooLowAccountLvl));
   EXPECT_EQ(Run(*op, "!unban BOB*"), BotTo(*op, "The nick/nick pattern: bob* was removed from the banlist"));
-  EXPECT_EQ(feed_.Actions.back(), "The nick/nick pattern: bob* was unbanned by op");
+  EXPECT_EQ(feed_.LastAction(), "The nick/nick pattern: bob* was unbanned by op");
   EXPECT_EQ(Run(*op, "!unban 10.0.0.*.*"),
             BotTo(*op, "The IP/IP range: 10.0.0.* was removed from the banlist"));
-  EXPECT_EQ(feed_.Actions.back(), "The IP/IP range: 10.0.0.* was unbanned by op");
+  EXPECT_EQ(feed_.LastAction(), "The IP/IP range: 10.0.0.* was unbanned by op");
   EXPECT_EQ(Run(*op, "!unban *.bad.test"),
             BotTo(*op, "The DNS/DNS pattern: *.bad.test was removed from the banlist"));
   EXPECT_EQ(Run(*op, "!unban *.bad.test"), BotTo(*op, "*.bad.test wasn't found in any banlist"));
@@ -349,7 +355,7 @@ TEST_F(BanCommandsTest, UnbanTakesTheFirstListThatHoldsTheWord) {
 
   EXPECT_EQ(Run(*op, "!unbanclient dc++0.1*"),
             BotTo(*op, "The client/client pattern: DC++0.1* was removed from the banlist"));
-  EXPECT_EQ(feed_.Actions.back(), "The client/client pattern: DC++0.1* was unbanned by op");
+  EXPECT_EQ(feed_.LastAction(), "The client/client pattern: DC++0.1* was unbanned by op");
 }
 
 TEST_F(BanCommandsTest, ClearingKeepsTheBansOfStrongerUsers) {
@@ -362,12 +368,12 @@ TEST_F(BanCommandsTest, ClearingKeepsTheBansOfStrongerUsers) {
   bans_.AddDNSBan("*.b.test", "", {}, "master");
 
   EXPECT_EQ(Run(*op, "!cnb"), BotTo(*op, "1 nick bans removed of a total of 3 bans"));
-  EXPECT_EQ(feed_.Actions.back(), "1 nick bans removed of a total of 3 bans by op");
+  EXPECT_EQ(feed_.LastAction(), "1 nick bans removed of a total of 3 bans by op");
   EXPECT_NE(bans_.FindNickBan("peer"), nullptr);
   EXPECT_EQ(Run(*op, "!clearipbans"), BotTo(*op, "1 IP bans removed of a total of 2 bans"));
   EXPECT_NE(bans_.FindIPBan("10.8.0.1"), nullptr);
   EXPECT_EQ(Run(*op, "!cdb"), BotTo(*op, "2 DNS bans removed"));
-  EXPECT_EQ(feed_.Actions.back(), "2 DNS bans removed by op");
+  EXPECT_EQ(feed_.LastAction(), "2 DNS bans removed by op");
 
   // Nothing removed: no feed line.
   feed_.Actions.clear();
@@ -415,6 +421,7 @@ TEST_F(BanCommandsTest, ListingsShowACardForOneHitAndRowsOtherwise) {
   EXPECT_EQ(bans_.FindNickBan("gone"), nullptr);
 
   // One hit is a card, whatever the offset.
+  ASSERT_NE(bans_.FindNickBan("alpha"), nullptr);
   bans_.FindNickBan("alpha")->LastUsed = now_;
   EXPECT_EQ(Run(*master, "!snb alpha 5"),
             BotTo(*master, kDash + "\r\n\xA6 Showing 1 hits from offset 5, total hits: 1" +

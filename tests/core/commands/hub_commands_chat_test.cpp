@@ -42,7 +42,7 @@ TEST_F(ChatCommandsTest, MuteIsAnnouncedAndOnlyACoveringLevelLiftsIt) {
   EXPECT_TRUE(bob.UserInfo().Muted);
   EXPECT_EQ(bob.UserInfo().MutedLevel, 9);
   EXPECT_EQ(Out(bob), Bot("bob has been muted"));
-  EXPECT_EQ(feed_.Actions.back(), "master muted bob");
+  EXPECT_EQ(feed_.LastAction(), "master muted bob");
   Out(master), Out(op);
 
   Run(op, "!unmute bob");
@@ -79,7 +79,7 @@ TEST_F(ChatCommandsTest, KennylizeIsNotAnnouncedToItsTarget) {
   Out(master);
   Run(master, "!lunarize *");
   EXPECT_EQ(Out(master), BotTo(master, "2 user(s) out of 2 were lunarized"));
-  EXPECT_EQ(feed_.Actions.back(), "master lunarized 2 out of 2 user(s)");
+  EXPECT_EQ(feed_.LastAction(), "master lunarized 2 out of 2 user(s)");
   Run(master, "!unlunarize bob");
   EXPECT_EQ(Out(bob), Bot("bob has been unlunarized"));
 }
@@ -98,7 +98,7 @@ TEST_F(ChatCommandsTest, SayNeedsTheTopLevelForTheBot) {
   EXPECT_EQ(Out(op), BotTo(op, Text(TLanguageKey::SayProfileAccessError)));
   Run(op, "!say BOB hi all");
   EXPECT_EQ(Out(bob), "<bob> hi all|");
-  EXPECT_EQ(feed_.Actions.back(), "op spoke as bob saying: hi all");
+  EXPECT_EQ(feed_.LastAction(), "op spoke as bob saying: hi all");
 }
 
 
@@ -121,11 +121,11 @@ class BotMessagesTest : public TCommandsFixture {
     for (const auto& [name, level, content] :
          {std::tuple{"rules", 1, "Be $nice|"}, std::tuple{"secret", 9, "a&#36;$b|"},
           std::tuple{"motd", 3, "hi|"}}) {
-      TTextCommand* command = texts_.Add(name);
-      command->EditLevel = level;
-      command->Content = content;
+      TTextCommand& command = Required(texts_.Add(name), name);
+      command.EditLevel = level;
+      command.Content = content;
     }
-    texts_.Find("motd")->Enabled = false;
+    Required(texts_.Find("motd"), "motd").Enabled = false;
     commands_ = std::make_unique<THubCommands>(ctx_, tokens_);
     ClearAll();
   }
@@ -261,12 +261,16 @@ TEST_F(BotMessagesTest, TextCommandEdits) {
       {"!showcmd rules", 1, {"", BotTo(*op_, "The content of rules:\r\na&#124;b  &amp;#36;&#124;"), "", ""},
        {}},
   });
+  ASSERT_NE(texts_.Find("rules"), nullptr);
   EXPECT_EQ(texts_.Find("rules")->Content, "a|b  &#36;|");
+  ASSERT_NE(texts_.Find("motd"), nullptr);
   EXPECT_TRUE(texts_.Find("motd")->Enabled);
+  ASSERT_NE(texts_.Find("secret"), nullptr);
   EXPECT_EQ(texts_.Find("secret")->Content, "a&#36;$b|");
 
   // The window's row follows a change, and only a change.
   Run(*master_, "!setcmd motd");
+  ASSERT_NE(texts_.Find("motd"), nullptr);
   EXPECT_EQ(texts_.Find("motd")->Content, "|");
   EXPECT_EQ(pages_.Take(), std::vector<std::string>{"text motd"});
   Run(*master_, "!setcmd motd |");

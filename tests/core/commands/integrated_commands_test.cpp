@@ -110,6 +110,7 @@ TEST_F(IntegratedCommandsTest, RegMeProtectsTheNickWithTheWordGiven) {
                              "you)"));
   ASSERT_EQ(registered_.GetCount(), 1);
   ASSERT_NE(registered_.Find("USER1"), nullptr);
+  ASSERT_NE(registered_.Find("user1"), nullptr);
   EXPECT_EQ(registered_.Find("user1")->Pass, "pa$$w");
   EXPECT_EQ(registered_.Find("user1")->Created, now_);
   EXPECT_EQ(Answer("!regme other", true),

@@ -36,12 +36,11 @@ class ISPCommandsTest : public TCommandsFixture {
                           R::MayISPSetMinSlots, R::MayISPSetMaxSlots, R::MayISPSetSlotRatio,
                           R::MayISPShowIPsOnISP, R::MayISPAddIP, R::MayISPDelIP},
                          5);
-    TISP* foo = isps_.Add("Foo");
-    foo->Prefix = "[FOO]";
-    isps_.AddIP(*foo, "10.*");
-    isps_.AddIP(*foo, "10.1.*");
-    TISP* bar = isps_.Add("Bar");
-    isps_.AddIP(*bar, "10.1.2.*");
+    TISP& foo = Required(isps_.Add("Foo"), "ISP Foo");
+    foo.Prefix = "[FOO]";
+    isps_.AddIP(foo, "10.*");
+    isps_.AddIP(foo, "10.1.*");
+    isps_.AddIP(Required(isps_.Add("Bar"), "ISP Bar"), "10.1.2.*");
   }
 
   std::string Run(THubSocket& user, std::string_view text) {
@@ -115,6 +114,7 @@ TEST_F(ISPCommandsTest, EachLineAnswersAndFeedsExactly) {
     EXPECT_EQ(Run(admin, c.Line), Bot(c.Reply));
     EXPECT_EQ(feed_.Actions, c.Feed);
   }
+  ASSERT_NE(isps_.Find("Foo"), nullptr);
   const TConnRestriction& foo = isps_.Find("Foo")->Restriction;
   EXPECT_FALSE(foo.MaxHubsEnabled);
   EXPECT_EQ(foo.MaxHubs, 150);
@@ -166,6 +166,7 @@ TEST_F(ISPCommandsTest, ListsShowAPageAndCountTheRowsWritten) {
   EXPECT_EQ(Run(admin, "!showisp"),
             Bot(kDash + "\r\n\xA6  " + Padded("Bar", 3) + "Prefix: " + "\r\n\xA6  " +
                 Padded("Foo", 3) + "Prefix: [FOO]" + kDash));
+  ASSERT_NE(isps_.Find("Foo"), nullptr);
   isps_.Find("Foo")->Restriction.MaxHubsEnabled = true;
   isps_.Find("Foo")->Restriction.MaxHubs = 4;
   EXPECT_EQ(Run(admin, "!showisp Foo"),

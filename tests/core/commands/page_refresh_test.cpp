@@ -31,9 +31,8 @@ class PageRefreshTest : public TCommandsFixture {
         9, paHigher);
     profiles_.AddProfile(master);
     profiles_.AddProfile(MakeProfile("Guide", {}, 3));
-    accounts_.Add("bob", "Guide")->Pass = "pw";
-    TISP* foo = isps_.Add("Foo");
-    isps_.AddIP(*foo, "10.1.*");
+    Required(accounts_.Add("bob", "Guide"), "account bob").Pass = "pw";
+    isps_.AddIP(Required(isps_.Add("Foo"), "ISP Foo"), "10.1.*");
     master_ = &Online("master", master);
     ctx_.Pages = &pages_;
     commands_ = std::make_unique<THubCommands>(ctx_, tokens_);
