@@ -207,6 +207,41 @@ TEST_F(UserStatsMySQLTest, UnmutingMatchesTheNickExactly) {
   EXPECT_EQ(actions_, std::vector<std::string>{"a_b unmuted op"});
 }
 
+// The worker decides whether the stored level is cleared, the loop only
+// answers: each row checks the table itself.
+TEST_F(UserStatsMySQLTest, ClearingAStoredPenaltyFollowsTheLevelRight) {
+  ASSERT_TRUE(Connect(stats_)) << stats_.ConnectionError();
+  LogOut(LogIn("target"));
+  Settle();
+  op_->ProfileLevel = 5;
+  const struct {
+    const char* name;
+    std::uint8_t right;
+    int stored;
+    bool cleared;
+  } rows[] = {
+      {"lower, stored below", paLower, 4, true},
+      {"lower, stored at the same level", paLower, 5, false},
+      {"same, stored at the same level", paSame, 5, true},
+      {"same, stored above", paSame, 6, false},
+      {"higher, stored above", paHigher, 9, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    database_.One("UPDATE `nickstats` SET `muted` = " + std::to_string(row.stored) +
+                  " WHERE `nick` = \"target\"");
+    op_->SetRight(TProfileRight::MayUseMuteUser, row.right);
+    stats_.ClearMuted(*issuer_, "target", true);
+    Settle();
+    const std::string answer = Output(*issuer_);
+    EXPECT_EQ(Stored("`muted`", "target"), row.cleared ? "-1" : std::to_string(row.stored));
+    const std::string expected =
+        row.cleared ? "target has been unmuted" : Text(TLanguageKey::UnMuteTooStrongMute);
+    EXPECT_NE(answer.find(expected), std::string::npos) << answer;
+  }
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+}
+
 // The server stops answering at program end (the relay holds its sockets
 // without forwarding): the closing updates are given up within the limit
 // with one line, and the worker left behind, once the server answers
@@ -418,7 +453,7 @@ TEST_F(UserStatsMySQLTest, ReportsMatchTheMemoryBackEndByteForByte) {
     bool stays;
   } visits[] = {
       {"alpha", "10.3.0.1", false}, {"beta", "10.3.0.1", false}, {"alpha", "10.3.0.2", true},
-      {"gamma", "10.3.0.3", true},  {"beta", "10.3.0.1", false}
+      {"gamma", "10.3.0.3", true},  {"beta", "10.3.0.1", false}, {"a_z", "10.3.0.4", true},
   };
   for (const auto& visit : visits) {
     now_.Seconds += 60;
@@ -450,6 +485,7 @@ TEST_F(UserStatsMySQLTest, ReportsMatchTheMemoryBackEndByteForByte) {
       {"userinfo, offset", &TUserStats::ReportUserInfo, "*", 1},
       {"userinfo, offset past the end", &TUserStats::ReportUserInfo, "*", 7},
       {"userinfo, no match", &TUserStats::ReportUserInfo, "zeta", 0},
+      {"userinfo, \"_\" matches itself only", &TUserStats::ReportUserInfo, "a_*", 0},
       {"ipinfo, one", &TUserStats::ReportIPInfo, "10.3.0.1", 0},
       {"ipinfo, several", &TUserStats::ReportIPInfo, "10.3.*", 0},
       {"nickinfo, online and used before", &TUserStats::ReportNickInfo, "10.3.0.2", 0},
