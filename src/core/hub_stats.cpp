@@ -1,5 +1,7 @@
 #include "core/hub_stats.h"
 
+#include <cstdint>
+#include <limits>
 #include <utility>
 
 #include "platform/name_resolver.h"
@@ -29,6 +31,29 @@ void TStats::UserLoggedIn(std::string_view nick) {
 void TStats::UpdateSharePeak() {
   if (CurrentSharesize > PeakSharesize) PeakSharesize = CurrentSharesize;
   if (CurrentSharesize > AllTimePeakSharesize) AllTimePeakSharesize = CurrentSharesize;
+}
+
+std::int64_t TShareTotal::Value() const {
+  if (sum_ <= 0) return 0;
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  return sum_ >= kMax ? kMax : static_cast<std::int64_t>(sum_);
+}
+
+void TStats::AddShare(std::int64_t bytes) { ApplyShare(bytes, true); }
+
+void TStats::RemoveShare(std::int64_t bytes) { ApplyShare(bytes, false); }
+
+void TStats::ChangeShare(std::int64_t delta) { ApplyShare(delta, true); }
+
+void TStats::ApplyShare(std::int64_t bytes, bool add) {
+  if (CurrentSharesize != shareTotal_.Value()) shareTotal_.Reset(CurrentSharesize);
+  if (add) {
+    shareTotal_.Add(bytes);
+  } else {
+    shareTotal_.Remove(bytes);
+  }
+  CurrentSharesize = shareTotal_.Value();
+  UpdateSharePeak();
 }
 
 std::string ChooseLocalIP(const std::vector<std::string>& hostAddresses,

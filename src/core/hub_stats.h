@@ -25,6 +25,24 @@ struct TProtocolStats {
   std::int64_t Feed = 0;  // "$Feed" messages queued to users
 };
 
+// A sum of shares that clients announce, each up to the int64 maximum. The
+// sum is kept exact in 128 bits, so a total that went past the maximum
+// comes back exactly as users leave; Value() is the sum held within
+// 0..INT64_MAX, the form every reader and the hub lists take.
+class TShareTotal {
+ public:
+  void Add(std::int64_t bytes) { sum_ += bytes; }
+  void Remove(std::int64_t bytes) { sum_ -= bytes; }
+  std::int64_t Value() const;
+  // Starts the sum afresh at `bytes`.
+  void Reset(std::int64_t bytes) { sum_ = bytes; }
+
+ private:
+  // 2^64 users at the maximum would still fit.
+  __extension__ typedef __int128 TSum;
+  TSum sum_ = 0;
+};
+
 // The hub's running counters, user and share peaks and its own address.
 // Everything starts at 0 with the program and lives in memory only; nothing
 // resets while it runs. Counters are 64-bit so a long-running hub cannot
@@ -41,6 +59,12 @@ class TStats {
   void UserLoggedIn(std::string_view nick);
   // The share peaks follow CurrentSharesize.
   void UpdateSharePeak();
+  // A user's share joins the total when he is listed, leaves it when his
+  // connection closes, and `delta` follows each change while listed. The
+  // only writers of CurrentSharesize; each updates the peaks.
+  void AddShare(std::int64_t bytes);
+  void RemoveShare(std::int64_t bytes);
+  void ChangeShare(std::int64_t delta);
 
   bool FirstUserSeen = false;
   std::string FirstNick;
@@ -51,7 +75,9 @@ class TStats {
   std::int64_t PeakUsers = 0;
   std::int64_t AllTimePeakUsers = 0;
 
-  std::int64_t CurrentSharesize = 0;  // bytes
+  // Bytes, within 0..INT64_MAX. A value stored here directly (a test, a
+  // reset) is where the next change starts from.
+  std::int64_t CurrentSharesize = 0;
   std::int64_t PeakSharesize = 0;
   std::int64_t AllTimePeakSharesize = 0;
 
@@ -75,6 +101,11 @@ class TStats {
   std::int64_t ErrorFeed = 0;
 
   TProtocolStats Protocol;
+
+ private:
+  void ApplyShare(std::int64_t bytes, bool add);
+
+  TShareTotal shareTotal_;
 };
 
 // The address the hub reports as its own: the first address the host name

@@ -183,10 +183,12 @@ void TMyINFOProcessor::Store(THubSocket& user, const TMyINFOFields& fields) {
   info.Speed = fields.Speed;
   info.Status = fields.Status;
   info.Email = fields.Email;
-  if (user.IsLoggedIn() && !user.HidesShare && fields.Share != info.RealShare)
-    hooks_->TotalShareChanged(fields.Share - info.RealShare);
+  // The total holds each listed user's shown share, whatever changed it
+  // (a new share, or a rebound profile hiding it).
+  const std::int64_t shown = user.HidesShare ? 0 : fields.Share;
+  if (user.IsLoggedIn() && shown != info.Share) hooks_->TotalShareChanged(shown - info.Share);
   info.RealShare = fields.Share;
-  info.Share = user.HidesShare ? 0 : fields.Share;
+  info.Share = shown;
 }
 
 void TMyINFOProcessor::Deliver(THubSocket& user, std::int64_t oldUserLength) {

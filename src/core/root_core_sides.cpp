@@ -45,9 +45,14 @@ class TCountersSide final : public TCoreCounters {
       case TCoreCount::Kick: ++stats_.Protocol.Kicks; break;
     }
   }
-  void UserLoggedIn(const THubSocket& user) override { stats_.UserLoggedIn(user.Nick); }
-  void UserLoggedOut(const THubSocket& /*user*/) override {
+  // The shown share: 0 while the user hides it.
+  void UserLoggedIn(const THubSocket& user) override {
+    stats_.UserLoggedIn(user.Nick);
+    stats_.AddShare(user.UserInfo().Share);
+  }
+  void UserLoggedOut(const THubSocket& user) override {
     if (stats_.CurrentUsers > 0) --stats_.CurrentUsers;
+    stats_.RemoveShare(user.UserInfo().Share);
   }
   void Uptime(std::uint64_t milliseconds) override {
     stats_.UptimePeak = std::max(stats_.UptimePeak, static_cast<std::int64_t>(milliseconds));

@@ -105,8 +105,7 @@ const TConnRestriction* TRootUserHooks::ISPRestriction(const THubSocket& user) {
 }
 
 void TRootUserHooks::TotalShareChanged(std::int64_t delta) {
-  stats_.CurrentSharesize += delta;
-  stats_.UpdateSharePeak();
+  stats_.ChangeShare(delta);
 }
 
 void TRootHub::AddListeners(std::string_view ports, bool tls) {

@@ -31,6 +31,7 @@ struct TUserFigures {
 
 TUserFigures UsersOnPort(THubCore& core, int port) {
   TUserFigures figures;
+  TShareTotal share;  // announced shares: their sum may pass the int64 maximum
   for (int i = 0; i < core.ConnectionCount(); ++i) {
     const THubSocket& user = *core.ConnectionAt(i);
     if (user.Port != port || user.LifeState == lsClosing) continue;
@@ -39,8 +40,9 @@ TUserFigures UsersOnPort(THubCore& core, int port) {
       continue;
     }
     ++figures.Current;
-    if (!user.HidesShare) figures.Share += user.UserInfo().Share;
+    if (!user.HidesShare) share.Add(user.UserInfo().Share);
   }
+  figures.Share = share.Value();
   return figures;
 }
 

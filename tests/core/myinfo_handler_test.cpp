@@ -347,6 +347,24 @@ TEST(MyINFOHandlerStore, UpdatesCorrectTheTotalShareAndModes) {
   EXPECT_EQ(info.Slots, 0);
 }
 
+// A rebound profile may hide or show the share of a listed user; his next
+// "$MyINFO" moves the total by what others see, so it stays what his
+// departure takes away.
+TEST(MyINFOHandlerStore, TheTotalFollowsTheShownShareAfterARebind) {
+  MyINFOFixture t;
+  THubSocket& user = t.Login("joe");
+  t.handler.HandleMyINFO(user, t.MyINFO("joe", "", 3 * kGiB));
+  EXPECT_EQ(t.hooks.totalShare, 3 * kGiB);
+  user.HidesShare = true;  // as a rebind leaves it
+  t.handler.HandleMyINFO(user, t.MyINFO("joe", "", 3 * kGiB));
+  EXPECT_EQ(t.hooks.totalShare, user.UserInfo().Share);
+  EXPECT_EQ(t.hooks.totalShare, 0);
+  user.HidesShare = false;
+  t.handler.HandleMyINFO(user, t.MyINFO("joe", "", 3 * kGiB));
+  EXPECT_EQ(t.hooks.totalShare, 3 * kGiB);
+  EXPECT_EQ(t.hooks.totalShare, user.UserInfo().Share);
+}
+
 struct TCopyCase {
   const char* name;
   TTriState email;

@@ -140,7 +140,7 @@ void THubCommands::HandleHideShare() {
     }
     sender.HidesShare = true;
     if (info.Share != 0) {
-      ctx_.Stats.CurrentSharesize -= info.Share;
+      ctx_.Stats.RemoveShare(info.Share);
       info.Share = 0;
       ResendMyINFO(sender);
     }
@@ -157,8 +157,7 @@ void THubCommands::HandleHideShare() {
     return;
   }
   info.Share = info.RealShare;
-  ctx_.Stats.CurrentSharesize += info.Share;
-  ctx_.Stats.UpdateSharePeak();
+  ctx_.Stats.AddShare(info.Share);
   ResendMyINFO(sender);
   session_.Reply(L::HideShareDisabled);
 }
