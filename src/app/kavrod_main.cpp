@@ -1,6 +1,7 @@
 // kavrod: the hub without a window. Runs the start-up, serves until SIGINT
 // or SIGTERM, then runs the shutdown order and exits 0.
 
+#include <cstdint>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -35,11 +36,13 @@ struct TOptions {
   std::string ListenAddress;
   bool Start = false;
   bool Help = false;
+  std::uint64_t ScriptTimeLimitMs = TLuaScripts::kRunBoundMs;
   TImportOptions Import;
 };
 
 constexpr std::string_view kUsage =
     "usage: kavrod [--home DIR] [--start] [--listen-address IPV4]\n"
+    "              [--script-time-limit MS]\n"
     "       kavrod [--home DIR] --import FOLDER [--import-clear-old]\n"
     "              [--import-skip-missing-profiles]\n"
     "  --home DIR  the hub's folder (settings/, language/, cert/, feed/ ...);\n"
@@ -47,6 +50,8 @@ constexpr std::string_view kUsage =
     "  --start     start the hub even when AutoStart is off\n"
     "  --listen-address IPV4\n"
     "              open the hub's ports on this address only (default: all)\n"
+    "  --script-time-limit MS\n"
+    "              stop a call into a script that runs longer (default: 3000)\n"
     "  --import FOLDER\n"
     "              read Murn's profiles, accounts, bans and ISPs from FOLDER\n"
     "              into the home's settings files, then exit (hub stopped)\n"
@@ -54,6 +59,13 @@ constexpr std::string_view kUsage =
     "              empty each list before its file is imported\n"
     "  --import-skip-missing-profiles\n"
     "              skip accounts whose profile is missing instead of creating it\n";
+
+// 1 to 9 digits, not all zero.
+bool PositiveMs(std::string_view text) {
+  return !text.empty() && text.size() <= 9 &&
+         text.find_first_not_of("0123456789") == std::string_view::npos &&
+         text.find_first_not_of('0') != std::string_view::npos;
+}
 
 // Empty when the arguments are wrong (the reason is printed).
 std::optional<TOptions> ParseOptions(int argc, char** argv) {
@@ -66,6 +78,8 @@ std::optional<TOptions> ParseOptions(int argc, char** argv) {
       options.Home = argv[++i];
     } else if (arg == "--listen-address" && i + 1 < argc) {
       options.ListenAddress = argv[++i];
+    } else if (arg == "--script-time-limit" && i + 1 < argc && PositiveMs(argv[i + 1])) {
+      options.ScriptTimeLimitMs = std::stoull(argv[++i]);
     } else if (arg == "--import" && i + 1 < argc && argv[i + 1][0] != '\0') {
       options.Import.Folder = argv[++i];
     } else if (arg == "--import-clear-old") {
@@ -118,6 +132,7 @@ int Run(const TOptions& options) {
   // Scripts load before the settings files, as in the window program.
   TLuaScripts scripts(root);
   scripts.SetPictureLoader(MakeQtPictureLoader());
+  scripts.SetRunBoundMs(options.ScriptTimeLimitMs);
   scripts.LoadScripts(false);
   TProgramLifecycle lifecycle(root, root.Hub());
   lifecycle.Startup(options.Start);

@@ -62,3 +62,9 @@ void TStopSignals::OnReadable() {
     if (handler_) handler_(SignalName(info.ssi_signo));
   }
 }
+
+bool StopSignalPending() {
+  sigset_t pending;
+  if (sigpending(&pending) != 0) return false;
+  return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1;
+}

@@ -31,3 +31,9 @@ class TStopSignals {
   std::unique_ptr<TState> state_;
   TFdWatch watch_;  // removed before the descriptor closes
 };
+
+// True while SIGINT or SIGTERM waits, blocked, for this thread (or the
+// process) to take it: the loop that would read it is held up by the
+// caller. Async-signal-safe; once the loop has read the signal it is false
+// again.
+bool StopSignalPending();

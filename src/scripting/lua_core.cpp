@@ -174,7 +174,10 @@ void TLuaCore::Load(const std::string& path) {
   lua_State* state = State();
   try {
     int code = luaL_loadfile(state, path.c_str());
-    if (code == 0) code = lua_pcall(state, 0, 0, 0);
+    if (code == 0) {
+      const TRun run(*this, ctx_.RunLimit, name_, "main chunk");
+      code = lua_pcall(state, 0, 0, 0);
+    }
     if (code != 0) {
       const std::string message = PopLuaError(state);
       ctx_.Root.ReportError("Lua: :" + std::to_string(code) + ": " + message);
@@ -202,7 +205,11 @@ bool TLuaCore::CallEvent(TScriptEvent event, THubSocket& user, std::string_view 
                   false};
   if (withData && call.Data == nullptr) call.Data = "";
   std::string error;
-  const int code = Protected(EventBody, &call, &error);
+  int code = 0;
+  {
+    const TRun run(*this, ctx_.RunLimit, name_, call.Function);
+    code = Protected(EventBody, &call, &error);
+  }
   ClearAndCollect();
   if (code != 0) {
     ReportEventError(event, error);
@@ -213,7 +220,10 @@ bool TLuaCore::CallEvent(TScriptEvent event, THubSocket& user, std::string_view 
 
 void TLuaCore::CallGraphicalUserInterface(void* parent) {
   TEventCall call{"GraphicalUserInterface", nullptr, parent, nullptr, 0, false};
-  Protected(EventBody, &call, nullptr);  // its failures are not reported
+  {
+    const TRun run(*this, ctx_.RunLimit, name_, call.Function);
+    Protected(EventBody, &call, nullptr);  // its failures are not reported
+  }
   ClearAndCollect();
 }
 
@@ -239,7 +249,11 @@ void TLuaCore::ReportEventError(TScriptEvent event, const std::string& message) 
 
 void TLuaCore::OnTimer() {
   std::string error;
-  const int code = Protected(TimerBody, nullptr, &error);
+  int code = 0;
+  {
+    const TRun run(*this, ctx_.RunLimit, name_, "OnTimer");
+    code = Protected(TimerBody, nullptr, &error);
+  }
   lua_settop(State(), 0);
   if (code != 0)
     ctx_.Root.ReportError("Lua: OnTimer, errorcode:" + std::to_string(code) + ": " + error);

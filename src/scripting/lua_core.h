@@ -30,6 +30,7 @@ struct TLuaCoreContext {
   const TCPUInfo* CPU = nullptr;         // null: the load figures read "N/A"
   const TPictureLoader* Pictures = nullptr;  // null or empty: no conversion
   std::function<std::uint64_t()> Clock;  // ms, monotonic; rate of repeated error lines
+  TRunLimit RunLimit;                    // bounds every entry into a script's code
 };
 
 // One loaded script: its Lua state with the "core" library, the replaced

@@ -12,7 +12,45 @@ extern "C" {
 #include <lualib.h>
 }
 
+// The run going on in a state, read by its count hook.
+struct TLua::TWatch {
+  const TRunLimit* Limit = nullptr;  // null: no run
+  std::uint64_t Start = 0;
+  std::string_view Script;
+  std::string_view What;
+  bool Ended = false;
+  std::string Message;  // the error raised; lives on after the jump
+
+  // True when the run must end; then Message holds why.
+  bool MustEnd() noexcept {
+    if (Limit == nullptr) return false;
+    if (Ended) return true;
+    try {
+      std::string why;
+      if (Limit->StopRequested && Limit->StopRequested()) {
+        why = " stopped, the hub is shutting down";
+      } else if (Limit->BoundMs > 0 && Limit->Clock &&
+                 Limit->Clock() - Start > Limit->BoundMs) {
+        why = " ran longer than " + std::to_string(Limit->BoundMs) + " ms and was stopped";
+      } else {
+        return false;
+      }
+      Message.assign(Script);
+      Message += ": ";
+      Message += What;
+      Message += why;
+    } catch (...) {
+      Message = "script stopped";
+    }
+    Ended = true;
+    return true;
+  }
+};
+
 namespace {
+
+// The registry key of the state's TWatch.
+const char kWatchKey = 0;
 
 struct TProtectedCall {
   TLua::TProtectedBody Body;
@@ -78,8 +116,11 @@ int RegisterBody(lua_State* state, void* context) {
   return 0;
 }
 
-int OpenLibsBody(lua_State* state, void* /*context*/) {
+int OpenLibsBody(lua_State* state, void* watch) {
   luaL_openlibs(state);
+  lua_pushlightuserdata(state, const_cast<char*>(&kWatchKey));
+  lua_pushlightuserdata(state, watch);
+  lua_rawset(state, LUA_REGISTRYINDEX);
   return 0;
 }
 
@@ -106,14 +147,51 @@ std::string PopLuaError(lua_State* state) {
   return text;
 }
 
-TLua::TLua() {
+TLua::TLua() : watch_(std::make_unique<TWatch>()) {
   state_ = luaL_newstate();
   if (state_ == nullptr) throw std::runtime_error("TLua.Create(out of memory)");
   std::string error;
-  if (Protected(OpenLibsBody, nullptr, &error) != 0) {
+  if (Protected(OpenLibsBody, watch_.get(), &error) != 0) {
     lua_close(state_);
     throw std::runtime_error("TLua.Create(" + error + ")");
   }
+  // Set for good: coroutines take the hook of the thread that makes them.
+  lua_sethook(state_, RunHook, LUA_MASKCOUNT, kRunCheckInstructions);
+}
+
+// Nothing here has a destructor: lua_error jumps out of it.
+void TLua::RunHook(lua_State* state, lua_Debug* /*debug*/) {
+  lua_pushlightuserdata(state, const_cast<char*>(&kWatchKey));
+  lua_rawget(state, LUA_REGISTRYINDEX);
+  auto* watch = static_cast<TWatch*>(lua_touserdata(state, -1));
+  lua_pop(state, 1);
+  if (watch == nullptr || !watch->MustEnd()) {
+    // A coroutine may still have the tight hook of a run that ended.
+    if (lua_gethookcount(state) != kRunCheckInstructions)
+      lua_sethook(state, RunHook, LUA_MASKCOUNT, kRunCheckInstructions);
+    return;
+  }
+  lua_sethook(state, RunHook, LUA_MASKCOUNT, 1);
+  lua_pushlstring(state, watch->Message.data(), watch->Message.size());
+  lua_error(state);
+}
+
+TLua::TRun::TRun(TLua& lua, const TRunLimit& limit, std::string_view script,
+                 std::string_view what)
+    : lua_(lua), owner_(lua.watch_->Limit == nullptr) {
+  if (!owner_) return;
+  TWatch& watch = *lua_.watch_;
+  watch.Start = limit.Clock ? limit.Clock() : 0;
+  watch.Script = script;
+  watch.What = what;
+  watch.Ended = false;
+  watch.Limit = &limit;
+}
+
+TLua::TRun::~TRun() {
+  if (!owner_) return;
+  lua_.watch_->Limit = nullptr;
+  lua_sethook(lua_.state_, RunHook, LUA_MASKCOUNT, kRunCheckInstructions);
 }
 
 TLua::~TLua() { lua_close(state_); }

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 struct lua_State;
+struct lua_Debug;
 
 class TLua;
 
@@ -33,6 +36,14 @@ struct TLibraryFunction {
   bool CollectAfter = false;  // see TCallback
 };
 
+// When a run of script code is stopped. A script that never returns would
+// hold the main thread, and with it the whole hub.
+struct TRunLimit {
+  std::uint64_t BoundMs = 0;              // longer than this ends the run; 0: no bound
+  std::function<std::uint64_t()> Clock;   // ms, monotonic; empty: no bound
+  std::function<bool()> StopRequested;    // true ends the run at once; empty: never
+};
+
 // One Lua 5.1 state with the standard libraries and the host functions
 // registered on it. Owns the state and the callbacks; closing the state
 // frees everything the scripts made. Main thread only.
@@ -44,6 +55,27 @@ class TLua {
   TLua& operator=(const TLua&) = delete;
 
   lua_State* State() const { return state_; }
+
+  // How many VM instructions run between two looks at the limit.
+  static constexpr int kRunCheckInstructions = 10000;
+
+  // One entry into script code. While it lives, the code running in the
+  // state (its coroutines too) is ended with a Lua error naming `script`
+  // and `what` once `limit` says so; from then on every instruction fails,
+  // so a pcall in the script cannot keep it going. Code inside a C function
+  // (a long string.rep, a finaliser) is not reached. A run inside a run
+  // keeps the outer one. `limit`, `script` and `what` must outlive it.
+  class TRun {
+   public:
+    TRun(TLua& lua, const TRunLimit& limit, std::string_view script, std::string_view what);
+    ~TRun();
+    TRun(const TRun&) = delete;
+    TRun& operator=(const TRun&) = delete;
+
+   private:
+    TLua& lua_;
+    bool owner_;
+  };
 
   // Loads the file and runs it with no arguments; the Lua error code, 0 on
   // success. On failure the message is in `error`.
@@ -70,8 +102,11 @@ class TLua {
   int MemoryKB() const;
 
  private:
+  struct TWatch;
+  static void RunHook(lua_State* state, lua_Debug* debug);
   TCallback& AddCallback(THostFunction method);
 
+  std::unique_ptr<TWatch> watch_;  // the registry points at it
   lua_State* state_ = nullptr;
   std::vector<std::unique_ptr<TCallback>> callbacks_;
 };

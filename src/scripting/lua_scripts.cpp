@@ -10,12 +10,14 @@
 #include "core/hub_socket.h"
 #include "core/kavro_root.h"
 #include "platform/directory_list.h"
+#include "platform/monotonic_clock.h"
+#include "platform/stop_signals.h"
 #include "utils/program_folder.h"
 
 TLuaScripts::TLuaScripts(TKavroRoot& root)
     : root_(root),
       cpu_(std::make_unique<TCPUInfo>(root.Loop())),
-      context_{root, cpu_.get(), &pictures_, {}} {
+      context_{root, cpu_.get(), &pictures_, {}, {kRunBoundMs, MonotonicMs, StopSignalPending}} {
   root_.SetScriptEvents(this);
 }
 

@@ -25,6 +25,8 @@ class TKavroRoot;
 class TLuaScripts final : public TScriptEvents {
  public:
   static constexpr std::uint64_t kScanIntervalMs = 1000;
+  // A script's call that runs longer is stopped, so the hub goes on.
+  static constexpr std::uint64_t kRunBoundMs = 3000;
 
   explicit TLuaScripts(TKavroRoot& root);
   ~TLuaScripts() override;
@@ -39,6 +41,10 @@ class TLuaScripts final : public TScriptEvents {
   }
   // The clock that spaces repeated error lines (ms, monotonic).
   void SetClock(std::function<std::uint64_t()> clock) { context_.Clock = std::move(clock); }
+  // What ends a call into a script. By default: kRunBoundMs on the
+  // monotonic clock, or a stop signal waiting behind the call.
+  void SetRunLimit(TRunLimit limit) { context_.RunLimit = std::move(limit); }
+  void SetRunBoundMs(std::uint64_t boundMs) { context_.RunLimit.BoundMs = boundMs; }
 
   // Start-up: scans, loads every script found in name order and starts the
   // scan timer (also when none was found). With `report`, a success line.

@@ -3,14 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "e2e/e2e_home.h"
+#include "e2e/kavrod_process.h"
 #include "e2e/nmdc_client.h"
 #include "e2e/shared_hub_test.h"
 #include "settings/settings.h"
@@ -208,6 +213,85 @@ TEST_F(ScriptsTest, ScriptAddedWhileRunningIsLoaded) {
   ASSERT_TRUE(a);
   ASSERT_TRUE(a->Send("<late1> late|"));
   EXPECT_TRUE(a->ReadUntil("late answer|"));
+}
+
+std::unique_ptr<TNmdcClient> LoginTo(int port, const std::string& nick) {
+  auto client = TNmdcClient::Connect(port);
+  EXPECT_TRUE(client && client->Login(nick)) << nick;
+  return client;
+}
+
+// A chat handler that never returns is stopped at the default bound; the
+// line it was called for goes on as after any failed handler, and the hub
+// serves the users and connections that waited meanwhile.
+TEST(ScriptsLoopTest, LoopingChatHandlerIsStoppedAndTheHubGoesOn) {
+  TE2EHome home;
+  home.WriteSettings(ScriptsTest::Configure);
+  WriteScript(home, "loop.lua",
+              "ChatArrival = function(u, d) if d:find('> spin|', 1, true) then "
+              "while true do end end end\n");
+  ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
+  auto spinner = LoginTo(home.Port(), "spinner");
+  auto watcher = LoginTo(home.Port(), "watcher");
+  ASSERT_TRUE(spinner && watcher);
+  ASSERT_TRUE(spinner->Send("<spinner> spin|"));
+  auto late = TNmdcClient::Connect(home.Port());
+  ASSERT_TRUE(late);
+  constexpr TNmdcClient::TLimit kWait = 15s;  // well past the bound
+  EXPECT_TRUE(late->ReadUntil("$Lock ", kWait)) << late->ReceivedText();
+  ASSERT_TRUE(spinner->Send("<spinner> after|"));
+  EXPECT_TRUE(watcher->ReadUntil("<spinner> after|", kWait)) << watcher->ReceivedText();
+  EXPECT_TRUE(watcher->Got("<spinner> spin|")) << watcher->ReceivedText();
+  EXPECT_TRUE(home.Hub().WaitForOutput(
+      "Lua: onChatArrival,loop.lua: ChatArrival ran longer than 3000 ms and was stopped"))
+      << home.Hub().Output();
+  EXPECT_EQ(home.StopHub(), 0) << home.Hub().Output();
+}
+
+// SIGTERM while a script runs far below its bound ends the call, and the hub
+// shuts down as usual.
+TEST(ScriptsLoopTest, StopSignalEndsALongCall) {
+  const std::vector<std::string> longBound = {"--script-time-limit", "600000"};
+  const struct {
+    const char* Name;
+    std::string Script;
+    bool Chat;  // the loop runs for a chat line; else while the file loads
+    std::string Line;
+  } cases[] = {
+      {"chat handler",
+       "ChatArrival = function(u, d) if d:find('> spin|', 1, true) then "
+       "print('spinning') while true do end end end\n",
+       true, "Lua: onChatArrival,loop.lua: ChatArrival stopped, the hub is shutting down"},
+      {"main chunk", "print('spinning')\nwhile true do end\n", false,
+       "Lua: :2: loop.lua: main chunk stopped, the hub is shutting down"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TE2EHome home;
+    home.WriteSettings(ScriptsTest::Configure);
+    WriteScript(home, "loop.lua", c.Script);
+    std::unique_ptr<TKavrodProcess> loading;
+    std::unique_ptr<TNmdcClient> spinner;
+    TKavrodProcess* hub = nullptr;
+    if (c.Chat) {
+      ASSERT_TRUE(home.StartHub(longBound)) << home.Hub().Output();
+      hub = &home.Hub();
+      spinner = LoginTo(home.Port(), "spinner");
+      ASSERT_TRUE(spinner && spinner->Send("<spinner> spin|"));
+    } else {
+      // It never gets to listen before the signal.
+      std::vector<std::string> arguments = {"--home", home.Folder(), "--start",
+                                            "--listen-address", "127.0.0.1"};
+      arguments.insert(arguments.end(), longBound.begin(), longBound.end());
+      loading = std::make_unique<TKavrodProcess>(arguments, home.File("loading.log"));
+      hub = loading.get();
+    }
+    ASSERT_TRUE(hub->WaitForOutput("Lua: spinning")) << hub->Output();
+    EXPECT_EQ(hub->Stop(SIGTERM), 0) << hub->Output();
+    const std::string output = hub->Output();
+    EXPECT_NE(output.find(c.Line), std::string::npos) << output;
+    EXPECT_NE(output.find("kavrod stopped"), std::string::npos) << output;
+  }
 }
 
 // A hub started without any script still picks up the first one.

@@ -37,6 +37,23 @@ TEST(StopSignalsTest, DeliversBothSignalsThroughTheLoop) {
   EXPECT_FALSE(sigismember(&mask, SIGINT));
 }
 
+// A caller that holds the loop up (a long script call) sees the signal
+// waiting; once the loop has taken it, it is gone.
+TEST(StopSignalsTest, PendingSignalIsSeenUntilTheLoopTakesIt) {
+  EventLoop loop;
+  int received = 0;
+  TStopSignals signals(loop, [&](const std::string& /*name*/) { ++received; });
+  for (const int signo : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signo);
+    EXPECT_FALSE(StopSignalPending());
+    ASSERT_EQ(pthread_kill(pthread_self(), signo), 0);
+    EXPECT_TRUE(StopSignalPending());
+    const int before = received;
+    EXPECT_TRUE(RunLoopUntil(loop, [&] { return received == before + 1; }));
+    EXPECT_FALSE(StopSignalPending());
+  }
+}
+
 TEST(OpenFileLimitTest, SoftLimitReachesTheHardLimit) {
   const TOpenFileLimit limit = RaiseOpenFileLimit();
   EXPECT_GT(limit.Soft, 0u);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/hub_socket.h"
 #include "core/kavro_root.h"
 #include "platform/event_loop.h"
 #include "scripting/lua_scripts.h"
@@ -48,6 +49,21 @@ class LuaScriptsTest : public testing::Test {
     return found;
   }
 
+  // The lines ending in `tail`.
+  std::vector<std::string> LinesEndingWith(const std::string& tail) const {
+    std::vector<std::string> found;
+    for (const std::string& line : lines_)
+      if (line.ends_with(tail)) found.push_back(line);
+    return found;
+  }
+
+  // Script calls end on a clock that moves `runStep_` each time it is read,
+  // and when `stop_` is set.
+  void UseFakeRunLimit() {
+    scripts_.SetRunLimit({TLuaScripts::kRunBoundMs, [this] { return runNow_ += runStep_; },
+                          [this] { return stop_; }});
+  }
+
   // The text after "Lua: " of the last script-output line.
   std::string LastOutput() const {
     for (auto it = lines_.rbegin(); it != lines_.rend(); ++it) {
@@ -63,6 +79,9 @@ class LuaScriptsTest : public testing::Test {
   TLuaScripts scripts_{root_};
   std::vector<std::string> lines_;
   std::uint64_t now_ = 100000;
+  std::uint64_t runNow_ = 5000;
+  std::uint64_t runStep_ = 0;
+  bool stop_ = false;
   TFakeUsers users_;
 };
 
@@ -170,6 +189,104 @@ TEST_F(LuaScriptsTest, FailingChatHandlerReportsOncePerMinute) {
   now_ += TLuaCore::kRepeatedErrorMs;
   EXPECT_FALSE(chat());
   EXPECT_EQ(LinesWith("Lua: onChatArrival,chat broke (2 more left out)").size(), 1U);
+}
+
+// A script that never returns is stopped by the bound and reported like any
+// failure of that entry; its state goes on serving.
+TEST_F(LuaScriptsTest, ScriptThatNeverReturnsIsStopped) {
+  UseFakeRunLimit();
+  runStep_ = 100;  // a few checks reach the bound
+  auto user = users_.Connect("looper");
+  const std::string loop = "while true do end";
+  const std::string stopped = " ran longer than 3000 ms and was stopped";
+  const auto chat = [&](TLuaCore& script) {
+    return script.CallEvent(TScriptEvent::ChatArrival, *user, "<looper> x|");
+  };
+  const struct {
+    const char* Name;
+    std::string Script;
+    std::function<bool(TLuaCore&)> Call;  // null: loading is the call
+    std::string Line;
+  } cases[] = {
+      {"chat", "ChatArrival = function() " + loop + " end\n", chat,
+       "Lua: onChatArrival,r0.lua: ChatArrival" + stopped},
+      {"private message", "ToArrival = function() " + loop + " end\n",
+       [&](TLuaCore& script) {
+         return script.CallEvent(TScriptEvent::ToArrival, *user, "$To: a From: b $<b> x|");
+       },
+       "Lua: onToArrival,r1.lua: ToArrival" + stopped},
+      {"user connected", "UserConnected = function() " + loop + " end\n",
+       [&](TLuaCore& script) { return script.CallEvent(TScriptEvent::UserConnected, *user); },
+       "Lua: onUserConnected,r2.lua: UserConnected" + stopped},
+      {"timer", "OnTimer = function() " + loop + " end\n",
+       [&](TLuaCore& script) {
+         script.OnTimer();
+         return false;
+       },
+       "Lua: OnTimer, errorcode:2: r3.lua: OnTimer" + stopped},
+      {"main chunk", "x = 1\n" + loop + "\n", nullptr, "Lua: :2: r4.lua: main chunk" + stopped},
+      {"pcall catches, a hundred times",
+       "ChatArrival = function() for i = 1, 100 do pcall(function() " + loop + " end) end end\n",
+       chat, "Lua: onChatArrival,r5.lua: ChatArrival" + stopped},
+      {"pcall catches, then consumes",
+       "ChatArrival = function() pcall(function() " + loop + " end) return 1 end\n", chat,
+       "Lua: onChatArrival,r6.lua: ChatArrival" + stopped},
+      {"a new coroutine each time",
+       "ChatArrival = function() while true do "
+       "coroutine.resume(coroutine.create(function() " + loop + " end)) end end\n",
+       chat, "Lua: onChatArrival,r7.lua: ChatArrival" + stopped},
+  };
+  int row = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string name = "r" + std::to_string(row++) + ".lua";
+    // Defined first, so the looping main chunk has it too.
+    TLuaCore& script = Load(name, "UserDisconnected = function() return 1 end\n" + c.Script);
+    if (c.Call) {
+      EXPECT_FALSE(c.Call(script));
+    }
+    EXPECT_EQ(LinesEndingWith(c.Line).size(), 1U) << (lines_.empty() ? "" : lines_.back());
+    // The state still runs what it is given.
+    EXPECT_TRUE(script.CallEvent(TScriptEvent::UserDisconnected, *user));
+  }
+}
+
+// The bound is measured on the injected clock from the start of each call,
+// and a stop request ends a long call at once, but not a short one.
+TEST_F(LuaScriptsTest, RunBoundAndStopRequest) {
+  UseFakeRunLimit();
+  TLuaCore& script =
+      Load("bound.lua",
+           "ChatArrival = function()\n"
+           "  advance()\n"
+           "  for i = 1, 3 * " + std::to_string(TLua::kRunCheckInstructions) + " do end\n"
+           "  return 1\n"
+           "end\n"
+           "ToArrival = function() return 1 end\n");
+  std::uint64_t advanceMs = 0;
+  script.RegisterFunction("advance", [&](lua_State* /*state*/) {
+    runNow_ += advanceMs;
+    return 0;
+  });
+  auto user = users_.Connect("bounded");
+  const auto chat = [&](std::uint64_t ms) {
+    advanceMs = ms;
+    return scripts_.ChatArrival(*user, "<bounded> x|");
+  };
+  const std::string tooLong = "bound.lua: ChatArrival ran longer than 3000 ms and was stopped";
+  EXPECT_TRUE(chat(TLuaScripts::kRunBoundMs));
+  EXPECT_TRUE(LinesWith(tooLong).empty());
+  EXPECT_FALSE(chat(TLuaScripts::kRunBoundMs + 1));
+  EXPECT_EQ(LinesWith(tooLong).size(), 1U);
+  // The next call has a bound of its own.
+  EXPECT_TRUE(chat(TLuaScripts::kRunBoundMs));
+
+  stop_ = true;
+  runStep_ = 1;  // were the request missed, the bound would end it, later
+  EXPECT_TRUE(scripts_.ToArrival(*user, "$To: a From: b $x|"));
+  now_ += TLuaCore::kRepeatedErrorMs;
+  EXPECT_FALSE(chat(0));
+  EXPECT_EQ(LinesWith("bound.lua: ChatArrival stopped, the hub is shutting down").size(), 1U);
 }
 
 TEST_F(LuaScriptsTest, StatisticHasEveryKeyWithItsType) {
