@@ -55,6 +55,7 @@ ChatArrival = function(tUser, sData)
   local text = sData:match("^<[^>]*> (.*)|$")
   if text == "all1" then core.SendToAll("hi") return 1 end
   if text == "all2" then core.SendToAll("Bot", "hi|") return 1 end
+  if text == "all3" then core.SendToAll(string.rep("B", 300), "hi") return 1 end
   if text == "pm" then core.SendPmToNick(tUser.sNick, "Bot", "secret") return 1 end
   if text == "true" then core.SendToNick(tUser.sNick, "seen true") return true end
   if text == "absent" then
@@ -121,6 +122,7 @@ TEST_F(ScriptsTest, ChatLinesAnsweredByScripts) {
       {"8-bit bytes both ways", "bytes \xA7\xE9\x01", "echo <sender6> bytes \xA7\xE9\x01|", false, true},
       {"statistic", "stat", "users=", false, true},
       {"statistic on the hub port", "stat " + port, "users=", false, true},
+      {"send to all, long name cut", "all3", "<" + std::string(255, 'B') + "> hi|", true, true},
   };
   int row = 0;
   for (const TChatCase& c : cases) {

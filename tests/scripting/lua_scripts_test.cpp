@@ -191,6 +191,54 @@ TEST_F(LuaScriptsTest, FailingChatHandlerReportsOncePerMinute) {
   EXPECT_EQ(LinesWith("Lua: onChatArrival,chat broke (2 more left out)").size(), 1U);
 }
 
+// Each report says how many failures it stands for since the one before;
+// the minute counts from the last report, per handler.
+TEST_F(LuaScriptsTest, RepeatedHandlerErrorsCountWhatWasLeftOut) {
+  Load("again.lua",
+       "ChatArrival = function() error('chat broke', 0) end\n"
+       "ToArrival = function() error('pm broke', 0) end\n");
+  auto user = users_.Connect("again");
+  const struct {
+    const char* Name;
+    std::function<bool()> Call;
+    const char* Line;
+  } handlers[] = {
+      {"chat", [&] { return scripts_.ChatArrival(*user, "<again> x|"); },
+       "Lua: onChatArrival,chat broke"},
+      {"private message", [&] { return scripts_.ToArrival(*user, "$To: a From: again $<again> x|"); },
+       "Lua: onToArrival,pm broke"},
+  };
+  const struct {
+    std::uint64_t AdvanceMs;
+    const char* Suffix;  // of the line this failure reports; null: none
+  } steps[] = {
+      {0, ""},
+      {1000, nullptr},
+      {1000, nullptr},
+      {TLuaCore::kRepeatedErrorMs - 2000, " (2 more left out)"},
+      {TLuaCore::kRepeatedErrorMs - 1, nullptr},
+      {1, " (1 more left out)"},
+      {TLuaCore::kRepeatedErrorMs, ""},
+  };
+  for (const auto& handler : handlers) {
+    SCOPED_TRACE(handler.Name);
+    int row = 0;
+    for (const auto& step : steps) {
+      SCOPED_TRACE(row++);
+      now_ += step.AdvanceMs;
+      const std::size_t before = lines_.size();
+      EXPECT_FALSE(handler.Call());
+      if (step.Suffix == nullptr) {
+        EXPECT_EQ(lines_.size(), before);
+      } else {
+        ASSERT_EQ(lines_.size(), before + 1);
+        EXPECT_TRUE(lines_.back().ends_with(std::string(handler.Line) + step.Suffix))
+            << lines_.back();
+      }
+    }
+  }
+}
+
 // A script that never returns is stopped by the bound and reported like any
 // failure of that entry; its state goes on serving.
 TEST_F(LuaScriptsTest, ScriptThatNeverReturnsIsStopped) {
