@@ -14,9 +14,14 @@ TAccountPages::TAccountPages(TMainGui& gui)
       registered_(std::make_unique<TUserRegisteredGui>(gui)),
       profiles_(std::make_unique<TProfilesGui>(gui)) {
   gui_.Root().PageRefresh().Add(this);
+  // A profile used by accounts shows it in its row.
+  accounts_->SetAfterChange([this] { profiles_->RefreshRowStates(); });
 }
 
-TAccountPages::~TAccountPages() { gui_.Root().PageRefresh().Remove(this); }
+TAccountPages::~TAccountPages() {
+  accounts_->SetAfterChange({});
+  gui_.Root().PageRefresh().Remove(this);
+}
 
 void TAccountPages::AccountChanged(std::string_view nick) { accounts_->UpdateAccountNick(nick); }
 

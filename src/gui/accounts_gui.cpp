@@ -28,6 +28,7 @@
 #include "gui/kavro_application.h"
 #include "gui/main_gui.h"
 #include "gui/page_busy.h"
+#include "gui/state_icons.h"
 #include "gui/text_1252.h"
 #include "platform/local_clock.h"
 #include "security/account.h"
@@ -88,6 +89,7 @@ void TAccountsGui::Build() {
   lvAccounts_->setRootIsDecorated(false);
   lvAccounts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lvAccounts_->setContextMenuPolicy(Qt::CustomContextMenu);
+  images_ = new TStateImages(*lvAccounts_, TStateImageSet::Accounts);
   layout->addWidget(lvAccounts_, 1);
 
   auto* group = new QGroupBox("Manage account", page_);
@@ -219,6 +221,7 @@ void TAccountsGui::SetRowTexts(QTreeWidgetItem& item, const TAccount& account) c
   };
   for (int i = 0; i < texts.size(); ++i)
     if (i != kNickColumn) item.setText(i, texts[i]);
+  images_->SetState(item, account.Online ? 1 : 0);
 }
 
 void TAccountsGui::AddRow(const TAccount& account) {
@@ -254,6 +257,10 @@ void TAccountsGui::RemoveOwner(const QString& nick) {
   }
 }
 
+void TAccountsGui::AfterChange() const {
+  if (afterChange_) afterChange_();
+}
+
 void TAccountsGui::UpdateAccount(const TAccount& account) {
   if (account.Nick.empty()) return;
   TBusyScope busy(busy_);
@@ -262,10 +269,12 @@ void TAccountsGui::UpdateAccount(const TAccount& account) {
     SetRowTexts(*item, account);
     if (MayAddAccounts(account)) AddOwner(nick);
     else RemoveOwner(nick);
-    return;
+  } else {
+    AddRow(account);
   }
-  AddRow(account);
+  // Online or not: the menu's drop follows the row's state.
   UpdateMenu();
+  AfterChange();
 }
 
 void TAccountsGui::RemoveAccount(const TAccount& account) {
@@ -275,6 +284,7 @@ void TAccountsGui::RemoveAccount(const TAccount& account) {
   RemoveRow(nick);
   UpdateButtons();
   UpdateMenu();
+  AfterChange();
 }
 
 void TAccountsGui::RenameAccount(const TAccount& account, std::string_view oldNick) {
@@ -282,6 +292,7 @@ void TAccountsGui::RenameAccount(const TAccount& account, std::string_view oldNi
   TBusyScope busy(busy_);
   AddRow(account);
   UpdateButtons();
+  AfterChange();
 }
 
 void TAccountsGui::UpdateAccountNick(std::string_view nick) {
@@ -317,6 +328,7 @@ void TAccountsGui::RefreshList() {
   if (loaded_ != nullptr) cbAccountOwner_->setEditText(typed);
   UpdateButtons();
   UpdateMenu();
+  AfterChange();
 }
 
 // --- profile choices ---------------------------------------------------
@@ -457,13 +469,8 @@ void TAccountsGui::UpdateMenu() {
   const int selected = static_cast<int>(lvAccounts_->selectedItems().size());
   actRemove_->setEnabled(selected > 0);
   actCopy_->setEnabled(selected > 0);
-  bool online = false;
-  if (selected > 0) {
-    const QString nick = lvAccounts_->selectedItems().front()->text(kNickColumn);
-    const std::shared_ptr<TAccount> account = gui_.Root().Accounts().Find(BytesFromText(nick));
-    online = account != nullptr && account->Online;
-  }
-  actDropUser_->setEnabled(online);
+  // The row's state image tells whether its user is online.
+  actDropUser_->setEnabled(selected > 0 && RowState(*lvAccounts_->selectedItems().front()) == 1);
   actSelectedSeparator_->setVisible(selected > 1);
   actSelected_->setVisible(selected > 1);
   actSelected_->setText("Selected: " + QString::number(selected));

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -21,6 +22,7 @@ class QWidget;
 class TAccount;
 class TMainGui;
 class TSortedListView;
+class TStateImages;
 
 // The accounts page: every registered account in a list and one of them in
 // the editor. Writes straight into the accounts list and posts a GUI line
@@ -52,6 +54,10 @@ class TAccountsGui final : public QObject, public TProfileChoices, public TAccou
   void RemoveProfile(TProfile& profile) override;
   void RefreshProfiles() override;
 
+  // Runs after every change of the rows: moving accounts between profiles
+  // changes what the profiles page marks.
+  void SetAfterChange(std::function<void()> hook) { afterChange_ = std::move(hook); }
+
   // By nick, for the commands' news.
   void UpdateAccountNick(std::string_view nick);
   void RemoveAccountNick(std::string_view nick);
@@ -81,10 +87,12 @@ class TAccountsGui final : public QObject, public TProfileChoices, public TAccou
   void UpdateMenu();
   QString SelectedNick() const;
   void Inform(const QString& text);
+  void AfterChange() const;
 
   TMainGui& gui_;
   QWidget* page_ = nullptr;  // owned by the window once installed
   TSortedListView* lvAccounts_ = nullptr;
+  TStateImages* images_ = nullptr;  // a child of the list
   QComboBox* cbAccountProfile_ = nullptr;
   QComboBox* cbAccountOwner_ = nullptr;
   QLineEdit* edtAccountNick_ = nullptr;
@@ -104,5 +112,6 @@ class TAccountsGui final : public QObject, public TProfileChoices, public TAccou
   QAction* actSelected_ = nullptr;
 
   std::shared_ptr<TAccount> loaded_;  // the account in the editor
+  std::function<void()> afterChange_;
   bool busy_ = false;
 };

@@ -21,6 +21,7 @@
 #include "gui/dialogs.h"
 #include "gui/kavro_application.h"
 #include "gui/page_busy.h"
+#include "gui/state_icons.h"
 #include "gui/text_1252.h"
 #include "settings/language.h"
 #include "settings/settings.h"
@@ -101,7 +102,7 @@ THubListGui::THubListGui(TKavroRoot& root, TDialogs& dialogs, QWidget* parent)
   list_->setRootIsDecorated(false);
   list_->setContextMenuPolicy(Qt::ActionsContextMenu);
   list_->viewport()->installEventFilter(this);
-  list_->installEventFilter(this);
+  images_ = new TStateImages(*list_, TStateImageSet::HubList);
   auto* remove = new QAction(QStringLiteral("&Remove"), list_);
   remove->setObjectName(QStringLiteral("actRemoveHost"));
   remove->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
@@ -139,7 +140,6 @@ THubListGui::THubListGui(TKavroRoot& root, TDialogs& dialogs, QWidget* parent)
 
   connect(list_, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
-            RefreshImages();
             if (busy_ || current == nullptr) return;
             const QString name = current->data(0, Qt::UserRole).toString();
             GuardSlot([this, &name] { SelectHost(name); });
@@ -217,20 +217,7 @@ void THubListGui::FillRow(QTreeWidgetItem& row, const THost& host) {
   row.setData(0, Qt::UserRole, TextFromBytes(host.Name));
   row.setText(0, TextFromBytes(host.Name));
   row.setText(1, TextFromBytes(host.Description));
-  row.setData(0, Qt::UserRole + 1,
-              HostRowImage(host, list_->hasFocus() && list_->currentItem() == &row));
-}
-
-// Entering and leaving the list moves the selected row between the image
-// sets.
-void THubListGui::RefreshImages() {
-  THostList& hosts = root_.HubList().Hosts();
-  for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-    QTreeWidgetItem& row = *list_->topLevelItem(i);
-    if (const THost* host = hosts.Find(BytesFromText(row.data(0, Qt::UserRole).toString())))
-      row.setData(0, Qt::UserRole + 1,
-                  HostRowImage(*host, list_->hasFocus() && list_->currentItem() == &row));
-  }
+  images_->SetState(row, HostRowImage(host, false));
 }
 
 void THubListGui::RefreshList() {
@@ -448,8 +435,6 @@ void THubListGui::IdleRefresh() {
 }
 
 bool THubListGui::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == list_ && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
-    RefreshImages();
   if (watched == list_->viewport() && event->type() == QEvent::MouseButtonPress) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (list_->itemAt(mouse->position().toPoint()) == nullptr)

@@ -16,6 +16,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TDialogs;
 class TKavroRoot;
+class TStateImages;
 
 // The state image of a host's row: error and registration state, the
 // selected set while the list has the focus.
@@ -67,7 +68,6 @@ class THubListGui : public QWidget, public THubListView {
   void ClearFields();
   QTreeWidgetItem* Row(const std::string& name) const;
   void FillRow(QTreeWidgetItem& row, const THost& host);
-  void RefreshImages();
   void SaveHosts();
   void Store(bool asNew);
 
@@ -77,6 +77,7 @@ class THubListGui : public QWidget, public THubListView {
   std::optional<std::string> edited_;  // the edited host's own name
   bool busy_ = false;
   QTreeWidget* list_;
+  TStateImages* images_;  // a child of the list
   QCheckBox* registration_;
   QLineEdit* name_;
   QLineEdit* description_;

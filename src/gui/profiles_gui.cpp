@@ -31,6 +31,7 @@
 #include "gui/main_gui.h"
 #include "gui/page_busy.h"
 #include "gui/profile_choices.h"
+#include "gui/state_icons.h"
 #include "gui/text_1252.h"
 #include "security/profiles.h"
 #include "utils/text_format.h"
@@ -173,13 +174,15 @@ QTime AwayTimeOf(TDateTime value) {
 
 QString RowLevel(const TProfile& profile) { return QString::number(profile.ProfileLevel); }
 
-int Icon(const TProfile& profile) {
-  if (!profile.UserDefined) return 2;
+constexpr int kBuiltInState = 2;
+
+// The row's state image: built-in, used by accounts, neither.
+int RowStateOf(const TProfile& profile) {
+  if (!profile.UserDefined) return kBuiltInState;
   return profile.AccountCount > 0 ? 1 : 0;
 }
 
 constexpr int kIdentityRole = Qt::UserRole;
-constexpr int kIconRole = Qt::UserRole + 1;
 
 }  // namespace
 
@@ -202,6 +205,7 @@ void TProfilesGui::Build() {
   lvProfiles_->setSelectionMode(QAbstractItemView::SingleSelection);
   lvProfiles_->setRootIsDecorated(false);
   lvProfiles_->setContextMenuPolicy(Qt::CustomContextMenu);
+  images_ = new TStateImages(*lvProfiles_, TStateImageSet::Profiles);
   layout->addWidget(lvProfiles_, 1);
 
   auto* editor = new QWidget(page_);
@@ -334,8 +338,18 @@ QTreeWidgetItem* TProfilesGui::RowOf(const TProfile& profile) const {
 QTreeWidgetItem* TProfilesGui::AddRow(TProfile& profile) {
   QTreeWidgetItem* item = lvProfiles_->AddItem({TextFromBytes(profile.Name), RowLevel(profile)});
   item->setData(0, kIdentityRole, QVariant::fromValue(reinterpret_cast<quintptr>(&profile)));
-  item->setData(0, kIconRole, Icon(profile));
+  images_->SetState(*item, RowStateOf(profile));
   return item;
+}
+
+void TProfilesGui::RefreshRowStates() {
+  const TProfiles& profiles = gui_.Root().Profiles();
+  const auto mark = [this](const TProfile& profile) {
+    if (QTreeWidgetItem* row = RowOf(profile)) images_->SetState(*row, RowStateOf(profile));
+  };
+  for (int i = 0; i < profiles.GetCount(); ++i) mark(*profiles.GetItem(i));
+  mark(*profiles.Regular());
+  mark(*profiles.Registered());
 }
 
 void TProfilesGui::UpdateProfile(TProfile& profile) {

@@ -22,6 +22,7 @@ class QTreeWidgetItem;
 class QWidget;
 class TMainGui;
 class TSortedListView;
+class TStateImages;
 class TframeConnRestriction;
 
 // The profiles page: every profile in a list and one in the editor, one
@@ -54,6 +55,8 @@ class TProfilesGui final : public QObject, public TProfilesView {
   void ClearEditor();
   bool IsUnchanged() const;
   const std::shared_ptr<TProfile>& Edited() const { return edited_; }
+  // The rows' state images anew: the accounts moved between profiles.
+  void RefreshRowStates();
 
  private:
   void Build();
@@ -74,6 +77,7 @@ class TProfilesGui final : public QObject, public TProfilesView {
   TMainGui& gui_;
   QWidget* page_ = nullptr;  // owned by the window once installed
   TSortedListView* lvProfiles_ = nullptr;
+  TStateImages* images_ = nullptr;  // a child of the list
   QLineEdit* edtProfileName_ = nullptr;
   QLineEdit* leProfileDescription_ = nullptr;
   QSlider* tbProfileLevel_ = nullptr;

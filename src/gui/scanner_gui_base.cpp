@@ -23,6 +23,7 @@
 #include "gui/kavro_application.h"
 #include "gui/main_gui.h"
 #include "gui/page_busy.h"
+#include "gui/state_icons.h"
 #include "gui/text_1252.h"
 #include "utils/text_format.h"
 
@@ -90,6 +91,7 @@ TScannerGuiBase::TScannerGuiBase(TMainGui& gui, QString area, const QStringList&
   list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   list_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  images_ = new TStateImages(*list_, TStateImageSet::Scanner);
   remove_ = new QAction(QStringLiteral("&Remove"), list_);
   remove_->setObjectName(Name("mi", "Remove"));
   list_->addAction(remove_);
@@ -166,7 +168,11 @@ void TScannerGuiBase::Inform(const QString& text) const {
 bool TScannerGuiBase::Confirm(const QString& text) const { return gui_.Dialogs().Confirm(text); }
 
 QTreeWidgetItem* TScannerGuiBase::AddRow(std::string_view name) {
-  return list_->AddItem(RowTexts(name));
+  const QStringList texts = RowTexts(name);
+  QTreeWidgetItem* row = list_->AddItem(texts);
+  // The state column's text says whether the item is enabled.
+  images_->SetState(*row, texts.value(0) == ScannerStateText(true) ? 1 : 0);
+  return row;
 }
 
 void TScannerGuiBase::RemoveRow(std::string_view name) {

@@ -18,6 +18,7 @@ class QVBoxLayout;
 class QWidget;
 class TMainGui;
 class TSortedListView;
+class TStateImages;
 
 // Opens the word-delimiter dialog over the settings record; true when the
 // operator applied a new set.
@@ -114,6 +115,7 @@ class TScannerGuiBase {
   QWidget* page_;
   QVBoxLayout* editorBox_;  // the pages' own fields go here
   TSortedListView* list_;
+  TStateImages* images_;  // a child of the list
   QLineEdit* word_;
   QCheckBox* enable_;
   QCheckBox* restrictStart_;

@@ -30,6 +30,7 @@
 #include "gui/kavro_application.h"
 #include "gui/main_gui.h"
 #include "gui/page_busy.h"
+#include "gui/state_icons.h"
 #include "gui/text_1252.h"
 #include "utils/text_format.h"
 
@@ -117,6 +118,7 @@ void TTextCommandsGui::Build() {
   list_->setHeaderLabels({QStringLiteral("Name")});
   list_->setRootIsDecorated(false);
   list_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  images_ = new TStateImages(*list_, TStateImageSet::TextCommands);
   remove_ = new QAction(QStringLiteral("&Remove"), list_);
   remove_->setObjectName(QStringLiteral("actTextCommandsRemove"));
   list_->addAction(remove_);
@@ -310,7 +312,7 @@ void TTextCommandsGui::AddRow(const TTextCommand& command) {
   QTreeWidgetItem* row = list_->AddItem({TextFromBytes(command.Name())});
   // The state: scheduled, else run by itself, else called.
   const int state = command.Schedule() != 0 ? 2 : command.Autorun() != 0 ? 1 : 0;
-  row->setData(0, Qt::UserRole, state);
+  images_->SetState(*row, state);
 }
 
 void TTextCommandsGui::SelectRow(const QString& name) {

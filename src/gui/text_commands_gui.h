@@ -20,6 +20,7 @@ class QTreeWidgetItem;
 class QWidget;
 class TMainGui;
 class TSortedListView;
+class TStateImages;
 
 // The content box of a text command: what is typed, pasted or inserted
 // from its menu passes one entry rule, so "$" and "|" cannot slip past it.
@@ -100,6 +101,7 @@ class TTextCommandsGui final : public TTextCommandsView {
   std::string loadedName_;
   QWidget* page_ = nullptr;
   TSortedListView* list_ = nullptr;
+  TStateImages* images_ = nullptr;  // a child of the list
   QAction* remove_ = nullptr;
   QLineEdit* name_ = nullptr;
   QCheckBox* enabled_ = nullptr;

@@ -3,6 +3,7 @@
 
 #include "core/nick_list.h"
 #include "gui/account_pages_fixture.h"
+#include "gui/state_icons.h"
 #include "platform/local_clock.h"
 #include "settings/settings.h"
 
@@ -20,6 +21,16 @@ class AccountsPage : public TAccountPagesTest {
   }
   QTreeWidgetItem* Row(const QString& nick) { return Control<TSortedListView>("lvAccounts")->FindItem(nick); }
   TAccountsGui& Page() { return Pages().Accounts(); }
+  // Logs `client` in as the account `nick` with its password.
+  static bool LogIn(TGuiClient& client, int port, const std::string& nick, const std::string& pass) {
+    return client.Connect(port) && client.WaitFor(" Pk=") &&
+           client.Send(KeyFor(client.Received()) + "$ValidateNick " + nick + "|") && client.WaitFor("$GetPass|") &&
+           client.Send("$MyPass " + pass + "|") && client.WaitFor("$Hello " + nick + "|") &&
+           client.Send("$Version 1,0091|$GetNickList|$MyINFO $ALL " + nick +
+                       " x<EiskaltDC++ V:2.4.2,M:A,H:1/0/0,S:3>$ $20\x01$$0$|") &&
+           client.WaitFor("$MyINFO $ALL " + nick + " ");
+  }
+  int RowState(const QString& nick) { return ::RowState(*Row(nick)); }
 };
 
 TEST_F(AccountsPage, AddSaveUnchangedRenameAndSaveAsThroughTheControls) {
@@ -219,15 +230,7 @@ TEST_F(AccountsPage, CopyToClipboardGivesTheLoginCard) {
 TEST_F(AccountsPage, DropUserClosesALoggedInClient) {
   const int port = StartHub();
   TGuiClient client;
-  ASSERT_TRUE(client.Connect(port));
-  ASSERT_TRUE(client.WaitFor(" Pk="));
-  ASSERT_TRUE(client.Send(KeyFor(client.Received()) + "$ValidateNick alice|"));
-  ASSERT_TRUE(client.WaitFor("$GetPass|"));
-  ASSERT_TRUE(client.Send("$MyPass a-pass|"));
-  ASSERT_TRUE(client.WaitFor("$Hello alice|"));
-  ASSERT_TRUE(client.Send("$Version 1,0091|$GetNickList|$MyINFO $ALL alice x<EiskaltDC++ V:2.4.2,M:A,H:1/0/0,S:3>$ "
-                          "$20\x01$$0$|"));
-  ASSERT_TRUE(client.WaitFor("$MyINFO $ALL alice "));
+  ASSERT_TRUE(LogIn(client, port, "alice", "a-pass")) << client.Received();
   // Logged in: the row shows it and the menu offers the drop.
   ASSERT_TRUE(SpinUntil([&] { return Row("alice")->text(0) == QString(QChar(0xA0)); }));
   // A reload replaces the account object; its user stays online.
@@ -241,6 +244,27 @@ TEST_F(AccountsPage, DropUserClosesALoggedInClient) {
   EXPECT_TRUE(SpinUntil([&] { return Root().NickList().FindUser("alice") == nullptr; }));
   EXPECT_TRUE(SpinUntil([&] { return Row("alice")->text(0) == " "; }));
   EXPECT_NE(Row("alice")->text(5), "[Never]");
+}
+
+// The row's state image follows its user in and out, and the menu's drop
+// reads the same state.
+TEST_F(AccountsPage, RowStateFollowsALoginAndALogout) {
+  const int port = StartHub();
+  auto* drop = Control<QAction>("actAccountDropUser");
+  ASSERT_TRUE(SelectRow("lvAccounts", "alice", kNick));
+  EXPECT_EQ(RowState("alice"), 0);
+  EXPECT_FALSE(drop->isEnabled());
+  {
+    TGuiClient client;
+    ASSERT_TRUE(LogIn(client, port, "alice", "a-pass")) << client.Received();
+    ASSERT_TRUE(SpinUntil([&] { return RowState("alice") == 1; }));
+    EXPECT_EQ(Row("alice")->icon(0).cacheKey(), StateIcon(TStateImageSet::Accounts, 1).cacheKey());
+    EXPECT_EQ(RowState("bob"), 0);
+    EXPECT_TRUE(drop->isEnabled());
+  }  // the client hangs up
+  ASSERT_TRUE(SpinUntil([&] { return RowState("alice") == 0; }));
+  EXPECT_EQ(Row("alice")->icon(0).cacheKey(), StateIcon(TStateImageSet::Accounts, 0).cacheKey());
+  EXPECT_FALSE(drop->isEnabled());
 }
 
 }  // namespace

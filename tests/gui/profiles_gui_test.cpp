@@ -2,6 +2,7 @@
 
 #include "gui/account_pages_fixture.h"
 #include "gui/controls/profile_access_check_box.h"
+#include "gui/state_icons.h"
 
 namespace {
 
@@ -210,6 +211,28 @@ TEST_F(ProfilesPage, DeleteAsksWithTheAccountsWarningAndSparesBuiltIns) {
   remove->trigger();
   EXPECT_EQ(dialogs_.asked.size(), asked);
   EXPECT_NE(Profiles().Regular(), nullptr);
+}
+
+// Built-in rows are marked 2, rows of profiles with accounts 1, others 0;
+// the marks follow accounts moving between profiles.
+TEST_F(ProfilesPage, RowStatesFollowTheAccountsOfEachProfile) {
+  auto* list = Control<TSortedListView>("lvProfiles");
+  const auto state = [list](const char* name) {
+    const QTreeWidgetItem* row = list->FindItem(name);
+    return row != nullptr ? RowState(*row) : -1;
+  };
+  EXPECT_EQ(state("Regular"), 2);
+  EXPECT_EQ(state("Registered"), 2);
+  EXPECT_EQ(state("Op"), 0);
+  EXPECT_EQ(state("Vip"), 0);
+  std::shared_ptr<TAccount> alice = AddAccount("alice", "Op");
+  EXPECT_EQ(state("Op"), 1);
+  Accounts().ChangeProfile(alice, Profiles().Find("Vip"));
+  EXPECT_EQ(state("Op"), 0);
+  EXPECT_EQ(state("Vip"), 1);
+  ASSERT_TRUE(Accounts().Delete("alice"));
+  EXPECT_EQ(state("Vip"), 0);
+  EXPECT_EQ(state("Regular"), 2);
 }
 
 }  // namespace

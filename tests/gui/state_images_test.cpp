@@ -1,0 +1,161 @@
+// The state images of the list pages: each row keeps its state, shows the
+// image of it, and a selected row of the focused list shows the second
+// half of its set.
+
+#include <QIcon>
+#include <QImage>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "core/commands/text_commands.h"
+#include "core/hub_list.h"
+#include "gui/main_window.h"
+#include "gui/scanner_pages_fixture.h"
+#include "gui/state_icons.h"
+#include "security/accounts.h"
+#include "security/profiles.h"
+
+namespace {
+
+struct TRowCase {
+  const char* List;
+  int KeyColumn;
+  const char* Key;
+  TStateImageSet Set;
+  int State;
+};
+
+const TRowCase kRows[] = {
+    {"lvAccounts", 1, "on", TStateImageSet::Accounts, 1},
+    {"lvAccounts", 1, "off", TStateImageSet::Accounts, 0},
+    {"lvMCScanner", 1, "on", TStateImageSet::Scanner, 1},
+    {"lvMCScanner", 1, "off", TStateImageSet::Scanner, 0},
+    {"lvPMScanner", 1, "on", TStateImageSet::Scanner, 1},
+    {"lvPMScanner", 1, "off", TStateImageSet::Scanner, 0},
+    {"lvSearchScanner", 1, "on", TStateImageSet::Scanner, 1},
+    {"lvSearchScanner", 1, "off", TStateImageSet::Scanner, 0},
+    {"lvTextCommands", 0, "sched", TStateImageSet::TextCommands, 2},
+    {"lvTextCommands", 0, "auto", TStateImageSet::TextCommands, 1},
+    {"lvTextCommands", 0, "plain", TStateImageSet::TextCommands, 0},
+    {"lvProfiles", 0, "Regular", TStateImageSet::Profiles, 2},
+    {"lvProfiles", 0, "Registered", TStateImageSet::Profiles, 2},
+    {"lvProfiles", 0, "Op", TStateImageSet::Profiles, 1},
+    {"lvProfiles", 0, "Spare", TStateImageSet::Profiles, 0},
+    {"lvHosts", 0, "waiting", TStateImageSet::HubList, 0},
+    {"lvHosts", 0, "failed-connecting", TStateImageSet::HubList, 1},
+    {"lvHosts", 0, "failed-resolving", TStateImageSet::HubList, 2},
+    {"lvHosts", 0, "done", TStateImageSet::HubList, 3},
+    {"lvHosts", 0, "failed-done", TStateImageSet::HubList, 4},
+};
+
+QImage Picture(const QIcon& icon) { return icon.pixmap(16, 16).toImage(); }
+
+class StateImages : public TScannerPagesTest {
+ protected:
+  StateImages() {
+    TMCItemRow off = MCNamed("off");
+    off.Enable = false;
+    files_["mc_scanner.xml"] = MCFile({MCNamed("on"), off});
+    TWordItemRow wordOff = WordNamed("off");
+    wordOff.Enable = false;
+    files_["pm_scanner.xml"] = WordFile({WordNamed("on"), wordOff});
+    files_["search_scanner.xml"] = WordFile({WordNamed("on"), wordOff});
+  }
+
+  void SetUp() override {
+    TScannerPagesTest::SetUp();
+    Root().Profiles().Add("Op");
+    Root().Profiles().Add("Spare");
+    Root().Accounts().Add("off", "Op");
+    Root().Accounts().SetOnline(*Root().Accounts().Add("on", "Op"), true);
+    TTextCommands& commands = Root().TextCommands();
+    commands.SetSchedule(*commands.Add("sched"), 10);
+    commands.SetAutorun(*commands.Add("auto"), 1);
+    commands.Add("plain");
+    THostList& hosts = Root().HubList().Hosts();
+    const auto host = [&hosts](const char* name, THostState state, bool failed) {
+      THost& h = *hosts.Add(name);
+      h.State = state;
+      h.Failed = failed;
+    };
+    host("waiting", hsWaiting, false);
+    host("failed-connecting", hsConnecting, true);
+    host("failed-resolving", hsResolving, true);
+    host("done", hsFinished, false);
+    host("failed-done", hsFinished, true);
+    gui_->ShowAllPages();
+  }
+
+  QTreeWidgetItem* Row(const TRowCase& c) {
+    auto* list = Control<QTreeWidget>(c.List);
+    for (int i = 0; list != nullptr && i < list->topLevelItemCount(); ++i)
+      if (list->topLevelItem(i)->text(c.KeyColumn) == c.Key) return list->topLevelItem(i);
+    return nullptr;
+  }
+};
+
+TEST_F(StateImages, EveryListShowsTheImageOfEachRowsState) {
+  for (const TRowCase& c : kRows) {
+    SCOPED_TRACE(std::string(c.List) + " " + c.Key);
+    QTreeWidgetItem* row = Row(c);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(RowState(*row), c.State);
+    EXPECT_EQ(RowImage(*row), c.State);
+    const QIcon icon = row->icon(0);
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(Picture(icon), Picture(StateIcon(c.Set, c.State)));
+  }
+}
+
+// Within a set no two images look alike, the selected-in-focus half
+// included; outside the set there is no image.
+TEST_F(StateImages, EachSetsImagesDifferFromOneAnother) {
+  for (TStateImageSet set : {TStateImageSet::Accounts, TStateImageSet::Scanner, TStateImageSet::TextCommands,
+                             TStateImageSet::Profiles, TStateImageSet::HubList}) {
+    const int images = 2 * StateCount(set);
+    ASSERT_GT(images, 0);
+    for (int a = 0; a < images; ++a) {
+      ASSERT_FALSE(StateIcon(set, a).isNull());
+      for (int b = a + 1; b < images; ++b)
+        EXPECT_NE(Picture(StateIcon(set, a)), Picture(StateIcon(set, b)))
+            << static_cast<int>(set) << ": " << a << " and " << b;
+    }
+    EXPECT_TRUE(StateIcon(set, images).isNull());
+    EXPECT_TRUE(StateIcon(set, -1).isNull());
+  }
+}
+
+// Entering the list moves its selected row to the second half of the set;
+// leaving it moves the row back.
+TEST_F(StateImages, TheSelectedRowOfTheFocusedListShowsTheMarkedImage) {
+  gui_->Window().show();
+  gui_->Window().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&gui_->Window()));
+  const TRowCase cases[] = {kRows[0], kRows[2], kRows[8], kRows[11], kRows[18]};
+  for (const TRowCase& c : cases) {
+    SCOPED_TRACE(c.List);
+    ASSERT_TRUE(gui_->Window().OpenPage(c.List == QLatin1String("lvAccounts")        ? "Accounts"
+                                        : c.List == QLatin1String("lvMCScanner")     ? "MCScanner"
+                                        : c.List == QLatin1String("lvTextCommands")  ? "TextCommands"
+                                        : c.List == QLatin1String("lvProfiles")      ? "Profiles"
+                                                                                     : "Hublists"));
+    auto* list = Control<QTreeWidget>(c.List);
+    QTreeWidgetItem* row = Row(c);
+    ASSERT_NE(row, nullptr);
+    list->setFocus();
+    ASSERT_TRUE(SpinUntil([&] { return list->hasFocus(); }));
+    list->setCurrentItem(row);
+    row->setSelected(true);
+    const int marked = c.State + StateCount(c.Set);
+    EXPECT_EQ(RowImage(*row), marked);
+    EXPECT_EQ(RowState(*row), c.State);
+    EXPECT_EQ(Picture(row->icon(0)), Picture(StateIcon(c.Set, marked)));
+    gui_->Window().setFocus();
+    list->clearFocus();
+    ASSERT_TRUE(SpinUntil([&] { return !list->hasFocus(); }));
+    EXPECT_EQ(RowImage(*row), c.State);
+    EXPECT_EQ(Picture(row->icon(0)), Picture(StateIcon(c.Set, c.State)));
+  }
+}
+
+}  // namespace
