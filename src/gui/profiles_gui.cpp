@@ -305,13 +305,16 @@ void TProfilesGui::Build() {
 
   connect(lvProfiles_, &QTreeWidget::itemSelectionChanged, this,
           [this] { GuardSlot([this] { SelectionChanged(); }); });
+  connect(lvProfiles_, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateMenu(); });
   connect(lvProfiles_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    UpdateMenu();
     menu_->exec(lvProfiles_->viewport()->mapToGlobal(at));
   });
   connect(btnProfilesSave_, &QPushButton::clicked, this, [this] { GuardSlot([this] { Save(); }); });
   connect(btnProfilesSaveAs_, &QPushButton::clicked, this, [this] { GuardSlot([this] { SaveAs(); }); });
   connect(actRemove_, &QAction::triggered, this, [this] { GuardSlot([this] { DeleteSelected(); }); });
   connect(edtProfileName_, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
+  UpdateMenu();
 }
 
 void TProfilesGui::Show() {
@@ -350,6 +353,12 @@ void TProfilesGui::RefreshRowStates() {
   for (int i = 0; i < profiles.GetCount(); ++i) mark(*profiles.GetItem(i));
   mark(*profiles.Regular());
   mark(*profiles.Registered());
+}
+
+void TProfilesGui::UpdateMenu() {
+  // The built-in profiles cannot go: their state image says which rows.
+  const QList<QTreeWidgetItem*> rows = lvProfiles_->selectedItems();
+  actRemove_->setEnabled(rows.size() == 1 && RowState(*rows.front()) != kBuiltInState);
 }
 
 void TProfilesGui::UpdateProfile(TProfile& profile) {

@@ -68,6 +68,7 @@ class TProfilesGui final : public QObject, public TProfilesView {
   void SelectionChanged();
   void SelectProfile(const TProfile& profile);
   void UpdateButtons();
+  void UpdateMenu();
   void TellChoicesRefresh();
   void Inform(const QString& text);
   // What a control shows for a stored right.

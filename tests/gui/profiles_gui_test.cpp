@@ -235,4 +235,20 @@ TEST_F(ProfilesPage, RowStatesFollowTheAccountsOfEachProfile) {
   EXPECT_EQ(state("Regular"), 2);
 }
 
+// "&Remove" is offered for a user-defined profile only: the built-in rows
+// cannot be deleted, so the entry is not enabled for them.
+TEST_F(ProfilesPage, RemoveIsDisabledForTheBuiltInProfiles) {
+  auto* remove = Control<QAction>("actProfileRemove");
+  EXPECT_FALSE(remove->isEnabled());  // nothing selected
+  for (const char* name : {"Regular", "Registered"}) {
+    ASSERT_TRUE(Load(name));
+    EXPECT_FALSE(remove->isEnabled()) << name;
+  }
+  AddAccount("alice", "Op");
+  for (const char* name : {"Vip", "Op"}) {
+    ASSERT_TRUE(Load(name));
+    EXPECT_TRUE(remove->isEnabled()) << name;
+  }
+}
+
 }  // namespace
