@@ -227,6 +227,9 @@ void TProfilesGui::Build() {
   // One tab per first part of the right's group, a box per second part.
   pcProfileSettings_ = new QTabWidget(editor);
   pcProfileSettings_->setObjectName("pcProfileSettings");
+  // Every tab in sight: the bar asks for its whole width, the tabs' pages
+  // scroll instead of asking for their whole height.
+  pcProfileSettings_->setUsesScrollButtons(false);
   std::map<QString, QGridLayout*> boxes;
   std::map<QString, QVBoxLayout*> tabs;
   for (const TRightCaption& entry : kCaptions) {
@@ -265,7 +268,10 @@ void TProfilesGui::Build() {
   }
   for (auto& [name, tab] : tabs) tab->addStretch(1);
 
-  auto* other = new QWidget(pcProfileSettings_);
+  auto* otherScroll = new QScrollArea(pcProfileSettings_);
+  otherScroll->setWidgetResizable(true);
+  auto* other = new QWidget(otherScroll);
+  otherScroll->setWidget(other);
   auto* otherLayout = new QVBoxLayout(other);
   frameProfileConnRestrictions_ = new TframeConnRestriction(other);
   frameProfileConnRestrictions_->setObjectName("frameProfileConnRestrictions");
@@ -285,7 +291,7 @@ void TProfilesGui::Build() {
   otherLayout->addWidget(chkJoinAnnouncement_);
   otherLayout->addWidget(memProfileJoinAnnouncement_);
   otherLayout->addLayout(away);
-  pcProfileSettings_->addTab(other, "Restrictions and announcement");
+  pcProfileSettings_->addTab(otherScroll, "Restrictions");
   editorLayout->addWidget(pcProfileSettings_, 1);
 
   auto* buttons = new QHBoxLayout;
