@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -69,13 +70,22 @@ TfrmMain::TfrmMain(QWidget* parent)
     }
     page->setObjectName(QStringLiteral("ts") + name);
     page->setProperty("pageName", name);
-    pages_->addWidget(page);
+    // A page larger than the window scrolls rather than squeezing its
+    // captions and fields below their own size.
+    auto* holder = new QScrollArea;
+    holder->setObjectName(QStringLiteral("sb") + name);
+    holder->setProperty("pageName", name);
+    holder->setFrameShape(QFrame::NoFrame);
+    holder->setWidgetResizable(true);
+    holder->setWidget(page);
+    pages_->addWidget(holder);
     pageByLowerName_[name.toLower()] = page;
   }
 
   auto* right = new QWidget;
   auto* rightLayout = new QVBoxLayout(right);
   rightLayout->setContentsMargins(0, 0, 0, 0);
+  heading_->setContentsMargins(0, 2, 8, 2);
   rightLayout->addWidget(heading_);
   rightLayout->addWidget(pages_, 1);
   auto* splitter = new QSplitter;
@@ -85,10 +95,16 @@ TfrmMain::TfrmMain(QWidget* parent)
   splitter->setSizes({180, 840});
   setCentralWidget(splitter);
 
+  // Panels with an edge of their own: an empty panel still shows, at the
+  // bar's full height.
+  for (QLabel* panel : {status0_, status1_}) {
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setMinimumHeight(panel->fontMetrics().height() + 2 * panel->frameWidth() + 2);
+  }
   status0_->setObjectName(QStringLiteral("sbPanel0"));
   status0_->setMinimumWidth(600);
   status1_->setObjectName(QStringLiteral("sbPanel1"));
-  status1_->setMinimumWidth(50);
+  status1_->setFixedWidth(50);
   statusBar()->setObjectName(QStringLiteral("sbMain"));
   statusBar()->addWidget(status0_, 1);
   statusBar()->addWidget(status1_);
@@ -125,7 +141,7 @@ QTreeWidgetItem* TfrmMain::FindNode(const QString& text) const {
 bool TfrmMain::OpenPage(const QString& name) {
   const auto it = pageByLowerName_.find(name.toLower());
   if (it == pageByLowerName_.end()) return false;
-  pages_->setCurrentWidget(it->second);
+  pages_->setCurrentWidget(Holder(it->second));
   pages_->setVisible(true);
   return true;
 }
@@ -133,6 +149,12 @@ bool TfrmMain::OpenPage(const QString& name) {
 QString TfrmMain::CurrentPage() const {
   const QWidget* page = pages_->currentWidget();
   return page == nullptr ? QString() : page->property("pageName").toString();
+}
+
+QWidget* TfrmMain::Holder(QWidget* page) const {
+  QWidget* holder = page;
+  while (holder->parentWidget() != pages_) holder = holder->parentWidget();
+  return holder;
 }
 
 QWidget* TfrmMain::Page(const QString& name) const {

@@ -60,6 +60,9 @@ class TfrmMain : public QMainWindow {
   void showEvent(QShowEvent* event) override;
 
  private:
+  // The scroll area in the stack that holds `page`.
+  QWidget* Holder(QWidget* page) const;
+
   QTreeWidget* tree_;
   QLabel* heading_;
   QStackedWidget* pages_;

@@ -131,7 +131,8 @@ void TSettingsGui::Build() {
 
   languageGroup_ = new QGroupBox(QStringLiteral("Language"), page_);
   languageGroup_->setObjectName(QStringLiteral("gbLanguage"));
-  right->addWidget(languageGroup_);
+  // Under the hub's fields: the right column is the taller one.
+  left->addWidget(languageGroup_);
   right->addStretch(1);
   left->addStretch(1);
 
