@@ -1,10 +1,12 @@
 #include <QLayout>
+#include <QTreeView>
 #include <QWidget>
 
 #include "core/kavro_root.h"
 #include "core/settings_file_set.h"
 #include "gui/account_pages.h"
 #include "gui/ban_isp_pages.h"
+#include "gui/controls/column_fitter.h"
 #include "gui/list_pages.h"
 #include "gui/live_pages.h"
 #include "gui/main_gui.h"
@@ -80,4 +82,6 @@ void TMainGui::InstallPage(const QString& name, QWidget* page) {
   QWidget* slot = window_->Page(name);
   qDeleteAll(slot->findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
   slot->layout()->addWidget(page);
+  // Every list of a page shows its contents whole once filled.
+  for (QTreeView* list : page->findChildren<QTreeView*>()) TColumnFitter::Attach(*list);
 }

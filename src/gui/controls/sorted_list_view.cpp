@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/case_tables.h"
+#include "gui/controls/column_fitter.h"
 #include "gui/text_1252.h"
 
 namespace {
@@ -32,11 +33,13 @@ TSortedListView::TSortedListView(QWidget* parent) : QTreeWidget(parent) {
             if (!parentIndex.isValid()) ForgetRows(first, last);
           });
   connect(model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] { index_.clear(); });
+  fitter_ = &TColumnFitter::Attach(*this);
 }
 
 TSortedListView::~TSortedListView() {
   // The base class frees the rows after this part is gone: no index then.
   disconnect(model(), nullptr, this, nullptr);
+  disconnect(model(), nullptr, fitter_, nullptr);
 }
 
 void TSortedListView::ForgetRows(int first, int last) {
@@ -98,7 +101,10 @@ void TSortedListView::BeginUpdate() {
 }
 
 void TSortedListView::EndUpdate() {
-  if (updating_ > 0 && --updating_ == 0) setUpdatesEnabled(true);
+  if (updating_ > 0 && --updating_ == 0) {
+    fitter_->Flush();  // the filled list's columns, before it is painted
+    setUpdatesEnabled(true);
+  }
 }
 
 void TSortedListView::Resort() {
@@ -106,11 +112,13 @@ void TSortedListView::Resort() {
   QTreeWidgetItem* current = currentItem();
   const QHash<QString, QTreeWidgetItem*> keep = index_;
   std::vector<QTreeWidgetItem*> rows;
+  fitter_->SetPaused(true);  // the same rows in another order
   rows.reserve(static_cast<std::size_t>(topLevelItemCount()));
   while (topLevelItemCount() > 0) rows.push_back(takeTopLevelItem(0));
   std::stable_sort(rows.begin(), rows.end(),
                    [this](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return CompareRows(*a, *b) < 0; });
   for (QTreeWidgetItem* row : rows) addTopLevelItem(row);
+  fitter_->SetPaused(false);
   index_ = keep;  // taking the rows out is no deletion
   if (current != nullptr) setCurrentItem(current);
 }

@@ -5,10 +5,13 @@
 #include <QStringList>
 #include <QTreeWidget>
 
+class TColumnFitter;
+
 // A report list kept in order of one column, with an index from each row's
 // identifier text to the row. Rows added one at a time stand where a full
-// re-sort would put them: one comparator decides both. Owns its rows (as any
-// QTreeWidget) and the index.
+// re-sort would put them: one comparator decides both. Its columns follow
+// their contents on each load. Owns its rows (as any QTreeWidget) and the
+// index.
 class TSortedListView : public QTreeWidget {
   Q_OBJECT
 
@@ -49,5 +52,6 @@ class TSortedListView : public QTreeWidget {
   int sortColumn_ = 0;
   bool reverse_ = false;
   int updating_ = 0;
+  TColumnFitter* fitter_ = nullptr;  // a child of the list
   QHash<QString, QTreeWidgetItem*> index_;
 };
