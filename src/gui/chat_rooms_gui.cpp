@@ -5,7 +5,6 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -102,10 +101,10 @@ void TChatRoomsGui::Build() {
   locked_->setObjectName(QStringLiteral("chkChatRoomLocked"));
   locked_->setToolTip(QStringLiteral("The possibility to join/leave the chatroom are disabled"));
   form->addRow(locked_);
-  form->addRow(new QLabel(QStringLiteral("V  J  AJ  A")));
   profiles_ = new TMultiCheckListBox;
   profiles_->setObjectName(QStringLiteral("mclProfiles"));
   profiles_->SetCheckboxes(4);
+  profiles_->SetColumnCaptions({QStringLiteral("V"), QStringLiteral("J"), QStringLiteral("AJ"), QStringLiteral("A")});
   form->addRow(profiles_);
   save_ = new QPushButton(QStringLiteral("Save"));
   save_->setObjectName(QStringLiteral("btnChatRoomSave"));

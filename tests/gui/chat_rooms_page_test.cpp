@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -68,6 +69,36 @@ class TChatRoomsPageTest : public TGuiTest {
     return CountLines(FeedLines(), "via GUI");
   }
 };
+
+// Each flag's caption stands over its own column of boxes, as the page is
+// first shown and after a resize.
+TEST_F(TChatRoomsPageTest, FlagCaptionsStandOverTheirBoxes) {
+  gui_->Window().show();
+  gui_->Window().resize(1020, 615);
+  ASSERT_TRUE(gui_->Window().OpenPage("Chatrooms"));
+  TMultiCheckListBox* boxes = Profiles();
+  ASSERT_GT(boxes->count(), 0);
+  QWidget* page = gui_->Window().Page("Chatrooms");
+  for (const QSize size : {QSize(1020, 615), QSize(1400, 800)}) {
+    gui_->Window().resize(size);
+    Settle();
+    const QRect row = boxes->visualRect(boxes->model()->index(0, 0));
+    const int column = boxes->ColumnWidth();
+    const char* const captions[] = {"V", "J", "AJ", "A"};
+    for (int c : {kV, kJ, kAJ, kA}) {
+      SCOPED_TRACE(captions[c]);
+      QLabel* caption = nullptr;
+      for (QLabel* label : page->findChildren<QLabel*>())
+        if (label->text() == QLatin1String(captions[c]) && label->isVisible()) caption = label;
+      ASSERT_NE(caption, nullptr);
+      const int box = boxes->viewport()->mapTo(page, QPoint(row.left() + c * column + column / 2, 0)).x();
+      const int text = caption->mapTo(page, caption->contentsRect().center()).x();
+      EXPECT_LE(std::abs(text - box), 1) << "caption at " << text << ", boxes at " << box;
+      EXPECT_LT(caption->mapTo(page, QPoint(0, caption->height())).y(),
+                boxes->viewport()->mapTo(page, row.topLeft()).y() + 1);
+    }
+  }
+}
 
 TEST_F(TChatRoomsPageTest, ProfileRowsFollowTheProfilesPage) {
   EXPECT_EQ(ProfileRows(), (QStringList{"Registered", "Regular"}));

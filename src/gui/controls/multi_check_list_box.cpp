@@ -1,6 +1,7 @@
 #include "gui/controls/multi_check_list_box.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -59,6 +60,47 @@ TMultiCheckListBox::TMultiCheckListBox(QWidget* parent) : QListWidget(parent) {
 void TMultiCheckListBox::SetCheckboxes(int count) {
   checkboxes_ = std::clamp(count, 0, kMaxCheckboxes);
   doItemsLayout();
+  PlaceCaptions();
+}
+
+void TMultiCheckListBox::SetColumnCaptions(const QStringList& captions) {
+  qDeleteAll(captions_);
+  captions_.clear();
+  for (const QString& text : captions) {
+    auto* label = new QLabel(text, this);
+    label->setObjectName(QStringLiteral("lblColumnCaption"));
+    label->setAlignment(Qt::AlignCenter);
+    label->show();
+    captions_.append(label);
+  }
+  setViewportMargins(0, captions_.isEmpty() ? 0 : fontMetrics().height() + 2, 0, 0);
+  PlaceCaptions();
+}
+
+void TMultiCheckListBox::PlaceCaptions() {
+  if (captions_.isEmpty()) return;
+  const QRect area = viewport()->geometry();
+  const int height = viewportMargins().top();
+  // Where the rows' boxes start: the first row, or the viewport's edge.
+  const int left = area.left() + (count() > 0 ? visualRect(model()->index(0, 0)).left() : -horizontalOffset());
+  const int column = ColumnWidth();
+  for (int c = 0; c < static_cast<int>(captions_.size()); ++c) {
+    QLabel* label = captions_[c];
+    label->setVisible(c < checkboxes_);
+    const int width = std::max(label->sizeHint().width(), column);
+    const int x = left + c * column + column / 2 - width / 2;
+    label->setGeometry(std::max(x, area.left()), area.top() - height, width, height);
+  }
+}
+
+void TMultiCheckListBox::resizeEvent(QResizeEvent* event) {
+  QListWidget::resizeEvent(event);
+  PlaceCaptions();
+}
+
+void TMultiCheckListBox::scrollContentsBy(int dx, int dy) {
+  QListWidget::scrollContentsBy(dx, dy);
+  if (dx != 0) PlaceCaptions();
 }
 
 void TMultiCheckListBox::SetFlat(bool flat) {

@@ -1,11 +1,16 @@
 #pragma once
 
+#include <QList>
 #include <QListWidget>
+#include <QStringList>
 #include <cstdint>
+
+class QLabel;
 
 // A list whose rows carry up to ten check boxes left of the text. Each row
 // keeps its own user data and, per column, a state (0 unchecked, 1 checked,
 // 2 grayed) and an enabled flag; they live in the row, so they go with it.
+// Optional captions stand above the check columns, inside the list's frame.
 class TMultiCheckListBox : public QListWidget {
   Q_OBJECT
 
@@ -32,6 +37,9 @@ class TMultiCheckListBox : public QListWidget {
   std::intptr_t Data(int row) const;
   void SetData(int row, std::intptr_t value);
 
+  // One caption per check column, centred over it; none: no caption line.
+  void SetColumnCaptions(const QStringList& captions);
+
   int ColumnWidth() const;
   // The check column at a viewport x, or -1.
   int ColumnAt(int x) const;
@@ -41,11 +49,15 @@ class TMultiCheckListBox : public QListWidget {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
 
  private:
   QListWidgetItem* Row(int row) const;
+  void PlaceCaptions();
 
   int checkboxes_ = 3;
   bool flat_ = true;
   bool allowGrayed_ = false;
+  QList<QLabel*> captions_;  // children of the list
 };
