@@ -104,7 +104,8 @@ void TChatRoomsGui::Build() {
   profiles_ = new TMultiCheckListBox;
   profiles_->setObjectName(QStringLiteral("mclProfiles"));
   profiles_->SetCheckboxes(4);
-  profiles_->SetColumnCaptions({QStringLiteral("V"), QStringLiteral("J"), QStringLiteral("AJ"), QStringLiteral("A")});
+  profiles_->SetColumnCaptions(
+      {QStringLiteral("V"), QStringLiteral("J"), QStringLiteral("AJ"), QStringLiteral("A")});
   form->addRow(profiles_);
   save_ = new QPushButton(QStringLiteral("Save"));
   save_->setObjectName(QStringLiteral("btnChatRoomSave"));

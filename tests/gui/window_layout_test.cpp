@@ -139,7 +139,8 @@ TEST_F(TWindowLayoutTest, ProfileEditorShowsEveryTabAtTheFirstSize) {
     SaveShot(window, QStringLiteral("first-") + name);
   }
   Open(QStringLiteral("Profiles"));
-  const auto* tabs = window.Page(QStringLiteral("Profiles"))->findChild<QTabWidget*>(QStringLiteral("pcProfileSettings"));
+  const auto* tabs =
+      window.Page(QStringLiteral("Profiles"))->findChild<QTabWidget*>(QStringLiteral("pcProfileSettings"));
   ASSERT_NE(tabs, nullptr);
   const QTabBar* bar = tabs->tabBar();
   for (int i = 0; i < bar->count(); ++i) {

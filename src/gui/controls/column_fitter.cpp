@@ -13,11 +13,12 @@ TColumnFitter& TColumnFitter::Attach(QTreeView& view) {
 
 TColumnFitter::TColumnFitter(QTreeView& view) : QObject(&view), view_(view) {
   QAbstractItemModel* model = view.model();
-  connect(model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex& parent, int first, int last) {
-    if (paused_) return;
-    // Rows into an empty list: a load.
-    Schedule(!parent.isValid() && view_.model()->rowCount() == last - first + 1);
-  });
+  connect(model, &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex& parent, int first, int last) {
+            if (paused_) return;
+            // Rows into an empty list: a load.
+            Schedule(!parent.isValid() && view_.model()->rowCount() == last - first + 1);
+          });
   connect(model, &QAbstractItemModel::modelReset, this, [this] {
     if (!paused_) Schedule(true);
   });
