@@ -2,19 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include <cstddef>
 #include <cstdlib>
+#include <optional>
 
 #include "security/account.h"
 #include "security/accounts.h"
 #include "security/profile.h"
 #include "security/profiles.h"
 #include "settings/settings.h"
+#include "support/test_port.h"
 #include "utils/program_folder.h"
 
 TE2EHome::TE2EHome() : folder_(home_.String()), port_(FreePort()), tlsPort_(FreePort()) {
@@ -23,27 +22,14 @@ TE2EHome::TE2EHome() : folder_(home_.String()), port_(FreePort()), tlsPort_(Free
 
 TE2EHome::~TE2EHome() = default;
 
-int TE2EHome::FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
-  socklen_t length = sizeof address;
-  int port = -1;
-  if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-    port = ntohs(address.sin_port);
-  if (fd >= 0) close(fd);
-  return port;
-}
+int TE2EHome::FreePort() { return ChooseTestPort(); }
 
 void TE2EHome::WriteSettings(const std::function<void(TSettings&)>& edit) {
   SetProgramFolder(folder_);
   TSettings settings;
   settings.Load();
-  settings.HubPorts = std::to_string(port_);
-  settings.NmdcsPorts = std::to_string(tlsPort_);
+  settings.HubPorts = LoopbackPort(port_);
+  settings.NmdcsPorts = LoopbackPort(tlsPort_);
   if (edit) edit(settings);
   settings.Save(TSaveMode::Forced);
 }
@@ -106,10 +92,50 @@ bool TE2EHome::StartHub(const std::vector<std::string>& extra) {
   std::vector<std::string> arguments{"--home", folder_, "--start", "--listen-address",
                                      "127.0.0.1"};
   arguments.insert(arguments.end(), extra.begin(), extra.end());
-  process_ = std::make_unique<TKavrodProcess>(
-      arguments, File("kavrod-" + std::to_string(++runs_) + ".log"));
-  return process_->WaitForOutput("Hub started");
+  for (int attempt = 1;; ++attempt) {
+    process_ = std::make_unique<TKavrodProcess>(
+        arguments, File("kavrod-" + std::to_string(++runs_) + ".log"));
+    // The listeners report before the start: a failed bind shows first.
+    const std::optional<std::size_t> seen =
+        process_->WaitForOneOf({"Hub started", "Failed to start listening on port"});
+    if (attempt == kStartAttempts || !seen.has_value() || !PortTaken())
+      return seen == std::size_t{0} || (seen.has_value() && process_->WaitForOutput("Hub started"));
+    // Another program took a port between the choice and the bind. The
+    // settings move once the run has saved its own.
+    process_->Stop(SIGTERM);
+    if (!MoveToOtherPorts()) return false;
+  }
 }
+
+bool TE2EHome::PortTaken() const {
+  const std::string log = process_->Output();
+  for (const int port : {port_, tlsPort_}) {
+    const std::string failed = "Failed to start listening on port 127.0.0.1:" +
+                               std::to_string(port) + ",";
+    if (log.find(failed) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// Only the ports WriteSettings wrote move; a test that chose its own keeps them.
+bool TE2EHome::MoveToOtherPorts() {
+  SetProgramFolder(folder_);
+  TSettings settings;
+  settings.Load();
+  const std::string oldHub = LoopbackPort(port_);
+  const std::string oldTls = LoopbackPort(tlsPort_);
+  if (settings.HubPorts != oldHub && settings.NmdcsPorts != oldTls) return false;
+  const int port = FreePort();
+  const int tlsPort = FreePort();
+  if (port < 0 || tlsPort < 0) return false;
+  port_ = port;
+  tlsPort_ = tlsPort;
+  if (settings.HubPorts == oldHub) settings.HubPorts = LoopbackPort(port_);
+  if (settings.NmdcsPorts == oldTls) settings.NmdcsPorts = LoopbackPort(tlsPort_);
+  return settings.Save(TSaveMode::Forced);
+}
+
+std::string TE2EHome::LoopbackPort(int port) { return "127.0.0.1:" + std::to_string(port); }
 
 int TE2EHome::StopHub() {
   if (!process_) return -1;

@@ -12,8 +12,9 @@
 
 class TSettings;
 
-// A temporary home for one kavrod run: a free high port on 127.0.0.1, the
-// settings written before the start, and the program started on it.
+// A temporary home for one kavrod run: free ports on 127.0.0.1, below the
+// kernel's ephemeral range, the settings written before the start, and the
+// program started on them.
 class TE2EHome {
  public:
   TE2EHome();
@@ -24,8 +25,8 @@ class TE2EHome {
   int Port() const { return port_; }
   int TlsPort() const { return tlsPort_; }
 
-  // Writes settings/settings.xml: the hub's port is Port(), then `edit`
-  // changes what the test needs.
+  // Writes settings/settings.xml: the hub listens on 127.0.0.1 at Port()
+  // (TLS at TlsPort()), then `edit` changes what the test needs.
   void WriteSettings(const std::function<void(TSettings&)>& edit = {});
   // Adds a password account of a user-defined profile ("Member", or
   // "Operator" with the operator right) to settings/profiles.xml and
@@ -41,16 +42,26 @@ class TE2EHome {
   bool MakeCertificate();
 
   // Starts kavrod --home Folder() --start --listen-address 127.0.0.1 and
-  // waits until it listens; false when it did not.
+  // waits until it listens; false when it did not. When another program
+  // took a port WriteSettings wrote, starts again on other ports: Port()
+  // and TlsPort() change.
   bool StartHub(const std::vector<std::string>& extra = {});
   TKavrodProcess& Hub() { return *process_; }
   // SIGTERM; the exit code, or -1.
   int StopHub();
 
-  // A port nothing listens on now.
+  // A port nothing listens on now, below the ephemeral range
+  // (ChooseTestPort); -1 when none was found.
   static int FreePort();
+  // "127.0.0.1:port", the settings' form of a port on loopback only.
+  static std::string LoopbackPort(int port);
 
  private:
+  static constexpr int kStartAttempts = 3;
+
+  bool PortTaken() const;
+  bool MoveToOtherPorts();
+
   TTempFolder home_{"kavro-e2e-"};
   std::string folder_;
   int port_;

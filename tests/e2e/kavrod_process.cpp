@@ -49,18 +49,29 @@ std::string TKavrodProcess::Output() const {
 
 bool TKavrodProcess::WaitForOutput(const std::string& text,
                                    std::chrono::milliseconds limit) const {
+  return WaitForOneOf({text}, limit).has_value();
+}
+
+std::optional<std::size_t> TKavrodProcess::WaitForOneOf(const std::vector<std::string>& texts,
+                                                        std::chrono::milliseconds limit) const {
+  const auto found = [&]() -> std::optional<std::size_t> {
+    const std::string output = Output();
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      if (output.find(texts[i]) != std::string::npos) return i;
+    return std::nullopt;
+  };
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < deadline) {
-    if (Output().find(text) != std::string::npos) return true;
-    if (!Running()) return false;
+    if (const auto index = found()) return index;
+    if (!Running()) return std::nullopt;
     // Ended? Look without reaping, so Stop still reads the status.
     siginfo_t info{};
     if (waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
         info.si_pid == pid_)
-      return Output().find(text) != std::string::npos;
+      return found();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  return false;
+  return std::nullopt;
 }
 
 std::optional<int> TKavrodProcess::Stop(int signal, std::chrono::milliseconds limit) {

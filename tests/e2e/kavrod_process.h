@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -22,6 +23,11 @@ class TKavrodProcess {
   // program ended first.
   bool WaitForOutput(const std::string& text,
                      std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
+  // Waits until the log holds one of `texts`; the index of the first found
+  // (in the order given), nullopt as WaitForOutput's false.
+  std::optional<std::size_t> WaitForOneOf(
+      const std::vector<std::string>& texts,
+      std::chrono::milliseconds limit = std::chrono::seconds(10)) const;
 
   // Sends `signal` and waits for the end. The exit code, or nullopt when it
   // did not end in time or ended by a signal.

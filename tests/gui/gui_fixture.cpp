@@ -1,37 +1,22 @@
 #include "gui/gui_fixture.h"
 
+#include "core/hub_core.h"
 #include "gui/feed_pane.h"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = -1;
-  if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-    port = ntohs(address.sin_port);
-  if (fd >= 0) close(fd);
-  return port;
-}
-
-}  // namespace
+#include "support/test_port.h"
 
 int TGuiTest::StartHub() {
-  const int port = FreePort();
-  Settings().HubPorts = std::to_string(port);
   Settings().NmdcsPorts = "";
   Root().SetListenAddress("127.0.0.1");
-  EXPECT_TRUE(gui_->StartHub());
-  return port;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int port = ChooseTestPort();
+    if (port < 0) break;
+    Settings().HubPorts = std::to_string(port);
+    if (gui_->StartHub()) return port;
+    // Another program took the port between the choice and the bind.
+    Root().HubCore().RemoveListener(port);
+  }
+  ADD_FAILURE() << "the hub did not start";
+  return -1;
 }
 
 QStringList TGuiTest::FeedLines() const {

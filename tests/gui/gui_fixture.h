@@ -104,7 +104,8 @@ class TGuiTest : public ::testing::Test {
   // into the home folder.
   virtual void PrepareHome() {}
 
-  // Starts the hub on a free loopback port; returns the port.
+  // Starts the hub on a free loopback port below the ephemeral range
+  // (another one when the first was taken meanwhile); returns the port.
   int StartHub();
 
   // A control of the window by its object name; fails the test when absent.

@@ -17,6 +17,7 @@
 #include "gui/controls/adv_spin_edit.h"
 #include "gui/controls/conn_restriction_frame.h"
 #include "gui/settings_pages_fixture.h"
+#include "support/test_port.h"
 
 namespace {
 
@@ -48,10 +49,12 @@ class TSocket {
 
 bool CanConnect(const char* address, int port) { return TSocket().Connect(address, port); }
 
+// Free on both loopback addresses, the next port free on 127.0.0.2 as well.
 int OtherFreePort() {
-  TSocket probe;
-  for (int port = 20000 + (getpid() % 20000); port < 65000; port += 7)
-    if (TSocket().Listen("127.0.0.1", port) && TSocket().Listen("127.0.0.2", port)) return port;
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    const int port = ChooseTestPort({"127.0.0.1", "127.0.0.2"});
+    if (port > 0 && PortBindable(port + 1, "127.0.0.2")) return port;
+  }
   return -1;
 }
 
