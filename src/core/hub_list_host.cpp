@@ -179,27 +179,25 @@ std::string THostList::FilePath() { return ProgramPath(kSettingsFolder, kFileNam
 
 bool THostList::Load() {
   TXMLDocument document;
-  if (ReadListFile(FilePath(), "Hub-list hosts", document, loading_, saveBlocked_, error_) !=
-      TListFileRead::Read) {
+  if (ReadListFile(FilePath(), kRootName, "Hub-list hosts", document, loading_, saveBlocked_,
+                   error_) != TListFileRead::Read) {
     return false;
   }
   const TXMLNode& root = document.Root();
   version_ = root.GetAttribute(kVersion);
-  if (root.Name == kRootName) {
-    // Freeing a host closes its registration socket; an answer still on
-    // its way finds no host of its pass.
-    hosts_.clear();
-    for (int i = 0; i < root.GetChildCount(); ++i) {
-      const TXMLNode& element = *root.GetChild(i);
-      if (element.Name != kHostName) continue;
-      std::string name;
-      ReadXMLString(element, "Name", name);
-      if (name.empty() || Find(name) != nullptr) continue;
-      ReadHost(element, *Add(name));
-    }
-    RebuildPatterns();
-    ReportNickOnlyHosts();
+  // Freeing a host closes its registration socket; an answer still on
+  // its way finds no host of its pass.
+  hosts_.clear();
+  for (int i = 0; i < root.GetChildCount(); ++i) {
+    const TXMLNode& element = *root.GetChild(i);
+    if (element.Name != kHostName) continue;
+    std::string name;
+    ReadXMLString(element, "Name", name);
+    if (name.empty() || Find(name) != nullptr) continue;
+    ReadHost(element, *Add(name));
   }
+  RebuildPatterns();
+  ReportNickOnlyHosts();
   View().Rebuild();
   loading_ = false;
   return true;

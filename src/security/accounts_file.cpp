@@ -90,35 +90,33 @@ std::string TAccounts::FilePath() { return ProgramPath(kSettingsFolder, kFileNam
 
 bool TAccounts::Load() {
   TXMLDocument document;
-  if (ReadListFile(FilePath(), "accounts", document, loading_, saveBlocked_,
+  if (ReadListFile(FilePath(), kRootName, "accounts", document, loading_, saveBlocked_,
                    [this](const std::string& line) { ReportError(line); }) != TListFileRead::Read) {
     return false;
   }
 
   const TXMLNode& root = document.Root();
   version_ = root.GetAttribute(kVersion);
-  if (root.Name == kRootName) {
-    Clear();
-    const TDateTime now = Now();
-    for (int i = 0; i < root.GetChildCount(); ++i) {
-      const TXMLNode& element = *root.GetChild(i);
-      std::string nick;
-      std::string profileName;
-      bool expireEnabled = false;
-      TDateTime expire;
-      ReadXMLString(element, "Nick", nick);
-      ReadXMLString(element, "Profile", profileName);
-      ReadXMLDateTimeEnabled(element, "ExpireDate", expire, expireEnabled);
-      if (expireEnabled && expire < now) continue;
+  Clear();
+  const TDateTime now = Now();
+  for (int i = 0; i < root.GetChildCount(); ++i) {
+    const TXMLNode& element = *root.GetChild(i);
+    std::string nick;
+    std::string profileName;
+    bool expireEnabled = false;
+    TDateTime expire;
+    ReadXMLString(element, "Nick", nick);
+    ReadXMLString(element, "Profile", profileName);
+    ReadXMLDateTimeEnabled(element, "ExpireDate", expire, expireEnabled);
+    if (expireEnabled && expire < now) continue;
 
-      std::shared_ptr<TProfile> profile = profiles_.Find(profileName);
-      // Logged-in users are bound once, by the refresh below.
-      std::shared_ptr<TAccount> account =
-          Create(ProtocolSafeText(nick), profile, profile == nullptr ? profileName : "");
-      if (account == nullptr) continue;
-      if (profile == nullptr) ReportMissingProfile(*account, profileName);
-      ReadFields(element, *account);
-    }
+    std::shared_ptr<TProfile> profile = profiles_.Find(profileName);
+    // Logged-in users are bound once, by the refresh below.
+    std::shared_ptr<TAccount> account =
+        Create(ProtocolSafeText(nick), profile, profile == nullptr ? profileName : "");
+    if (account == nullptr) continue;
+    if (profile == nullptr) ReportMissingProfile(*account, profileName);
+    ReadFields(element, *account);
   }
   if (users_ != nullptr) users_->RefreshAccounts();
   loading_ = false;

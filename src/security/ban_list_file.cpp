@@ -59,46 +59,44 @@ std::string TBanList::FilePath() { return ProgramPath(kSettingsFolder, kFileName
 
 bool TBanList::Load() {
   TXMLDocument document;
-  if (ReadListFile(FilePath(), "bans", document, loading_, saveBlocked_,
+  if (ReadListFile(FilePath(), kRootName, "bans", document, loading_, saveBlocked_,
                    [this](const std::string& line) { ReportError(line); }) != TListFileRead::Read) {
     return false;
   }
 
   const TXMLNode& root = document.Root();
   version_ = root.GetAttribute(kVersion);
-  if (root.Name == kRootName) {
-    Clear();
-    const TDateTime now = Now();
-    for (const TGroup& group : kGroups) {
-      const TXMLNode* groupNode = root.FindChild(group.Name);
-      if (groupNode == nullptr) continue;
-      for (int i = 0; i < groupNode->GetChildCount(); ++i) {
-        const TXMLNode& element = *groupNode->GetChild(i);
-        if (element.Name != kBanName) continue;
-        const std::string pattern = ChildText(element, group.Name);
-        if (pattern.empty() || Find(group.Kind, pattern) != nullptr) continue;
+  Clear();
+  const TDateTime now = Now();
+  for (const TGroup& group : kGroups) {
+    const TXMLNode* groupNode = root.FindChild(group.Name);
+    if (groupNode == nullptr) continue;
+    for (int i = 0; i < groupNode->GetChildCount(); ++i) {
+      const TXMLNode& element = *groupNode->GetChild(i);
+      if (element.Name != kBanName) continue;
+      const std::string pattern = ChildText(element, group.Name);
+      if (pattern.empty() || Find(group.Kind, pattern) != nullptr) continue;
 
-        TDateTime expires;
-        const std::string expiresText = ChildText(element, "Expires");
-        if (expiresText != kPermanent) {
-          if (!ParseDateTime(expiresText, expires)) {
-            ReportError("bans.xml: the " + std::string(group.Name) + " ban '" + pattern +
-                        "' was dropped, its expiry '" + expiresText + "' is no date");
-            continue;
-          }
-          if (expires <= now) continue;
+      TDateTime expires;
+      const std::string expiresText = ChildText(element, "Expires");
+      if (expiresText != kPermanent) {
+        if (!ParseDateTime(expiresText, expires)) {
+          ReportError("bans.xml: the " + std::string(group.Name) + " ban '" + pattern +
+                      "' was dropped, its expiry '" + expiresText + "' is no date");
+          continue;
         }
-        std::string reason;
-        std::string bannedBy;
-        ReadXMLString(element, "Reason", reason);
-        ReadXMLString(element, "BannedBy", bannedBy);
-        TBan* ban = Store(group.Kind, pattern, reason, 0, expires, bannedBy);
-        if (ban == nullptr) continue;  // a pattern the list refuses ("*")
-        ReadXMLBoolean(element, "Overrideable", ban->Overrideable);
-        ReadXMLDateTime(element, "Issued", ban->Issued);
-        const std::string lastUsed = ChildText(element, "LastUsed");
-        if (lastUsed != kNever) ParseDateTime(lastUsed, ban->LastUsed);
+        if (expires <= now) continue;
       }
+      std::string reason;
+      std::string bannedBy;
+      ReadXMLString(element, "Reason", reason);
+      ReadXMLString(element, "BannedBy", bannedBy);
+      TBan* ban = Store(group.Kind, pattern, reason, 0, expires, bannedBy);
+      if (ban == nullptr) continue;  // a pattern the list refuses ("*")
+      ReadXMLBoolean(element, "Overrideable", ban->Overrideable);
+      ReadXMLDateTime(element, "Issued", ban->Issued);
+      const std::string lastUsed = ChildText(element, "LastUsed");
+      if (lastUsed != kNever) ParseDateTime(lastUsed, ban->LastUsed);
     }
   }
   loading_ = false;

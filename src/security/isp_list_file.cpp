@@ -30,44 +30,42 @@ std::string TISPList::FilePath() { return ProgramPath(kSettingsFolder, kFileName
 
 bool TISPList::Load() {
   TXMLDocument document;
-  if (ReadListFile(FilePath(), "ISPs", document, loading_, saveBlocked_,
+  if (ReadListFile(FilePath(), kRootName, "ISPs", document, loading_, saveBlocked_,
                    [this](const std::string& line) { ReportError(line); }) != TListFileRead::Read) {
     return false;
   }
 
   const TXMLNode& root = document.Root();
   version_ = root.GetAttribute(kVersion);
-  if (root.Name == kRootName) {
-    // One rebuild of the view at the end, not one call per ISP.
-    struct TBulk {
-      bool& on;
-      ~TBulk() { on = false; }
-    } bulk{bulk_ = true};
-    ClearItems();
-    for (int i = 0; i < root.GetChildCount(); ++i) {
-      const TXMLNode& element = *root.GetChild(i);
-      if (element.Name != kISPName) continue;
-      TISP read;
-      std::string name;
-      ReadXMLString(element, "Name", name);
-      ReadXMLString(element, "Description", read.Description);
-      ReadXMLString(element, "Prefix", read.Prefix);
-      read.Restriction.LoadFromXML(element);
-      TISP* isp = Add(name, std::move(read));
-      if (isp == nullptr) continue;  // no name, or one read before
-      const TXMLNode* range = element.FindChild(kRangeName);
-      if (range == nullptr) continue;
-      for (int j = 0; j < range->GetChildCount(); ++j) {
-        const TXMLNode& ip = *range->GetChild(j);
-        if (ip.Name != kIPName) continue;
-        const std::optional<std::string> mask = NormalizeIPMask(ip.Text);
-        if (!mask) {
-          ReportError("isps.xml: the range '" + ip.Text + "' of the ISP '" + isp->Name +
-                      "' was dropped, it is no IP range");
-          continue;
-        }
-        ranges_.Add(*mask, isp);  // a range held already stays with its first ISP
+  // One rebuild of the view at the end, not one call per ISP.
+  struct TBulk {
+    bool& on;
+    ~TBulk() { on = false; }
+  } bulk{bulk_ = true};
+  ClearItems();
+  for (int i = 0; i < root.GetChildCount(); ++i) {
+    const TXMLNode& element = *root.GetChild(i);
+    if (element.Name != kISPName) continue;
+    TISP read;
+    std::string name;
+    ReadXMLString(element, "Name", name);
+    ReadXMLString(element, "Description", read.Description);
+    ReadXMLString(element, "Prefix", read.Prefix);
+    read.Restriction.LoadFromXML(element);
+    TISP* isp = Add(name, std::move(read));
+    if (isp == nullptr) continue;  // no name, or one read before
+    const TXMLNode* range = element.FindChild(kRangeName);
+    if (range == nullptr) continue;
+    for (int j = 0; j < range->GetChildCount(); ++j) {
+      const TXMLNode& ip = *range->GetChild(j);
+      if (ip.Name != kIPName) continue;
+      const std::optional<std::string> mask = NormalizeIPMask(ip.Text);
+      if (!mask) {
+        ReportError("isps.xml: the range '" + ip.Text + "' of the ISP '" + isp->Name +
+                    "' was dropped, it is no IP range");
+        continue;
       }
+      ranges_.Add(*mask, isp);  // a range held already stays with its first ISP
     }
   }
   Changed();

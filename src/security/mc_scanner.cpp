@@ -311,7 +311,7 @@ std::string TMCScanner::FilePath() { return ProgramPath(kSettingsFolder, kFileNa
 
 bool TMCScanner::Load() {
   TXMLDocument document;
-  if (ReadListFile(FilePath(), "main-chat scanner", document, loading_, saveBlocked_,
+  if (ReadListFile(FilePath(), kRootName, "main-chat scanner", document, loading_, saveBlocked_,
                    [this](const std::string& line) {
                      if (errorSink_) errorSink_(line);
                    }) != TListFileRead::Read) {
@@ -319,45 +319,43 @@ bool TMCScanner::Load() {
   }
   const TXMLNode& root = document.Root();
   version_ = root.GetAttribute(kVersion);
-  if (root.Name == kRootName) {
-    Clear();
-    for (int i = 0; i < root.GetChildCount(); ++i) {
-      const TXMLNode& element = *root.GetChild(i);
-      if (element.Name != kItemName) continue;
-      std::string name;
-      ReadXMLString(element, "Name", name);
-      TMCScannerItem* item = Add(name);
-      if (item == nullptr) continue;  // no name, or one read before
-      ReadXMLBoolean(element, "Enable", item->Enable);
-      ReadXMLBoolean(element, "RestrictStart", item->RestrictStart);
-      ReadXMLBoolean(element, "RestrictStop", item->RestrictStop);
-      ReadXMLBoolean(element, "ExpandStart", item->ExpandStart);
-      ReadXMLBoolean(element, "ExpandStop", item->ExpandStop);
-      const TXMLNode* actions = element.FindChild(kActionsName);
-      if (actions == nullptr) continue;
-      for (int j = 0; j < actions->GetChildCount(); ++j) {
-        const TXMLNode& node = *actions->GetChild(j);
-        if (node.Name != kActionName) continue;
-        auto action = std::make_unique<TMCScannerItemAction>();
-        ReadXMLBoolean(node, "UseTime", action->UseTime);
-        std::string start;
-        std::string stop;
-        ReadXMLString(node, "Start", start);
-        ReadXMLString(node, "Stop", stop);
-        if (action->UseTime) {
-          if (!ParseTimeOfDay(start, action->Start) || !ParseTimeOfDay(stop, action->Stop)) {
-            action->Start = 0;
-            action->Stop = kLastSecondOfDay;
-          }
+  Clear();
+  for (int i = 0; i < root.GetChildCount(); ++i) {
+    const TXMLNode& element = *root.GetChild(i);
+    if (element.Name != kItemName) continue;
+    std::string name;
+    ReadXMLString(element, "Name", name);
+    TMCScannerItem* item = Add(name);
+    if (item == nullptr) continue;  // no name, or one read before
+    ReadXMLBoolean(element, "Enable", item->Enable);
+    ReadXMLBoolean(element, "RestrictStart", item->RestrictStart);
+    ReadXMLBoolean(element, "RestrictStop", item->RestrictStop);
+    ReadXMLBoolean(element, "ExpandStart", item->ExpandStart);
+    ReadXMLBoolean(element, "ExpandStop", item->ExpandStop);
+    const TXMLNode* actions = element.FindChild(kActionsName);
+    if (actions == nullptr) continue;
+    for (int j = 0; j < actions->GetChildCount(); ++j) {
+      const TXMLNode& node = *actions->GetChild(j);
+      if (node.Name != kActionName) continue;
+      auto action = std::make_unique<TMCScannerItemAction>();
+      ReadXMLBoolean(node, "UseTime", action->UseTime);
+      std::string start;
+      std::string stop;
+      ReadXMLString(node, "Start", start);
+      ReadXMLString(node, "Stop", stop);
+      if (action->UseTime) {
+        if (!ParseTimeOfDay(start, action->Start) || !ParseTimeOfDay(stop, action->Stop)) {
+          action->Start = 0;
+          action->Stop = kLastSecondOfDay;
         }
-        if (item->Overlaps(action->UseTime, action->Start, action->Stop)) continue;
-        ReadXMLInteger(node, "Level", action->Level);
-        ReadXMLInteger(node, "Action", action->Action);
-        std::string replace;
-        ReadXMLString(node, "Replace", replace);
-        action->SetReplaceText(replace);
-        item->AddAction(std::move(action));
       }
+      if (item->Overlaps(action->UseTime, action->Start, action->Stop)) continue;
+      ReadXMLInteger(node, "Level", action->Level);
+      ReadXMLInteger(node, "Action", action->Action);
+      std::string replace;
+      ReadXMLString(node, "Replace", replace);
+      action->SetReplaceText(replace);
+      item->AddAction(std::move(action));
     }
   }
   if (view_ != nullptr) view_->RefreshList();

@@ -30,41 +30,39 @@ std::string TProfiles::FilePath() { return ProgramPath(kSettingsFolder, kFileNam
 
 bool TProfiles::Load() {
   TXMLDocument document;
-  if (ReadListFile(FilePath(), "profiles", document, loading_, saveBlocked_,
+  if (ReadListFile(FilePath(), kRootName, "profiles", document, loading_, saveBlocked_,
                    [this](const std::string& line) { ReportError(line); }) != TListFileRead::Read) {
     return false;
   }
 
   const TXMLNode& root = document.Root();
   version_ = root.GetAttribute(kVersion);
-  if (root.Name == kRootName) {
-    TLegacyProfileRules legacy;
-    legacy.Apply = VersionBelow(version_, kLegacyProfileVersion);
-    legacy.FeedAction = settings_.FeedAction;
-    legacy.FeedKick = settings_.FeedKick;
-    legacy.FeedEvent = settings_.FeedEvent;
-    legacy.FeedGUI = settings_.FeedGUI;
-    legacy.FeedError = settings_.FeedError;
+  TLegacyProfileRules legacy;
+  legacy.Apply = VersionBelow(version_, kLegacyProfileVersion);
+  legacy.FeedAction = settings_.FeedAction;
+  legacy.FeedKick = settings_.FeedKick;
+  legacy.FeedEvent = settings_.FeedEvent;
+  legacy.FeedGUI = settings_.FeedGUI;
+  legacy.FeedError = settings_.FeedError;
 
-    // The old objects live on in `retired` until every account points at
-    // its new profile; connections may hold them longer.
-    std::vector<std::shared_ptr<TProfile>> retired;
-    retired.swap(profiles_);
-    profiles_.reserve(16);
-    for (int i = 0; i < root.GetChildCount(); ++i) {
-      const TXMLNode& element = *root.GetChild(i);
-      std::string name;
-      ReadXMLString(element, "Name", name);
-      if (SameText(name, kRegularName)) {
-        regular_->ReadFromXML(element, legacy);
-      } else if (SameText(name, kRegisteredName)) {
-        registered_->ReadFromXML(element, legacy);
-      } else if (!name.empty() && Find(name) == nullptr) {
-        AddProfile(TProfile::CreateFromXML(element, legacy));
-      }
+  // The old objects live on in `retired` until every account points at
+  // its new profile; connections may hold them longer.
+  std::vector<std::shared_ptr<TProfile>> retired;
+  retired.swap(profiles_);
+  profiles_.reserve(16);
+  for (int i = 0; i < root.GetChildCount(); ++i) {
+    const TXMLNode& element = *root.GetChild(i);
+    std::string name;
+    ReadXMLString(element, "Name", name);
+    if (SameText(name, kRegularName)) {
+      regular_->ReadFromXML(element, legacy);
+    } else if (SameText(name, kRegisteredName)) {
+      registered_->ReadFromXML(element, legacy);
+    } else if (!name.empty() && Find(name) == nullptr) {
+      AddProfile(TProfile::CreateFromXML(element, legacy));
     }
-    if (accounts_ != nullptr) accounts_->RelinkProfiles();
   }
+  if (accounts_ != nullptr) accounts_->RelinkProfiles();
   if (users_ != nullptr) users_->RefreshAccounts();
   loading_ = false;
   if (view_ != nullptr) view_->RefreshList();

@@ -22,34 +22,32 @@ std::string TUserRegistered::FilePath() { return ProgramPath(kSettingsFolder, kF
 
 bool TUserRegistered::Load() {
   TXMLDocument document;
-  if (ReadListFile(FilePath(), "protected nicks", document, loading_, saveBlocked_,
+  if (ReadListFile(FilePath(), kRootName, "protected nicks", document, loading_, saveBlocked_,
                    [this](const std::string& line) { ReportError(line); }) != TListFileRead::Read) {
     return false;
   }
 
   const TXMLNode& root = document.Root();
   version_ = root.GetAttribute(kVersion);
-  if (root.Name == kRootName) {
-    Clear();
-    for (int i = 0; i < root.GetChildCount(); ++i) {
-      const TXMLNode& element = *root.GetChild(i);
-      std::string name;
-      std::string pass;
-      ReadXMLString(element, "Name", name);
-      ReadXMLString(element, "Pass", pass);
-      if (pass.empty()) {
-        if (!name.empty()) {
-          ReportError("protected.xml: the nick '" + name + "' was dropped, it has no password");
-        }
-        continue;
+  Clear();
+  for (int i = 0; i < root.GetChildCount(); ++i) {
+    const TXMLNode& element = *root.GetChild(i);
+    std::string name;
+    std::string pass;
+    ReadXMLString(element, "Name", name);
+    ReadXMLString(element, "Pass", pass);
+    if (pass.empty()) {
+      if (!name.empty()) {
+        ReportError("protected.xml: the nick '" + name + "' was dropped, it has no password");
       }
-      TUserRegItem* item = Add(name);
-      if (item == nullptr) continue;  // no name, or the name was read already
-      item->Pass = std::move(pass);
-      ReadXMLDateTime(element, "Created", item->Created);
-      ReadXMLDateTime(element, "LastUsed", item->LastUsed);
-      ReadXMLInt64(element, "Uptime", item->Uptime);
+      continue;
     }
+    TUserRegItem* item = Add(name);
+    if (item == nullptr) continue;  // no name, or the name was read already
+    item->Pass = std::move(pass);
+    ReadXMLDateTime(element, "Created", item->Created);
+    ReadXMLDateTime(element, "LastUsed", item->LastUsed);
+    ReadXMLInt64(element, "Uptime", item->Uptime);
   }
   loading_ = false;
   return true;

@@ -126,7 +126,7 @@ std::string TWordScanner<Item>::FilePath() {
 template <typename Item>
 bool TWordScanner<Item>::Load() {
   TXMLDocument document;
-  if (ReadListFile(FilePath(), Item::kFileName, document, loading_, saveBlocked_,
+  if (ReadListFile(FilePath(), kRootName, Item::kFileName, document, loading_, saveBlocked_,
                    [this](const std::string& line) {
                      if (errorSink_) errorSink_(line);
                    }) != TListFileRead::Read) {
@@ -134,22 +134,20 @@ bool TWordScanner<Item>::Load() {
   }
   const TXMLNode& root = document.Root();
   version_ = root.GetAttribute(kVersion);
-  if (root.Name == kRootName) {
-    Clear();
-    for (int i = 0; i < root.GetChildCount(); ++i) {
-      const TXMLNode& element = *root.GetChild(i);
-      if (element.Name != kItemName) continue;
-      std::string name;
-      ReadXMLString(element, "Name", name);
-      Item* item = Add(name);
-      if (item == nullptr) continue;  // no name, or one read before
-      ReadXMLInteger(element, "Level", item->Level);
-      ReadXMLBoolean(element, "Enable", item->Enable);
-      ReadXMLBoolean(element, "RestrictStart", item->RestrictStart);
-      ReadXMLBoolean(element, "RestrictStop", item->RestrictStop);
-      ReadXMLInteger(element, "Action", item->Action);
-      ReadXMLString(element, "Reason", item->Reason);
-    }
+  Clear();
+  for (int i = 0; i < root.GetChildCount(); ++i) {
+    const TXMLNode& element = *root.GetChild(i);
+    if (element.Name != kItemName) continue;
+    std::string name;
+    ReadXMLString(element, "Name", name);
+    Item* item = Add(name);
+    if (item == nullptr) continue;  // no name, or one read before
+    ReadXMLInteger(element, "Level", item->Level);
+    ReadXMLBoolean(element, "Enable", item->Enable);
+    ReadXMLBoolean(element, "RestrictStart", item->RestrictStart);
+    ReadXMLBoolean(element, "RestrictStop", item->RestrictStop);
+    ReadXMLInteger(element, "Action", item->Action);
+    ReadXMLString(element, "Reason", item->Reason);
   }
   if (view_ != nullptr) view_->RefreshList();
   loading_ = false;

@@ -3,14 +3,15 @@
 #include "platform/file_io.h"
 #include "utils/xml_document.h"
 
-TListFileRead ReadListFile(const std::string& path, std::string_view listName,
-                           TXMLDocument& document, bool& loading, bool& saveBlocked,
+TListFileRead ReadListFile(const std::string& path, std::string_view rootName,
+                           std::string_view listName, TXMLDocument& document, bool& loading,
+                           bool& saveBlocked,
                            const std::function<void(const std::string&)>& reportError) {
   if (!FileExists(path)) {
     loading = false;
     return TListFileRead::Missing;
   }
-  if (!document.LoadFromFile(path)) {
+  if (!document.LoadFromFile(path) || document.Root().Name != rootName) {
     saveBlocked = true;
     loading = false;
     if (reportError) {

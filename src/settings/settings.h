@@ -93,9 +93,10 @@ class TSettings {
   void SetHooks(TSettingsHooks* hooks);
 
   // False, with nothing changed, when settings/settings.xml does not exist.
-  // A file that exists but cannot be read or parsed applies nothing, blocks
-  // automatic saves (SaveBlocked) and throws EKavroException; a later
-  // successful load lifts the block. Otherwise true.
+  // A file that exists but cannot be read or parsed, or whose root element
+  // is not "Settings", applies nothing, blocks automatic saves (SaveBlocked)
+  // and throws EKavroException; a later successful load lifts the block.
+  // Otherwise true.
   bool Load();
   // Writes settings/settings.xml (folder 0700, file 0600: it holds
   // passwords). False when the write failed, or when automatic and blocked.

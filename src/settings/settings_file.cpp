@@ -175,9 +175,10 @@ bool TSettings::Load() {
   if (!FileExists(path)) return false;
 
   // The whole file is parsed before anything is applied, so a damaged file
-  // leaves every current value as it was.
+  // leaves every current value as it was. A file of another root is no
+  // settings file to take values from, nor to write defaults over.
   TXMLDocument document;
-  if (!document.LoadFromFile(path)) {
+  if (!document.LoadFromFile(path) || document.Root().Name != kRootName) {
     saveBlocked_ = true;
     throw EKavroException("TSettings.Load",
                           "Cannot read " + path + "; nothing loaded, automatic saving stopped");
@@ -186,10 +187,8 @@ bool TSettings::Load() {
 
   const TXMLNode& root = document.Root();
   settingsVersion_ = root.GetAttribute(kVersion);
-  if (root.Name == kRootName) {
-    TSettingsReader reader(root);
-    VisitKeys(reader);
-  }
+  TSettingsReader reader(root);
+  VisitKeys(reader);
   // A file from an older version may not have been meant to start the hub
   // unattended.
   if (VersionBelow(settingsVersion_, kProgramVersion)) AutoStart = false;

@@ -186,21 +186,23 @@ TEST_F(HubListHostTest, LoadNamesEveryHostKnownByNickAlone) {
   EXPECT_NE(errors[0].find("'loose'"), std::string::npos);
 }
 
-TEST_F(HubListHostTest, WrongRootKeepsTheHostsAndDamagedFileBlocksSaving) {
+// A damaged file, or one of another root, is read not at all and kept for
+// repair: a save would replace it by the hosts in memory.
+TEST_F(HubListHostTest, WrongRootOrDamagedFileKeepsTheHostsAndBlocksSaving) {
   THostList list = MakeList();
   list.Load();
   list.Add("kept");
-  ASSERT_TRUE(WriteFileAtomic(THostList::FilePath(), "<Other><Host><Name>x</Name></Host></Other>"));
-  EXPECT_TRUE(list.Load());
-  ASSERT_EQ(list.GetCount(), 1);
-  EXPECT_NE(list.Find("kept"), nullptr);
-
-  ASSERT_TRUE(WriteFileAtomic(THostList::FilePath(), "<Register><Host>"));
-  EXPECT_FALSE(list.Load());
-  EXPECT_FALSE(list.Save());
-  std::string text;
-  ReadFileBytes(THostList::FilePath(), text);
-  EXPECT_EQ(text, "<Register><Host>");
+  for (const char* file : {"<Other><Host><Name>x</Name></Host></Other>", "<Register><Host>"}) {
+    SCOPED_TRACE(file);
+    ASSERT_TRUE(WriteFileAtomic(THostList::FilePath(), file));
+    EXPECT_FALSE(list.Load());
+    ASSERT_EQ(list.GetCount(), 1);
+    EXPECT_NE(list.Find("kept"), nullptr);
+    EXPECT_FALSE(list.Save());
+    std::string text;
+    ReadFileBytes(THostList::FilePath(), text);
+    EXPECT_EQ(text, file);
+  }
 }
 
 }  // namespace

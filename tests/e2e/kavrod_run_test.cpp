@@ -91,18 +91,84 @@ TEST(KavrodRunTest, SettingsSurviveRestarts) {
   EXPECT_NE(settings.find("E2E-test-hub"), std::string::npos);
 }
 
-// A settings file the operator broke is left for repair, not replaced by
-// defaults at shutdown.
-TEST(KavrodRunTest, DamagedSettingsFileIsReportedAndKept) {
+struct TSettingsFile {
+  const char* File;
+  const char* Root;
+};
+
+constexpr TSettingsFile kSettingsFiles[] = {
+    {"settings.xml", "Settings"},
+    {"profiles.xml", "Profiles"},
+    {"accounts.xml", "Accounts"},
+    {"bans.xml", "Bans"},
+    {"isps.xml", "ISPs"},
+    {"protected.xml", "Protecteds"},
+    {"mc_scanner.xml", "MainChatScanner"},
+    {"pm_scanner.xml", "PrivateMessageScanner"},
+    {"search_scanner.xml", "PrivateMessageScanner"},
+    {"register.xml", "Register"},
+    {"text_commands.xml", "TextCommands"},
+    {"chat_rooms.xml", "Chatrooms"},
+};
+
+// One run of kavrod over a home whose file `broken` holds `bytes`.
+void ExpectKeptThroughShutdown(const TSettingsFile& broken, const std::string& bytes) {
+  const bool settings = std::string(broken.File) == "settings.xml";
   TE2EHome home;
-  const std::string damaged = "<?xml version=\"1.0\"?>\r\n<Settings><Basic>";
-  ASSERT_TRUE(WriteFileAtomic(home.File("settings/settings.xml"), damaged));
-  TKavrodProcess kavrod({"--home", home.Folder()}, home.File("kavrod.log"));
-  ASSERT_TRUE(kavrod.WaitForOutput("Failed to load settings(")) << kavrod.Output();
+  home.WriteSettings();
+  home.AddAccount("alice", "secret");
+  // Every file on disk and sound, so each has something to lose.
+  ASSERT_TRUE(home.StartHub()) << home.Hub().Output();
+  ASSERT_EQ(home.StopHub(), 0) << home.Hub().Output();
+
+  const std::string path = home.File(std::string("settings/") + broken.File);
+  ASSERT_TRUE(WriteFileAtomic(path, bytes));
+  // Without its settings the hub would listen on the default port.
+  std::vector<std::string> arguments{"--home", home.Folder(), "--listen-address", "127.0.0.1"};
+  if (!settings) arguments.push_back("--start");
+  TKavrodProcess kavrod(arguments, home.File("kavrod.log"));
+  // Said once every file was tried.
+  ASSERT_TRUE(kavrod.WaitForOutput("Failed to load ")) << kavrod.Output();
+  if (!settings) {
+    ASSERT_TRUE(kavrod.WaitForOutput("Hub started")) << kavrod.Output();
+  }
+  EXPECT_NE(kavrod.Output().find("Cannot read " + path), std::string::npos) << kavrod.Output();
+  // The shutdown writes the others anew.
+  for (const TSettingsFile& other : kSettingsFiles) {
+    if (&other == &broken) continue;
+    ASSERT_TRUE(std::filesystem::remove(home.File(std::string("settings/") + other.File)));
+  }
   EXPECT_EQ(kavrod.Stop(SIGTERM), 0);
-  EXPECT_EQ(ReadText(home.File("settings/settings.xml")), damaged);
-  EXPECT_NE(kavrod.Output().find("Not saved"), std::string::npos) << kavrod.Output();
-  EXPECT_TRUE(FileExists(home.File("settings/profiles.xml")));
+
+  EXPECT_EQ(ReadText(path), bytes);
+  EXPECT_NE(kavrod.Output().find(std::string("waits for repair: ") + broken.File),
+            std::string::npos)
+      << kavrod.Output();
+  for (const TSettingsFile& other : kSettingsFiles) {
+    if (&other == &broken) continue;
+    const std::string saved = ReadText(home.File(std::string("settings/") + other.File));
+    EXPECT_NE(saved.find(std::string("<") + other.Root + " version="), std::string::npos)
+        << other.File;
+  }
+}
+
+// A settings file the operator broke, or one whose root belongs to no such
+// file, is reported and left for repair, not replaced by defaults or an
+// empty list at shutdown; every other file is saved as usual.
+TEST(KavrodRunTest, FileThatFailedToLoadIsReportedAndKept) {
+  for (const TSettingsFile& broken : kSettingsFiles) {
+    {
+      SCOPED_TRACE(std::string(broken.File) + ", malformed");
+      ExpectKeptThroughShutdown(broken, "<?xml version=\"1.0\"?>\r\n<" +
+                                            std::string(broken.Root) + "><Basic>");
+    }
+    {
+      SCOPED_TRACE(std::string(broken.File) + ", wrong root");
+      ExpectKeptThroughShutdown(broken,
+                                "<?xml version=\"1.0\"?>\r\n<Wrong version=\"1.040\">"
+                                "<Account><Nick>x</Nick></Account></Wrong>");
+    }
+  }
 }
 
 TEST(KavrodRunTest, WrongArgumentsExitWithUsage) {

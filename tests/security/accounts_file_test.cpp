@@ -313,27 +313,26 @@ TEST_F(TAccountsFileTest, ProfilesReloadRelinksHeldAccounts) {
   EXPECT_NE(ReadAccountsFile().find("<Profile>Vip</Profile>"), std::string::npos);
 }
 
-TEST_F(TAccountsFileTest, DamagedFileChangesNothingAndStopsSaving) {
-  accounts_.Add("Kept", "Op");
-  const std::string damaged =
-      "<?xml version=\"1.0\"?>\r\n<Accounts version=\"1.040\">" + Account("New", "Op");
-  ASSERT_TRUE(WriteFileAtomic(TAccounts::FilePath(), damaged));
-  EXPECT_FALSE(accounts_.Load());
-  EXPECT_NE(accounts_.Find("Kept"), nullptr);
-  EXPECT_EQ(accounts_.Find("New"), nullptr);
-  EXPECT_EQ(errors_.size(), 1u);
-  EXPECT_FALSE(accounts_.Save());
-  EXPECT_EQ(ReadAccountsFile(), damaged);
-}
-
-TEST_F(TAccountsFileTest, OtherRootReadsNothing) {
-  accounts_.Add("Kept", "Op");
-  ASSERT_TRUE(WriteFileAtomic(TAccounts::FilePath(),
-                              "<?xml version=\"1.0\"?>\r\n<Profiles>" + Account("New", "Op") +
-                                  "</Profiles>"));
-  EXPECT_TRUE(accounts_.Load());
-  EXPECT_NE(accounts_.Find("Kept"), nullptr);
-  EXPECT_EQ(accounts_.Find("New"), nullptr);
+// A damaged file, or one of another list, is read not at all and kept for
+// repair: a save would replace it by the accounts in memory.
+TEST_F(TAccountsFileTest, DamagedFileOrOtherRootChangesNothingAndStopsSaving) {
+  const std::string files[] = {
+      "<?xml version=\"1.0\"?>\r\n<Accounts version=\"1.040\">" + Account("New", "Op"),
+      "<?xml version=\"1.0\"?>\r\n<Profiles>" + Account("New", "Op") + "</Profiles>",
+  };
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    errors_.clear();
+    accounts_.Add("Kept", "Op");
+    ASSERT_TRUE(WriteFileAtomic(TAccounts::FilePath(), file));
+    EXPECT_FALSE(accounts_.Load());
+    EXPECT_NE(accounts_.Find("Kept"), nullptr);
+    EXPECT_EQ(accounts_.Find("New"), nullptr);
+    ASSERT_EQ(errors_.size(), 1u);
+    EXPECT_NE(errors_[0].find(TAccounts::FilePath()), std::string::npos) << errors_[0];
+    EXPECT_FALSE(accounts_.Save());
+    EXPECT_EQ(ReadAccountsFile(), file);
+  }
 }
 
 }  // namespace

@@ -192,30 +192,33 @@ TEST_F(BanListFileTest, LoadRulesForEachBan) {
   EXPECT_NE(errors_[0].find("'word'"), std::string::npos) << errors_[0];
 }
 
-TEST_F(BanListFileTest, OtherRootReadsNothing) {
-  bans_.AddNickBan("kept", "", 0, {}, "op");
-  WriteBans("<Nick>" + Ban("Nick", "new", "[Permanent]") + "</Nick>", "Accounts");
-  EXPECT_TRUE(bans_.Load());
-  EXPECT_NE(bans_.FindNickBan("kept"), nullptr);
-  EXPECT_EQ(bans_.FindNickBan("new"), nullptr);
-}
+// A damaged file, or one of another list, is read not at all and kept for
+// repair: a save would replace it by the bans in memory.
+TEST_F(BanListFileTest, DamagedFileOrOtherRootChangesNothingAndStopsSaving) {
+  const std::string files[] = {
+      "<?xml version=\"1.0\"?>\r\n<Bans version=\"1.040\"><Nick>" +
+          Ban("Nick", "new", "[Permanent]"),
+      "<?xml version=\"1.0\"?>\r\n<Accounts version=\"1.040\"><Nick>" +
+          Ban("Nick", "new", "[Permanent]") + "</Nick></Accounts>",
+  };
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    errors_.clear();
+    bans_.AddNickBan("kept", "", 0, {}, "op");
+    ASSERT_TRUE(WriteFileAtomic(TBanList::FilePath(), file));
+    EXPECT_FALSE(bans_.Load());
+    EXPECT_NE(bans_.FindNickBan("kept"), nullptr);
+    EXPECT_EQ(bans_.FindNickBan("new"), nullptr);
+    EXPECT_EQ(errors_.size(), 1u);
+    EXPECT_FALSE(bans_.Save());
+    EXPECT_EQ(ReadBansFile(), file);
 
-TEST_F(BanListFileTest, DamagedFileChangesNothingAndStopsSaving) {
-  bans_.AddNickBan("kept", "", 0, {}, "op");
-  const std::string damaged = "<?xml version=\"1.0\"?>\r\n<Bans version=\"1.040\"><Nick>" +
-                              Ban("Nick", "new", "[Permanent]");
-  ASSERT_TRUE(WriteFileAtomic(TBanList::FilePath(), damaged));
-  EXPECT_FALSE(bans_.Load());
-  EXPECT_NE(bans_.FindNickBan("kept"), nullptr);
-  EXPECT_EQ(bans_.FindNickBan("new"), nullptr);
-  EXPECT_EQ(errors_.size(), 1u);
-  EXPECT_FALSE(bans_.Save());
-  EXPECT_EQ(ReadBansFile(), damaged);
-
-  // Repaired by hand: loads, and saving works again.
-  WriteBans("<Nick>" + Ban("Nick", "new", "[Permanent]") + "</Nick>");
-  EXPECT_TRUE(bans_.Load());
-  EXPECT_TRUE(bans_.Save());
+    // Repaired by hand: loads, and saving works again.
+    WriteBans("<Nick>" + Ban("Nick", "fixed", "[Permanent]") + "</Nick>");
+    EXPECT_TRUE(bans_.Load());
+    EXPECT_NE(bans_.FindNickBan("fixed"), nullptr);
+    EXPECT_TRUE(bans_.Save());
+  }
 }
 
 TEST_F(BanListFileTest, WrittenForTheOwnerOnly) {

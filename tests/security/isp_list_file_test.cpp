@@ -172,31 +172,33 @@ TEST_F(ISPListFileTest, LoadRules) {
   EXPECT_NE(errors_[0].find("'10.300.*'"), std::string::npos) << errors_[0];
 }
 
-TEST_F(ISPListFileTest, OtherRootReadsNothing) {
-  isps_.Add("kept");
-  WriteISPs(ISP("new", "<IP>10.*</IP>"), "Bans");
-  EXPECT_TRUE(isps_.Load());
-  EXPECT_NE(isps_.Find("kept"), nullptr);
-  EXPECT_EQ(isps_.Find("new"), nullptr);
-}
+// A damaged file, or one of another list, is read not at all and kept for
+// repair: a save would replace it by the ISPs in memory.
+TEST_F(ISPListFileTest, DamagedFileOrOtherRootChangesNothingAndStopsSaving) {
+  const std::string files[] = {
+      "<?xml version=\"1.0\"?>\r\n<ISPs version=\"1.040\">" + ISP("new", "<IP>11.*</IP>"),
+      "<?xml version=\"1.0\"?>\r\n<Bans version=\"1.040\">" + ISP("new", "<IP>11.*</IP>") +
+          "</Bans>",
+  };
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    errors_.clear();
+    isps_.AddIPByName(isps_.Add("kept")->Name, "10.*");
+    ASSERT_TRUE(WriteFileAtomic(TISPList::FilePath(), file));
+    EXPECT_FALSE(isps_.Load());
+    EXPECT_NE(isps_.Find("kept"), nullptr);
+    EXPECT_NE(isps_.FindByIP("10.0.0.1"), nullptr);
+    EXPECT_EQ(isps_.Find("new"), nullptr);
+    EXPECT_EQ(errors_.size(), 1u);
+    EXPECT_FALSE(isps_.Save());
+    EXPECT_EQ(ReadISPsFile(), file);
 
-TEST_F(ISPListFileTest, DamagedFileChangesNothingAndStopsSaving) {
-  isps_.AddIPByName(isps_.Add("kept")->Name, "10.*");
-  const std::string damaged =
-      "<?xml version=\"1.0\"?>\r\n<ISPs version=\"1.040\">" + ISP("new", "<IP>11.*</IP>");
-  ASSERT_TRUE(WriteFileAtomic(TISPList::FilePath(), damaged));
-  EXPECT_FALSE(isps_.Load());
-  EXPECT_NE(isps_.Find("kept"), nullptr);
-  EXPECT_NE(isps_.FindByIP("10.0.0.1"), nullptr);
-  EXPECT_EQ(isps_.Find("new"), nullptr);
-  EXPECT_EQ(errors_.size(), 1u);
-  EXPECT_FALSE(isps_.Save());
-  EXPECT_EQ(ReadISPsFile(), damaged);
-
-  // Repaired by hand: loads, and saving works again.
-  WriteISPs(ISP("new", "<IP>11.*</IP>"));
-  EXPECT_TRUE(isps_.Load());
-  EXPECT_TRUE(isps_.Save());
+    // Repaired by hand: loads, and saving works again.
+    WriteISPs(ISP("fixed", "<IP>11.*</IP>"));
+    EXPECT_TRUE(isps_.Load());
+    EXPECT_NE(isps_.Find("fixed"), nullptr);
+    EXPECT_TRUE(isps_.Save());
+  }
 }
 
 TEST_F(ISPListFileTest, WrittenForTheOwnerOnly) {

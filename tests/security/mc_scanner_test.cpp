@@ -312,16 +312,27 @@ TEST_F(MCScannerTest, LoadRefusesOverlapsAndDuplicates) {
   EXPECT_EQ(scanner_.Find("night")->GetActionCount(), 2);
 }
 
-TEST_F(MCScannerTest, DamagedFileIsKeptAndOtherRootReadsNothing) {
+// A damaged file, or one of another root, is read not at all and kept for
+// repair: a save would replace it by the items in memory.
+TEST_F(MCScannerTest, DamagedFileOrOtherRootIsKeptForRepair) {
   Add({"keep", {{10, 6}}});
-  ASSERT_TRUE(WriteFileAtomic(TMCScanner::FilePath(), "<MainChatScanner><Item>"));
-  EXPECT_FALSE(scanner_.Load());
-  EXPECT_FALSE(scanner_.Save());  // kept for repair
-  EXPECT_EQ(scanner_.GetCount(), 1);
+  for (const std::string file :
+       {"<MainChatScanner><Item>",
+        "<?xml version=\"1.0\"?><Other><Item><Name>x</Name></Item></Other>"}) {
+    SCOPED_TRACE(file);
+    ASSERT_TRUE(WriteFileAtomic(TMCScanner::FilePath(), file));
+    EXPECT_FALSE(scanner_.Load());
+    EXPECT_FALSE(scanner_.Save());
+    EXPECT_EQ(scanner_.GetCount(), 1);
+    EXPECT_EQ(scanner_.Find("x"), nullptr);
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(TMCScanner::FilePath(), bytes));
+    EXPECT_EQ(bytes, file);
+  }
+  // Repaired by hand: loads, and saving works again.
   ASSERT_TRUE(WriteFileAtomic(TMCScanner::FilePath(),
-                              "<?xml version=\"1.0\"?><Other><Item><Name>x</Name></Item></Other>"));
+                              "<?xml version=\"1.0\"?><MainChatScanner></MainChatScanner>"));
   EXPECT_TRUE(scanner_.Load());
-  EXPECT_EQ(scanner_.GetCount(), 1);
   EXPECT_TRUE(scanner_.Save());
 }
 

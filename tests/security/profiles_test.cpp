@@ -184,31 +184,34 @@ TEST_F(TProfilesTest, DuplicateAndNamelessProfilesAreIgnored) {
   EXPECT_EQ(profiles_.Find("Op")->ProfileLevel, 5);
 }
 
-TEST_F(TProfilesTest, OtherRootReadsNothingAndKeepsTheProfiles) {
-  profiles_.Add("Kept");
-  ASSERT_TRUE(WriteFileAtomic(TProfiles::FilePath(),
-                              "<?xml version=\"1.0\"?>\r\n<Accounts>" + Profile("New") +
-                                  "</Accounts>"));
-  EXPECT_TRUE(profiles_.Load());
-  EXPECT_EQ(Names(), std::vector<std::string>{"Kept"});
-  EXPECT_EQ(users_.Refreshes, 1);
-}
+// A damaged file, or one of another list, is read not at all and kept for
+// repair: a save would replace it by the profiles in memory.
+TEST_F(TProfilesTest, DamagedFileOrOtherRootChangesNothingAndStopsSaving) {
+  const std::string files[] = {
+      "<?xml version=\"1.0\"?>\r\n<Profiles>" + Profile("New"),
+      "<?xml version=\"1.0\"?>\r\n<Accounts>" + Profile("New") + "</Accounts>",
+  };
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    errors_.clear();
+    profiles_.Add("Kept");
+    const std::vector<std::string> before = Names();
+    const int refreshes = users_.Refreshes;
+    ASSERT_TRUE(WriteFileAtomic(TProfiles::FilePath(), file));
+    EXPECT_FALSE(profiles_.Load());
+    EXPECT_EQ(Names(), before);
+    EXPECT_EQ(users_.Refreshes, refreshes);
+    EXPECT_EQ(errors_.size(), 1u);
+    EXPECT_FALSE(profiles_.Save());
+    std::string bytes;
+    ASSERT_TRUE(ReadFileBytes(TProfiles::FilePath(), bytes));
+    EXPECT_EQ(bytes, file);
 
-TEST_F(TProfilesTest, DamagedFileChangesNothingAndStopsSaving) {
-  profiles_.Add("Kept");
-  const std::string damaged = "<?xml version=\"1.0\"?>\r\n<Profiles>" + Profile("New");
-  ASSERT_TRUE(WriteFileAtomic(TProfiles::FilePath(), damaged));
-  EXPECT_FALSE(profiles_.Load());
-  EXPECT_EQ(Names(), std::vector<std::string>{"Kept"});
-  EXPECT_EQ(errors_.size(), 1u);
-  EXPECT_FALSE(profiles_.Save());
-  std::string bytes;
-  ASSERT_TRUE(ReadFileBytes(TProfiles::FilePath(), bytes));
-  EXPECT_EQ(bytes, damaged);
-
-  WriteProfiles(kProgramVersion, Profile("Fixed"));
-  EXPECT_TRUE(profiles_.Load());
-  EXPECT_TRUE(profiles_.Save());
+    WriteProfiles(kProgramVersion, Profile("Fixed"));
+    EXPECT_TRUE(profiles_.Load());
+    EXPECT_EQ(Names(), std::vector<std::string>{"Fixed"});
+    EXPECT_TRUE(profiles_.Save());
+  }
 }
 
 TEST_F(TProfilesTest, ReloadKeepsHeldProfilesValidAndRefreshesUsers) {

@@ -174,31 +174,33 @@ TEST_F(UserRegisteredTest, LoadRulesForHandEditedFiles) {
   EXPECT_NE(errors_[0].find("'open'"), std::string::npos) << errors_[0];
 }
 
-TEST_F(UserRegisteredTest, OtherRootReadsNothing) {
-  list_.Add("kept")->Pass = "p";
-  WriteFile(Item("new", "p"), "Accounts");
-  EXPECT_TRUE(list_.Load());
-  EXPECT_NE(list_.Find("kept"), nullptr);
-  EXPECT_EQ(list_.Find("new"), nullptr);
-}
+// A damaged file, or one of another list, is read not at all and kept for
+// repair: a save would replace it by the nicks in memory.
+TEST_F(UserRegisteredTest, DamagedFileOrOtherRootChangesNothingAndStopsSaving) {
+  const std::string files[] = {
+      "<?xml version=\"1.0\"?>\r\n<Protecteds version=\"1.040\">" + Item("new", "p"),
+      "<?xml version=\"1.0\"?>\r\n<Accounts version=\"1.040\">" + Item("new", "p") +
+          "</Accounts>",
+  };
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    errors_.clear();
+    list_.Add("kept")->Pass = "p";
+    ASSERT_TRUE(WriteFileAtomic(TUserRegistered::FilePath(), file));
+    EXPECT_FALSE(list_.Load());
+    EXPECT_NE(list_.Find("kept"), nullptr);
+    EXPECT_EQ(list_.Find("new"), nullptr);
+    ASSERT_EQ(errors_.size(), 1u);
+    EXPECT_NE(errors_[0].find("protected.xml"), std::string::npos) << errors_[0];
+    EXPECT_FALSE(list_.Save());
+    EXPECT_EQ(ReadFile(), file);
 
-TEST_F(UserRegisteredTest, DamagedFileChangesNothingAndStopsSaving) {
-  list_.Add("kept")->Pass = "p";
-  const std::string damaged =
-      "<?xml version=\"1.0\"?>\r\n<Protecteds version=\"1.040\">" + Item("new", "p");
-  ASSERT_TRUE(WriteFileAtomic(TUserRegistered::FilePath(), damaged));
-  EXPECT_FALSE(list_.Load());
-  EXPECT_NE(list_.Find("kept"), nullptr);
-  EXPECT_EQ(list_.Find("new"), nullptr);
-  ASSERT_EQ(errors_.size(), 1u);
-  EXPECT_NE(errors_[0].find("protected.xml"), std::string::npos) << errors_[0];
-  EXPECT_FALSE(list_.Save());
-  EXPECT_EQ(ReadFile(), damaged);
-
-  // Repaired by hand: loads, and saving works again.
-  WriteFile(Item("new", "p"));
-  EXPECT_TRUE(list_.Load());
-  EXPECT_TRUE(list_.Save());
+    // Repaired by hand: loads, and saving works again.
+    WriteFile(Item("fixed", "p"));
+    EXPECT_TRUE(list_.Load());
+    EXPECT_NE(list_.Find("fixed"), nullptr);
+    EXPECT_TRUE(list_.Save());
+  }
 }
 
 TEST_F(UserRegisteredTest, WrittenForTheOwnerOnly) {

@@ -119,11 +119,17 @@ TEST_F(WordScannerTest, LoadRules) {
   ASSERT_TRUE(WriteFileAtomic(TPMScanner::FilePath(), "<PrivateMessageScanner><Item>"));
   EXPECT_FALSE(pm_.Load());
   EXPECT_FALSE(pm_.Save());  // the damaged file is kept for repair
-  ASSERT_TRUE(WriteFileAtomic(TPMScanner::FilePath(),
-                              "<?xml version=\"1.0\"?><SearchScanner><Item><Name>x</Name></Item>"
-                              "</SearchScanner>"));
-  EXPECT_TRUE(pm_.Load());
-  EXPECT_NE(pm_.Find("keep"), nullptr);  // another root: nothing read
+  // Another root: nothing read, and kept for repair like a damaged file.
+  const std::string otherRoot =
+      "<?xml version=\"1.0\"?><SearchScanner><Item><Name>x</Name></Item></SearchScanner>";
+  ASSERT_TRUE(WriteFileAtomic(TPMScanner::FilePath(), otherRoot));
+  EXPECT_FALSE(pm_.Load());
+  EXPECT_NE(pm_.Find("keep"), nullptr);
+  EXPECT_EQ(pm_.Find("x"), nullptr);
+  EXPECT_FALSE(pm_.Save());
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(TPMScanner::FilePath(), bytes));
+  EXPECT_EQ(bytes, otherRoot);
   ASSERT_TRUE(WriteFileAtomic(TPMScanner::FilePath(),
                               "<?xml version=\"1.0\"?><PrivateMessageScanner version=\"1\">"
                               "<Item><Name>a</Name><Reason>first</Reason></Item>"

@@ -61,16 +61,6 @@ TEST_F(TSettingsLoadTest, VersionDecidesFeedFlagsAndAutoStart) {
   }
 }
 
-TEST_F(TSettingsLoadTest, ForeignRootLoadsNoKeyButStillAppliesTheVersionRule) {
-  WriteSettingsFile("<Config version=\"1.01\"><Basic><MaxUsers>7</MaxUsers></Basic></Config>");
-  TSettings settings;
-  settings.AutoStart = true;
-  ASSERT_TRUE(settings.Load());
-  EXPECT_EQ(settings.MaxUsers, 3000);
-  EXPECT_FALSE(settings.AutoStart);
-  EXPECT_EQ(settings.SettingsVersion(), "1.01");
-}
-
 // Values a damaged or hand-edited file must not bring in.
 TEST_F(TSettingsLoadTest, UnparsableAndOutOfRangeValuesKeepTheCurrentValue) {
   struct Case {
@@ -181,13 +171,18 @@ TEST_F(TSettingsLoadTest, MissingFileChangesNothing) {
   EXPECT_TRUE(hooks.CallsStartingWith("loaded").empty());
 }
 
-TEST_F(TSettingsLoadTest, DamagedFileAppliesNothingAndBlocksAutomaticSaves) {
+TEST_F(TSettingsLoadTest, DamagedOrForeignFileAppliesNothingAndBlocksAutomaticSaves) {
   const std::string damaged[] = {
       File(CurrentVersion(), "<Basic><MaxUsers>7</MaxUsers>"),  // unclosed group
       "<Settings version=\"1.040\"><Basic><MaxUsers>7</MaxUsers></Basic>",
       "<Settings version=\"1.040\"><Basic><MaxUsers>7</MaxUsers></Basic></Setting>",
       "",
       std::string("\x00\xFF garbage", 10),
+      // Sound XML under another root: no settings file, and no version rule
+      // either.
+      "<?xml version=\"1.0\"?>\r\n"
+      "<Config version=\"1.01\"><Basic><MaxUsers>7</MaxUsers></Basic></Config>",
+      "<?xml version=\"1.0\"?>\r\n<Accounts version=\"1.040\"/>",
   };
   for (const std::string& bytes : damaged) {
     SCOPED_TRACE(bytes);

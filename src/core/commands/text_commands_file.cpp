@@ -24,7 +24,7 @@ std::string TTextCommands::FilePath() { return ProgramPath(kSettingsFolder, kFil
 
 bool TTextCommands::Load() {
   TXMLDocument document;
-  if (ReadListFile(FilePath(), "TextCommands", document, loading_, saveBlocked_,
+  if (ReadListFile(FilePath(), kRootName, "TextCommands", document, loading_, saveBlocked_,
                    [this](const std::string& line) {
                      if (ctx_.ReportError) ctx_.ReportError(line);
                    }) != TListFileRead::Read) {
@@ -32,42 +32,40 @@ bool TTextCommands::Load() {
   }
   const TXMLNode& root = document.Root();
   version_ = root.GetAttribute(kVersion);
-  if (root.Name == kRootName) {
-    ClearCommands();
-    // The rows come back in one go after the file.
-    TTextCommandsView* view = std::exchange(view_, nullptr);
-    // Every child counts, whatever its element name.
-    for (int i = 0; i < root.GetChildCount(); ++i) {
-      const TXMLNode& element = *root.GetChild(i);
-      std::string name;
-      ReadXMLString(element, "Name", name);
-      TTextCommand* command = Add(name);
-      if (command == nullptr) continue;  // no name, or one read before
-      ReadXMLBoolean(element, "OverrideMuted", command->OverrideMuted);
-      ReadXMLBoolean(element, "Enabled", command->Enabled);
-      ReadXMLInteger(element, "EditLevel", command->EditLevel);
-      ReadXMLInteger(element, "AccessMinLevel", command->AccessMinLevel);
-      ReadXMLInteger(element, "AccessMaxLevel", command->AccessMaxLevel);
-      ReadXMLInteger(element, "ShowMinLevel", command->ShowMinLevel);
-      ReadXMLInteger(element, "ShowMaxLevel", command->ShowMaxLevel);
-      // Old files carry the misspelt names; the right spelling wins.
-      ReadXMLEnum(element, "MainchatCommandVisibilit", command->MainchatCommandVisibility, 0, 4);
-      ReadXMLEnum(element, "MainchatCommandVisibility", command->MainchatCommandVisibility, 0, 4);
-      int schedule = 0;
-      ReadXMLInteger(element, "Schedule", schedule);
-      SetSchedule(*command, schedule);
-      int autorun = 0;
-      ReadXMLEnum(element, "Autorun", autorun, 0, 2);
-      SetAutorun(*command, autorun);
-      ReadXMLEnum(element, "BroadCast", command->BroadCast, 0, 3);
-      ReadXMLEnum(element, "MessageType", command->MessageType, 0, 4);
-      ReadXMLInteger(element, "Paramerters", command->Parameters);
-      ReadXMLInteger(element, "Parameters", command->Parameters);
-      ReadXMLString(element, "Content", command->Content);
-    }
-    view_ = view;
-    if (view_ != nullptr) view_->RefreshList();
+  ClearCommands();
+  // The rows come back in one go after the file.
+  TTextCommandsView* view = std::exchange(view_, nullptr);
+  // Every child counts, whatever its element name.
+  for (int i = 0; i < root.GetChildCount(); ++i) {
+    const TXMLNode& element = *root.GetChild(i);
+    std::string name;
+    ReadXMLString(element, "Name", name);
+    TTextCommand* command = Add(name);
+    if (command == nullptr) continue;  // no name, or one read before
+    ReadXMLBoolean(element, "OverrideMuted", command->OverrideMuted);
+    ReadXMLBoolean(element, "Enabled", command->Enabled);
+    ReadXMLInteger(element, "EditLevel", command->EditLevel);
+    ReadXMLInteger(element, "AccessMinLevel", command->AccessMinLevel);
+    ReadXMLInteger(element, "AccessMaxLevel", command->AccessMaxLevel);
+    ReadXMLInteger(element, "ShowMinLevel", command->ShowMinLevel);
+    ReadXMLInteger(element, "ShowMaxLevel", command->ShowMaxLevel);
+    // Old files carry the misspelt names; the right spelling wins.
+    ReadXMLEnum(element, "MainchatCommandVisibilit", command->MainchatCommandVisibility, 0, 4);
+    ReadXMLEnum(element, "MainchatCommandVisibility", command->MainchatCommandVisibility, 0, 4);
+    int schedule = 0;
+    ReadXMLInteger(element, "Schedule", schedule);
+    SetSchedule(*command, schedule);
+    int autorun = 0;
+    ReadXMLEnum(element, "Autorun", autorun, 0, 2);
+    SetAutorun(*command, autorun);
+    ReadXMLEnum(element, "BroadCast", command->BroadCast, 0, 3);
+    ReadXMLEnum(element, "MessageType", command->MessageType, 0, 4);
+    ReadXMLInteger(element, "Paramerters", command->Parameters);
+    ReadXMLInteger(element, "Parameters", command->Parameters);
+    ReadXMLString(element, "Content", command->Content);
   }
+  view_ = view;
+  if (view_ != nullptr) view_->RefreshList();
   loading_ = false;
   return true;
 }

@@ -142,13 +142,20 @@ TEST_F(TextCommandsFileTest, OddFilesReadAsOldHubsWroteThem) {
   EXPECT_EQ(two.AccessMaxLevel, 9);
 }
 
-TEST_F(TextCommandsFileTest, AnotherRootChangesNothingAndADamagedFileBlocksSaving) {
-  TTextCommands commands = Make();
-  commands.Add("kept");
-  WriteFile("<Other version=\"2\"><X><Name>x</Name></X></Other>\n");
-  EXPECT_TRUE(commands.Load());
-  EXPECT_EQ(commands.GetCount(), 1);
-  WriteFile("<TextCommands><TextCommand><Name>x</Name>\n");
-  EXPECT_FALSE(commands.Load());
-  EXPECT_FALSE(commands.Save());
+// Another root is no text-commands file: like a damaged one it is read not
+// at all and kept for repair, not replaced by the list in memory.
+TEST_F(TextCommandsFileTest, AnotherRootOrADamagedFileChangesNothingAndBlocksSaving) {
+  for (const char* body : {"<Other version=\"2\"><X><Name>x</Name></X></Other>\n",
+                           "<TextCommands><TextCommand><Name>x</Name>\n"}) {
+    SCOPED_TRACE(body);
+    TTextCommands commands = Make();
+    commands.Add("kept");
+    WriteFile(body);
+    const std::string before = ReadFile();
+    EXPECT_FALSE(commands.Load());
+    EXPECT_EQ(commands.GetCount(), 1);
+    EXPECT_NE(commands.Find("kept"), nullptr);
+    EXPECT_FALSE(commands.Save());
+    EXPECT_EQ(ReadFile(), before);
+  }
 }
