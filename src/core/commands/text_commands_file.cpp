@@ -49,7 +49,8 @@ bool TTextCommands::Load() {
     ReadXMLInteger(element, "AccessMaxLevel", command->AccessMaxLevel);
     ReadXMLInteger(element, "ShowMinLevel", command->ShowMinLevel);
     ReadXMLInteger(element, "ShowMaxLevel", command->ShowMaxLevel);
-    // Old files carry the misspelt names; the right spelling wins.
+    // Old files carry misspelt names. Each pair is read in its fixed order
+    // and the later element wins where a file holds both.
     ReadXMLEnum(element, "MainchatCommandVisibilit", command->MainchatCommandVisibility, 0, 4);
     ReadXMLEnum(element, "MainchatCommandVisibility", command->MainchatCommandVisibility, 0, 4);
     int schedule = 0;
@@ -60,8 +61,8 @@ bool TTextCommands::Load() {
     SetAutorun(*command, autorun);
     ReadXMLEnum(element, "BroadCast", command->BroadCast, 0, 3);
     ReadXMLEnum(element, "MessageType", command->MessageType, 0, 4);
-    ReadXMLInteger(element, "Paramerters", command->Parameters);
     ReadXMLInteger(element, "Parameters", command->Parameters);
+    ReadXMLInteger(element, "Paramerters", command->Parameters);
     ReadXMLString(element, "Content", command->Content);
   }
   view_ = view;

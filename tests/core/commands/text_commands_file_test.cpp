@@ -114,12 +114,14 @@ TEST_F(TextCommandsFileTest, ARoundTripKeepsEveryFieldInItsOrder) {
 TEST_F(TextCommandsFileTest, OddFilesReadAsOldHubsWroteThem) {
   WriteFile(
       "<TextCommands version=\"1.0\">\n"
-      // Any element name counts; the misspelt names come before the right ones.
+      // Any element name counts; a misspelt name alone is read.
       "  <Whatever><Name>one</Name><MainchatCommandVisibilit>4</MainchatCommandVisibilit>"
       "<Paramerters>3</Paramerters><Schedule>-4</Schedule></Whatever>\n"
-      "  <TextCommand><Name>two</Name><MainchatCommandVisibilit>4</MainchatCommandVisibilit>"
-      "<MainchatCommandVisibility>2</MainchatCommandVisibility>"
-      "<Parameters>1</Parameters><Paramerters>5</Paramerters></TextCommand>\n"
+      // Both spellings: the one read later wins, whatever the file's order:
+      // "MainchatCommandVisibility" and "Paramerters".
+      "  <TextCommand><Name>two</Name><MainchatCommandVisibility>2</MainchatCommandVisibility>"
+      "<MainchatCommandVisibilit>4</MainchatCommandVisibilit>"
+      "<Paramerters>5</Paramerters><Parameters>1</Parameters></TextCommand>\n"
       // A repeated name is skipped, a nameless element too.
       "  <TextCommand><Name>ONE</Name><Content>second</Content></TextCommand>\n"
       "  <TextCommand><Content>nameless</Content></TextCommand>\n"
@@ -137,7 +139,7 @@ TEST_F(TextCommandsFileTest, OddFilesReadAsOldHubsWroteThem) {
   EXPECT_EQ(commands.ScheduledCount(), 0);
   const TTextCommand& two = *commands.Find("two");
   EXPECT_EQ(two.MainchatCommandVisibility, 2);
-  EXPECT_EQ(two.Parameters, 1);
+  EXPECT_EQ(two.Parameters, 5);
   EXPECT_TRUE(two.Enabled);
   EXPECT_EQ(two.AccessMaxLevel, 9);
 }
