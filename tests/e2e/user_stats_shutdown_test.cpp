@@ -15,8 +15,8 @@
 #include "e2e/e2e_home.h"
 #include "e2e/nmdc_client.h"
 #include "settings/settings.h"
-#include "stats/freezing_relay.h"
 #include "stats/mysql_test_server.h"
+#include "support/tcp_relay.h"
 
 namespace {
 
@@ -59,8 +59,8 @@ TEST(UserStatsShutdownE2ETest, AHungDatabaseNeverHoldsTheShutdown) {
     SCOPED_TRACE(row.name);
     TTestDatabase db;
     db.Reserve();  // the hub creates it
-    TFreezingRelay relay(TTestDatabase::Port());
-    TFreezingRelay::TThawGuard thaw(relay);
+    TTcpRelay relay(TTestDatabase::Port());
+    TTcpRelay::TThawGuard thaw(relay);
     ASSERT_NE(relay.Port(), 0);
     TE2EHome home;
     home.WriteSettings([&](TSettings& s) {

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <thread>
 
-#include "freezing_relay.h"
 #include "mysql_test_server.h"
 #include "platform/event_loop.h"
 #include "security/profile.h"
@@ -248,8 +247,8 @@ TEST_F(UserStatsMySQLTest, ClearingAStoredPenaltyFollowsTheLevelRight) {
 // again, sends nothing more and closes its own connection after its owner
 // is gone.
 TEST_F(UserStatsMySQLTest, AHungServerIsGivenUpAtShutdown) {
-  TFreezingRelay relay(TTestDatabase::Port());
-  TFreezingRelay::TThawGuard thaw(relay);
+  TTcpRelay relay(TTestDatabase::Port());
+  TTcpRelay::TThawGuard thaw(relay);
   ASSERT_NE(relay.Port(), 0);
   auto stats = std::make_unique<TUserStatsMySQL>(MySQLContext());
   ASSERT_TRUE(stats->Connect("127.0.0.1", TTestDatabase::User(), relay.Port(), database_.Name(),

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <thread>
@@ -14,7 +15,10 @@
 
 // A loopback TCP relay in front of a server: clients connect to Port() and
 // reach the target; Kill() closes the listener and every link at once, as a
-// server process that died would (later connects are refused).
+// server process that died would (later connects are refused). Freeze()
+// stops accepting, reading and forwarding but keeps every socket open, so
+// clients see a host that stopped answering without stopping a server other
+// tests share; Thaw() forwards what waited.
 class TTcpRelay {
  public:
   explicit TTcpRelay(int targetPort) : target_(targetPort) {
@@ -38,6 +42,22 @@ class TTcpRelay {
   TTcpRelay& operator=(const TTcpRelay&) = delete;
 
   int Port() const { return port_; }
+  void Freeze() { frozen_ = true; }
+  void Thaw() { frozen_ = false; }
+  // Open client links.
+  int Links() const { return linkCount_; }
+
+  // Thaws on scope exit, whatever the test's outcome.
+  class TThawGuard {
+   public:
+    explicit TThawGuard(TTcpRelay& relay) : relay_(relay) {}
+    ~TThawGuard() { relay_.Thaw(); }
+    TThawGuard(const TThawGuard&) = delete;
+    TThawGuard& operator=(const TThawGuard&) = delete;
+
+   private:
+    TTcpRelay& relay_;
+  };
 
   void Kill() {
     if (killed_.exchange(true)) return;
@@ -66,12 +86,16 @@ class TTcpRelay {
   void Run() {
     std::vector<std::pair<int, int>> links;
     while (!killed_) {
+      if (frozen_) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        continue;
+      }
       std::vector<pollfd> fds{{listener_, POLLIN, 0}};
       for (const auto& [a, b] : links) {
         fds.push_back({a, POLLIN, 0});
         fds.push_back({b, POLLIN, 0});
       }
-      if (::poll(fds.data(), fds.size(), 50) <= 0) continue;
+      if (::poll(fds.data(), fds.size(), 50) <= 0 || frozen_) continue;
       if (killed_) break;
       if ((fds[0].revents & POLLIN) != 0) {
         const int client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -104,6 +128,7 @@ class TTcpRelay {
         links.erase(links.begin() + static_cast<std::ptrdiff_t>(i));
       }
       links_ = links;
+      linkCount_ = static_cast<int>(links.size());
     }
     std::lock_guard lock(mutex_);
     for (const auto& [a, b] : links) {
@@ -118,6 +143,8 @@ class TTcpRelay {
   int listener_ = -1;
   int port_ = 0;
   std::atomic<bool> killed_{false};
+  std::atomic<bool> frozen_{false};
+  std::atomic<int> linkCount_{0};
   std::mutex mutex_;
   std::vector<std::pair<int, int>> links_;  // for Kill, under the mutex
   std::thread thread_;
