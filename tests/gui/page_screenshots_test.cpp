@@ -3,8 +3,8 @@
 #include <QPixmap>
 #include <cstdlib>
 
-#include "gui/gui_fixture.h"
 #include "gui/main_window.h"
+#include "gui/sample_rows_fixture.h"
 
 namespace {
 
@@ -15,8 +15,11 @@ bool NeverShown(const QString& page) { return page == QLatin1String("WebAdmin");
 
 // Every page of the tree carries its controls, none is left a placeholder.
 // With KAVRO_SCREENSHOT_DIR set, each page is also saved there as a
-// picture (run under xvfb-run with QT_QPA_PLATFORM=xcb for the real look).
-TEST_F(TGuiTest, EveryPageHoldsItsControls) {
+// picture (run under xvfb-run with QT_QPA_PLATFORM=xcb for the real look),
+// its lists holding a row in each state.
+using TPageScreenshots = TSampleRowsTest;
+
+TEST_F(TPageScreenshots, EveryPageHoldsItsControls) {
   const QString folder = QString::fromLocal8Bit(std::getenv("KAVRO_SCREENSHOT_DIR"));
   TfrmMain& window = gui_->Window();
   window.resize(1020, 700);
