@@ -43,8 +43,6 @@ void TStats::AddShare(std::int64_t bytes) { ApplyShare(bytes, true); }
 
 void TStats::RemoveShare(std::int64_t bytes) { ApplyShare(bytes, false); }
 
-void TStats::ChangeShare(std::int64_t delta) { ApplyShare(delta, true); }
-
 void TStats::ApplyShare(std::int64_t bytes, bool add) {
   if (CurrentSharesize != shareTotal_.Value()) shareTotal_.Reset(CurrentSharesize);
   if (add) {

@@ -59,12 +59,12 @@ class TStats {
   void UserLoggedIn(std::string_view nick);
   // The share peaks follow CurrentSharesize.
   void UpdateSharePeak();
-  // A user's share joins the total when he is listed, leaves it when his
-  // connection closes, and `delta` follows each change while listed. The
-  // only writers of CurrentSharesize; each updates the peaks.
+  // A user's share joins the total when he is listed and leaves it when his
+  // connection closes; while listed, each change is added as a (possibly
+  // negative) difference. The only writers of CurrentSharesize; each
+  // updates the peaks.
   void AddShare(std::int64_t bytes);
   void RemoveShare(std::int64_t bytes);
-  void ChangeShare(std::int64_t delta);
 
   bool FirstUserSeen = false;
   std::string FirstNick;

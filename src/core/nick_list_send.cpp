@@ -26,6 +26,33 @@ void AppendUserIPEntry(std::string& text, const THubSocket& user) {
   text += "$$";
 }
 
+// Queues part of a shared block: shared, or as a copy (see QueueChain).
+void QueueSpan(TWriteBuffer& out, const std::shared_ptr<const TSharedBlock>& block, int offset,
+               int length, bool copy) {
+  if (copy) {
+    out.AppendString(block->Text().substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(length)));
+  } else {
+    out.AppendShared(block, offset, length);
+  }
+}
+
+// Calls emit(block, offset, length) for each stretch of the chain in order,
+// without its marked entry when `skipMarked`.
+template <class Emit>
+void ForEachChainSpan(const TSharedChain& chain, bool skipMarked, Emit&& emit) {
+  const TSharedChain::TPlace& skip = chain.Marked();
+  const auto& blocks = chain.Blocks();
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
+    if (skipMarked && static_cast<int>(b) == skip.block) {
+      emit(blocks[b], 0, skip.offset);
+      const int after = skip.offset + skip.length;
+      emit(blocks[b], after, blocks[b]->Size() - after);
+    } else {
+      emit(blocks[b], 0, blocks[b]->Size());
+    }
+  }
+}
+
 // The "$UserIP" chain as one operator gets it: without its own entry and
 // without the separator of whichever entry ends up last, since that entry
 // depends on who is left out. The blocks are shared, so only the spans that
@@ -36,20 +63,10 @@ void QueueUserIPChain(const TSharedChain& chain, TWriteBuffer& out, bool copy) {
     int offset;
     int length;
   };
-  const TSharedChain::TPlace& skip = chain.Marked();
-  const auto& blocks = chain.Blocks();
   std::vector<TSpan> spans;
-  spans.reserve(blocks.size() + 2);
-  for (std::size_t b = 0; b < blocks.size(); ++b) {
-    const int size = blocks[b]->Size();
-    if (static_cast<int>(b) == skip.block) {
-      const int after = skip.offset + skip.length;
-      spans.push_back({&blocks[b], 0, skip.offset});
-      spans.push_back({&blocks[b], after, size - after});
-    } else {
-      spans.push_back({&blocks[b], 0, size});
-    }
-  }
+  spans.reserve(chain.Blocks().size() + 2);
+  ForEachChainSpan(chain, true, [&spans](const std::shared_ptr<const TSharedBlock>& block, int offset,
+                                         int length) { spans.push_back({&block, offset, length}); });
   while (!spans.empty() && spans.back().length == 0) spans.pop_back();
   if (spans.empty()) return;
   // The chain ends "$$|": the "|" stays, the two bytes before it go.
@@ -64,15 +81,8 @@ void QueueUserIPChain(const TSharedChain& chain, TWriteBuffer& out, bool copy) {
     if (spans.back().length == 0) spans.pop_back();
   }
   spans.push_back(bar);
-  for (const TSpan& span : spans) {
-    if (span.length == 0) continue;
-    if (copy) {
-      out.AppendString((*span.block)->Text().substr(static_cast<std::size_t>(span.offset),
-                                                     static_cast<std::size_t>(span.length)));
-    } else {
-      out.AppendShared(*span.block, span.offset, span.length);
-    }
-  }
+  for (const TSpan& span : spans)
+    if (span.length != 0) QueueSpan(out, *span.block, span.offset, span.length, copy);
 }
 
 const std::string& MyINFOFor(const THubSocket& viewer, const THubSocket& user) {
@@ -191,24 +201,10 @@ void TNickList::AppendSharedNickList(THubSocket& user, TWriteBuffer& out) {
 }
 
 void TNickList::QueueChain(const TSharedChain& chain, TWriteBuffer& out, bool skipMarked, bool copy) {
-  const TSharedChain::TPlace& skip = chain.Marked();
-  const auto& blocks = chain.Blocks();
-  const auto queue = [&](const std::shared_ptr<const TSharedBlock>& block, int offset, int length) {
-    if (copy) {
-      out.AppendString(block->Text().substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(length)));
-    } else {
-      out.AppendShared(block, offset, length);
-    }
-  };
-  for (std::size_t b = 0; b < blocks.size(); ++b) {
-    if (skipMarked && static_cast<int>(b) == skip.block) {
-      queue(blocks[b], 0, skip.offset);
-      const int after = skip.offset + skip.length;
-      queue(blocks[b], after, blocks[b]->Size() - after);
-    } else {
-      queue(blocks[b], 0, blocks[b]->Size());
-    }
-  }
+  ForEachChainSpan(chain, skipMarked,
+                   [&out, copy](const std::shared_ptr<const TSharedBlock>& block, int offset, int length) {
+                     QueueSpan(out, block, offset, length, copy);
+                   });
 }
 
 bool TNickList::AppendSharedMyINFOs(THubSocket& user, TWriteBuffer& out) {

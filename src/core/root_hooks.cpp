@@ -105,7 +105,7 @@ const TConnRestriction* TRootUserHooks::ISPRestriction(const THubSocket& user) {
 }
 
 void TRootUserHooks::TotalShareChanged(std::int64_t delta) {
-  stats_.ChangeShare(delta);
+  stats_.AddShare(delta);
 }
 
 void TRootHub::AddListeners(std::string_view ports, bool tls) {

@@ -79,7 +79,7 @@ TEST(HubStatsTest, ShareTotalSaturatesAndComesBackExactly) {
       switch (step.op) {
         case Add: stats.AddShare(step.bytes); break;
         case Remove: stats.RemoveShare(step.bytes); break;
-        case Change: stats.ChangeShare(step.bytes); break;
+        case Change: stats.AddShare(step.bytes); break;
         case Store: stats.CurrentSharesize = step.bytes; break;
       }
       EXPECT_EQ(stats.CurrentSharesize, step.total) << c.name << " step " << i;
